@@ -1,0 +1,36 @@
+# The short commands of the README. Everything else is CMake.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+RELEASE := build/release
+SANITIZE := build/sanitize
+CMAKE_GEN := -G Ninja
+
+.PHONY: deps demo build check check-release check-sanitize bench fuzz clean
+
+deps:
+	@./tools/install-deps
+
+build: deps
+	cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE) -j $(JOBS)
+
+demo: build
+	cd examples && ../$(RELEASE)/ordena demo.zrc
+
+check: deps check-release check-sanitize
+
+check-release:
+	cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DORDENA_WERROR=ON
+	cmake --build $(RELEASE) -j $(JOBS)
+	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
+
+check-sanitize:
+	cmake -S . -B $(SANITIZE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORDENA_WERROR=ON -DORDENA_SANITIZE=ON
+	cmake --build $(SANITIZE) -j $(JOBS)
+	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	$(RELEASE)/ordena-bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,61 @@
+// A shell for tests: records every report and output, answers questions
+// with preset answers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/shell.h"
+
+namespace ordena::test {
+
+class CaptureShell : public Shell {
+public:
+    std::vector<std::string> errors, warnings, infos, questions, status;
+    std::string output;
+    bool confirmAnswer = true;
+    bool yesNoAnswer = true;
+    int stopRequests = 0;  // number of upcoming polls that report a stop
+
+    void errorReport(const MString& t) override { errors.push_back(t.str()); }
+    void warningReport(const MString& t) override { warnings.push_back(t.str()); }
+    void informationBox(const MString& t) override { infos.push_back(t.str()); }
+    bool confirmQuestion(const MString& t) override {
+        questions.push_back(t.str());
+        return confirmAnswer;
+    }
+    bool yesNoQuestion(const MString& t) override {
+        questions.push_back(t.str());
+        return yesNoAnswer;
+    }
+    void appendOutput(const MString& t) override { output += t.str(); }
+    void clearOutput() override { output.clear(); }
+    void statusText(const MString& t, int pane) override { status.push_back(std::to_string(pane) + ":" + t.str()); }
+    bool takeStopRequest() override {
+        if (stopRequests > 0) {
+            --stopRequests;
+            return true;
+        }
+        return false;
+    }
+    void clear() {
+        errors.clear();
+        warnings.clear();
+        infos.clear();
+        questions.clear();
+        status.clear();
+        output.clear();
+    }
+};
+
+// Installs a CaptureShell as the current shell for the lifetime of a test.
+class ScopedCapture {
+public:
+    ScopedCapture() : scope_(shell) {}
+    CaptureShell shell;
+
+private:
+    ShellScope scope_;
+};
+
+}  // namespace ordena::test
