@@ -1,0 +1,121 @@
+#include "command/parse.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "base/shell.h"
+
+namespace ordena {
+
+int firstToken(const MString& text, int start, const MString& delimiters, MString& token, int& first, int& last) {
+    const std::string& s = text.str();
+    const std::string& d = delimiters.str();
+    std::size_t i = start < 0 ? 0 : static_cast<std::size_t>(start);
+    while (i < s.size() && d.find(s[i]) != std::string::npos) ++i;
+    if (i >= s.size()) {
+        token = MString();
+        first = last = -1;
+        return -1;
+    }
+    std::size_t j = i;
+    while (j < s.size() && d.find(s[j]) == std::string::npos) ++j;
+    token = MString(s.substr(i, j - i));
+    first = static_cast<int>(i);
+    last = static_cast<int>(j) - 1;
+    return 1;
+}
+
+namespace {
+
+int matchIn(const MString& word, int entries, const auto& entryAt) {
+    MString w = word.lower();
+    int found = -1;
+    for (int k = 0; k < entries; ++k) {
+        std::string_view entry = entryAt(k);
+        if (entry.substr(0, w.str().size()) == w.view() && w.length() <= static_cast<int>(entry.size())) {
+            if (found >= 0) {
+                reportError(" Ambiguous command word");
+                return -1;
+            }
+            found = k;
+        }
+    }
+    if (found < 0) reportError("Unknown command or argument: '" + w + "'");
+    return found;
+}
+
+SplitStatement splitWith(const MString& text, const MString& redirect) {
+    SplitStatement r;
+    int b = text.find('!');
+    int rr = text.find(redirect);
+    if (b < 0 && rr < 0) {
+        r.arguments = text;
+    } else if (b < 0) {
+        r.arguments = text.mid(0, rr);
+        r.file = text.mid(rr + 2, text.length());
+    } else if (rr < 0) {
+        r.arguments = text.mid(0, b);
+        r.options = text.mid(b + 1, text.length());
+    } else if (b < rr) {
+        r.arguments = text.mid(0, b);
+        r.options = text.mid(b + 1, rr - b - 1);
+        r.file = text.mid(rr + 2, text.length());
+    } else {
+        r.arguments = text.mid(0, rr);
+        r.file = text.mid(rr + 2, b - rr - 2);
+        r.options = text.mid(b + 1, text.length());
+    }
+    return r;
+}
+
+}  // namespace
+
+int matchKeyword(const MString& word, const char* const* table, int entries) {
+    return matchIn(word, entries, [&](int k) { return std::string_view(table[k]); });
+}
+
+int matchKeyword(const MString& word, const std::vector<MString>& table) {
+    return matchIn(word, static_cast<int>(table.size()), [&](int k) { return table[k].view(); });
+}
+
+SplitStatement splitArguments(const MString& text) { return splitWith(text, ">>"); }
+SplitStatement splitArgumentsIn(const MString& text) { return splitWith(text, "<<"); }
+
+int splitValueList(const MString& text, std::vector<MString>& values) {
+    const MString delimiters(", ");
+    int pos = 0;
+    MString token;
+    int first = -1, last = -1;
+    while (firstToken(text, pos, delimiters, token, first, last) == 1) {
+        if (token[0] == '"') {
+            std::size_t found = text.str().find('"', static_cast<std::size_t>(first) + 1);
+            if (found == std::string::npos) {
+                reportError("Quote marks not matching in code, recode or score statement");
+                return -1;
+            }
+            int close = static_cast<int>(found);
+            if (close == first + 1) {
+                reportError("Nothing between quote marks in code, recode or score statement");
+                return -1;
+            }
+            values.push_back(text.mid(first + 1, close - first - 1));
+            pos = close + 1;
+        } else {
+            values.push_back(token);
+            pos = last + 1;
+        }
+    }
+    return 1;
+}
+
+bool fileExists(const MString& name) {
+    std::FILE* f = std::fopen(name.c_str(), "r");
+    if (f == nullptr) return false;
+    // A directory opens but cannot be read: it is not a file here.
+    std::fgetc(f);
+    bool readable = !std::ferror(f);
+    std::fclose(f);
+    return readable;
+}
+
+}  // namespace ordena

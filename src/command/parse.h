@@ -1,0 +1,39 @@
+// Small parsing helpers shared by every statement handler.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/mstring.h"
+
+namespace ordena {
+
+// From start, skips delimiter characters, then takes the longest run of
+// non-delimiters. Returns 1 with the run and the indices of its first and
+// last characters, or -1 (empty token, indices -1) when nothing follows.
+int firstToken(const MString& text, int start, const MString& delimiters, MString& token, int& first, int& last);
+
+// Case-folded unambiguous-prefix match of word against a table of lowercase
+// keywords. Returns the index, or -1 after an error report (unknown or
+// ambiguous).
+int matchKeyword(const MString& word, const char* const* table, int entries);
+int matchKeyword(const MString& word, const std::vector<MString>& table);
+
+struct SplitStatement {
+    MString arguments;
+    MString options;   // text after "!"
+    MString file;      // text after ">>" (or "<<" for splitArgumentsIn)
+};
+
+SplitStatement splitArguments(const MString& text);
+SplitStatement splitArgumentsIn(const MString& text);
+
+// Values separated by commas and blanks; a value beginning with a double
+// quote runs to the next double quote. Returns 1, or -1 after an error
+// report (values collected so far stay in the list).
+int splitValueList(const MString& text, std::vector<MString>& values);
+
+// True when the file can be opened for reading.
+bool fileExists(const MString& name);
+
+}  // namespace ordena

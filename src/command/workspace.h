@@ -1,0 +1,31 @@
+// The whole analysis state of a session. Each subsystem owns the type of
+// its component; handlers read and change them directly.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "base/mstring.h"
+#include "command/settings.h"
+#include "data/data_spec.h"
+#include "estimation/estimation_state.h"
+#include "model/model_spec.h"
+#include "report/file_spec.h"
+
+namespace ordena {
+
+struct Workspace {
+    Settings settings;
+    MString title = "Ordena: Generalised Item Response Modelling Software";
+
+    int dataPassNeeded = 1;  // the next estimate or itanal repeats the data passes
+    int replication = -1;    // the replication number during simulate, else -1
+    int inSubmit = 0;        // 1 while a submitted command file runs
+
+    DataSpec data;
+    ModelSpec model;
+    EstimationState est;
+    FileSpec files;
+};
+
+}  // namespace ordena

@@ -1,0 +1,8 @@
+// What the model statements record.
+#pragma once
+
+namespace ordena {
+
+struct ModelSpec {};
+
+}  // namespace ordena

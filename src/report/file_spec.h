@@ -1,0 +1,14 @@
+// Files named by export and import, and the log file.
+#pragma once
+
+#include "base/mstring.h"
+#include "base/textfile.h"
+
+namespace ordena {
+
+struct FileSpec {
+    MString logFileName;  // empty: no log file
+    TextFile logFile;
+};
+
+}  // namespace ordena
