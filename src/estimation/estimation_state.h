@@ -1,10 +1,30 @@
-// The results of the last estimation and the options it ran with.
+// The options of the last estimate statement and every result of the last
+// estimation. Reports, exports, fit and system files read them.
 #pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/mstring.h"
+#include "estimation/estimate_options.h"
 
 namespace ordena {
 
 struct EstimationState {
     int estimated = 0;  // 1 when the estimates belong to the current specification
+
+    EstimateOptions options;
+    std::vector<AnchorEntry> anchors;  // filled by import
+
+    // Stored case estimates that must be computed again before a report uses
+    // them (set changes, reset).
+    bool eapAvailable = false;
+    bool plausibleAvailable = false;
+    bool mleAvailable = false;
+    bool wleAvailable = false;
+
+    // Marks every stored case estimate as needing computation again.
+    void invalidateCaseEstimates() { eapAvailable = plausibleAvailable = mleAvailable = wleAvailable = false; }
 };
 
 }  // namespace ordena
