@@ -9,6 +9,7 @@
 #include "command/settings.h"
 #include "data/data_spec.h"
 #include "estimation/estimation_state.h"
+#include "model/model_build.h"
 #include "model/model_spec.h"
 #include "report/file_spec.h"
 
@@ -24,6 +25,7 @@ struct Workspace {
 
     DataSpec data;
     ModelSpec model;
+    ModelBuild build;  // made by the model build at every estimate and itanal
     EstimationState est;
     FileSpec files;
 };
