@@ -1,0 +1,157 @@
+#include "base/random.h"
+
+#include <cmath>
+
+#include "base/shell.h"
+
+namespace ordena {
+
+namespace {
+
+constexpr std::int32_t kM1 = 2147483563;
+constexpr std::int32_t kA1 = 40014;
+constexpr std::int32_t kQ1 = 53668;
+constexpr std::int32_t kR1 = 12211;
+constexpr std::int32_t kM2 = 2147483399;
+constexpr std::int32_t kA2 = 40692;
+constexpr std::int32_t kQ2 = 52774;
+constexpr std::int32_t kR2 = 3791;
+constexpr std::int32_t kTableDivisor = 1 + (kM1 - 1) / 32;
+constexpr double kScale = 4.656613057391769e-10;
+constexpr double kCeiling = 0.99999988;
+constexpr int kWarmUp = 16;
+
+// Schrage's method: (A * s) mod M without overflow. For 0 <= s <= INT32_MAX
+// the pieces stay within int32 (A * Q <= M and k * R < M because R < Q), so
+// the 64-bit form below only guards states that cannot arise.
+std::int32_t schrage(std::int32_t s, std::int32_t a, std::int32_t q, std::int32_t r, std::int32_t m) {
+    std::int64_t k = s / q;
+    std::int64_t next = static_cast<std::int64_t>(a) * (s - k * q) - k * r;
+    if (next < 0) next += m;
+    return static_cast<std::int32_t>(next);
+}
+
+static_assert(static_cast<std::int64_t>(kA1) * kQ1 <= kM1 && kR1 < kQ1);
+static_assert(static_cast<std::int64_t>(kA2) * kQ2 <= kM2 && kR2 < kQ2);
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Uniform
+
+RanUniform::RanUniform() { core(); }
+
+RanUniform::RanUniform(double low, double high, std::int32_t seed) : low_(low), high_(high) {
+    core();
+    state1_ = seed;
+    for (int i = 0; i < kWarmUp; ++i) draw();
+}
+
+void RanUniform::setseed(std::int32_t seed) { *this = RanUniform(low_, high_, seed); }
+
+double RanUniform::core() {
+    if (state1_ <= 0 || shuffleOutput_ == 0) {
+        // Rebuild from the magnitude of the state. A zero state would stay
+        // zero for ever (a constant stream), and -INT32_MIN does not exist:
+        // both are taken as 1.
+        std::int64_t start = -static_cast<std::int64_t>(state1_);
+        if (start < 1 || start > INT32_MAX) start = 1;
+        state1_ = static_cast<std::int32_t>(start);
+        state2_ = state1_;
+        for (int j = 39; j >= 0; --j) {
+            state1_ = schrage(state1_, kA1, kQ1, kR1, kM1);
+            if (j < 32) table_[j] = state1_;
+        }
+        shuffleOutput_ = table_[0];
+    }
+    state1_ = schrage(state1_, kA1, kQ1, kR1, kM1);
+    state2_ = schrage(state2_, kA2, kQ2, kR2, kM2);
+    int j = shuffleOutput_ / kTableDivisor;
+    shuffleOutput_ = table_[j] - state2_;
+    table_[j] = state1_;
+    if (shuffleOutput_ < 1) shuffleOutput_ += kM1 - 1;
+    double u = kScale * shuffleOutput_;
+    return u > kCeiling ? kCeiling : u;
+}
+
+double RanUniform::draw() {
+    last_ = low_ + core() * (high_ - low_);
+    return last_;
+}
+
+// ---------------------------------------------------------------------------
+// Normal
+
+RanNormal::RanNormal(std::int32_t seed) : RanNormal(0.0, 1.0, seed) {}
+
+RanNormal::RanNormal(double mean, double sd, std::int32_t seed) : mean_(mean), sd_(sd) {
+    uniform_.state1_ = seed;
+    for (int i = 0; i < kWarmUp; ++i) standard();
+}
+
+void RanNormal::setseed(std::int32_t seed) { *this = RanNormal(mean_, sd_, seed); }
+
+double RanNormal::standard() {
+    if (spareAvailable_) {
+        spareAvailable_ = false;
+        return spare_;
+    }
+    double x1;
+    double x2;
+    double r;
+    do {
+        x1 = 2.0 * uniform_.draw() - 1.0;
+        x2 = 2.0 * uniform_.draw() - 1.0;
+        r = x2 * x2 + x1 * x1;
+    } while (r >= 1.0 || r == 0.0);
+    double f = std::sqrt(-2.0 * std::log(r) / r);
+    spare_ = x1 * f;
+    spareAvailable_ = true;
+    return x2 * f;
+}
+
+double RanNormal::draw() { return mean_ + sd_ * standard(); }
+
+// ---------------------------------------------------------------------------
+// Multivariate normal
+
+RanMVNormal::RanMVNormal(int n)
+    : mean_(zeroVector(n)), covariance_(identity(n)), eigenvalues_(onesVector(n)), eigenvectors_(identity(n)),
+      dimension_(n) {}
+
+RanMVNormal::RanMVNormal(const Vector& mean, const Matrix& covariance, std::int32_t seed)
+    : mean_(mean), covariance_(covariance), dimension_(mean.rows()) {
+    int rotations = 0;
+    jacobiEigen(covariance_, covariance_.rows(), eigenvalues_, eigenvectors_, rotations);
+    normal_.uniform_.state1_ = seed;
+    for (int i = 0; i < kWarmUp; ++i) draw();
+}
+
+void RanMVNormal::setparameters(const Vector& mean, const Matrix& covariance) {
+    if (mean.rows() != covariance.rows() || covariance.rows() != covariance.columns())
+        fatalExit("Parameter length mismatch in 'RanMVNormal::setparameters'");
+    dimension_ = covariance.rows();
+    mean_ = mean;
+    covariance_ = covariance;
+    int rotations = 0;
+    jacobiEigen(covariance_, dimension_, eigenvalues_, eigenvectors_, rotations);
+    for (int i = 0; i < eigenvalues_.rows(); ++i) {
+        // A value that is not a number is no variance either.
+        if (!(eigenvalues_[i][0] >= 0.0))
+            fatalExit("Matrix in multivariate normal random number generator is not positive definite");
+    }
+}
+
+Vector RanMVNormal::draw() {
+    Vector z(dimension_);
+    for (int i = 0; i < dimension_; ++i) z[i][0] = normal_.draw();
+    // Shapes that do not fit (a covariance given without checks) come out
+    // as the messages of the products below, never as a read out of range.
+    Matrix d(dimension_, dimension_);
+    for (int i = 0; i < dimension_ && i < eigenvalues_.rows(); ++i) d[i][i] = std::sqrt(eigenvalues_[i][0]);
+    return (eigenvectors_ * d) * z + mean_;
+}
+
+void RanMVNormal::setseed(std::int32_t seed) { *this = RanMVNormal(mean_, covariance_, seed); }
+
+}  // namespace ordena
