@@ -636,7 +636,7 @@ void Matrix::write(const MString& title, int width) const {
     if (width < 1) width = std::max(columns_, 1);
     std::string text = title.str();
     text += "\r\n";
-    char number[64];
+    char number[400];  // "%10.5f" of the largest double takes 316 characters
     for (int start = 0; start < columns_; start += width) {
         int end = std::min(columns_, start + width);
         text += "     ";
