@@ -8,6 +8,7 @@
 
 #include "base/mstring.h"
 #include "data/data_layout.h"
+#include "data/data_pass_state.h"
 
 namespace ordena {
 
@@ -58,15 +59,20 @@ struct DataSpec {
     std::vector<KeyRule> keys;
     std::vector<DeleteRule> deletes;
 
-    // A reset empties the coding rules; the file name and the layout with
-    // its missing codes stay.
+    DataPassState passes;  // results and work files of the last data passes
+
+    // A reset empties the coding rules and deletes the work files of the
+    // data passes; the file name and the layout with its missing codes stay.
     void clearOnReset() {
         codes.clear();
         recodes.clear();
         scores.clear();
         keys.clear();
         deletes.clear();
+        passes.clearOnReset();
     }
+    // Reset and exit: deletes the work files of the data passes.
+    void removeWorkFiles() { passes.removeWorkFiles(); }
 
     // 0-based index of the variable of exactly this name, or -1.
     int explicitVariableIndex(const MString& name) const { return layout.explicitVariableIndex(name); }

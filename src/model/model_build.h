@@ -45,9 +45,12 @@ struct ModelBuild {
 
     std::vector<std::vector<std::int32_t>> dimensionItems;  // per dimension, sorted item-variable levels
     std::int32_t itemVariablePosition = 0;
-    std::int32_t importedDesign = 0;
+    std::int32_t importedDesign = 0;  // 1: the design came from an import file with its own parameter count
 
-    std::int32_t parameterCount() const { return static_cast<std::int32_t>(estimated.size()); }
+    // P: the estimated parameters, or the imported design's own count.
+    std::int32_t parameterCount() const {
+        return importedDesign ? designStride : static_cast<std::int32_t>(estimated.size());
+    }
     float designAt(int g, int k, int p) const {
         return design[(static_cast<std::size_t>(g) * maxCategories + k) * designStride + p];
     }

@@ -8,6 +8,7 @@ namespace ordena {
 
 struct FileSpec {
     MString logFileName;  // empty: no log file
+    MString importDesignFile;  // design matrix named by import; empty: the design comes from the model
     TextFile logFile;
 };
 

@@ -1,0 +1,652 @@
+#include "data/data_passes.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "command/session.h"
+#include "data/data_file_reader.h"
+#include "data/rules.h"
+#include "data/work_file_io.h"
+
+namespace ordena {
+
+namespace {
+
+constexpr int kMaxCases = 750000;
+constexpr int kMaxRawCodes = 65;
+constexpr int kMaxCodes = 65;
+constexpr int kMaxFacetLevels = 1000;
+// Case information and group records are kept in memory up to this size and
+// written at the end; above it each record is written in place.
+constexpr std::size_t kMemoryRecordLimit = std::size_t{512} << 20;
+
+struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using StringSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
+using StringIndex = std::unordered_map<std::string, int, StringHash, std::equal_to<>>;
+
+// Distinct texts in order of arrival.
+class DistinctTexts {
+public:
+    void add(std::string_view text) {
+        if (set_.find(text) != set_.end()) return;
+        set_.emplace(text);
+    }
+    std::size_t size() const { return set_.size(); }
+    std::vector<MString> sorted() const {
+        std::vector<MString> out;
+        out.reserve(set_.size());
+        for (const std::string& s : set_) out.emplace_back(s);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    void clear() { set_.clear(); }
+
+private:
+    StringSet set_;
+};
+
+// The text of a segment in a record group; empty when the record or the
+// columns are not there.
+std::string_view segmentText(const std::vector<std::string_view>& lines, const Segment& s) {
+    if (s.record < 1 || static_cast<std::size_t>(s.record) > lines.size()) return {};
+    return columnText(lines[static_cast<std::size_t>(s.record - 1)], s.firstColumn, s.lastColumn);
+}
+
+std::string_view responseText(const std::vector<std::string_view>& lines, const ResponsePosition& r, int width) {
+    if (r.record < 1 || static_cast<std::size_t>(r.record) > lines.size()) return {};
+    return columnText(lines[static_cast<std::size_t>(r.record - 1)], r.firstColumn, r.firstColumn + width - 1);
+}
+
+// The longest decimal number at the start of text (after blanks), 0 when
+// there is none. Words such as "inf" or "nan" and hexadecimal forms are not
+// numbers here, so no regressor or weight becomes infinite or undefined.
+double numericPrefix(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    std::size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < text.size() && isDigit(text[i])) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && isDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return 0.0;
+    std::size_t mantissaEnd = i;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+        std::size_t expDigits = 0;
+        while (j < text.size() && isDigit(text[j])) ++j, ++expDigits;
+        if (expDigits > 0) mantissaEnd = j;
+    }
+    std::string number(text.substr(start, mantissaEnd - start));
+    double v = std::strtod(number.c_str(), nullptr);
+    // An exponent beyond the range of a double gives a huge value; keep it finite.
+    if (v > 1e300) v = 1e300;
+    if (v < -1e300) v = -1e300;
+    return v;
+}
+
+bool validExplicit(const DataLayout& layout, std::int32_t k) {
+    return k >= 0 && static_cast<std::size_t>(k) < layout.explicitVariables.size();
+}
+bool validImplicit(const DataLayout& layout, std::int32_t k) {
+    return k >= 0 && static_cast<std::size_t>(k) < layout.implicitVariables.size();
+}
+
+// Every list the passes use must name variables of the current format.
+bool listsMatchLayout(const ModelSpec& model, const DataLayout& layout) {
+    for (const VariableList* list : {&model.facetsInUse, &model.lastRegression, &model.lastGroup, &model.lastCaseweight}) {
+        for (std::int32_t k : list->explicitIndices)
+            if (!validExplicit(layout, k)) return false;
+        for (std::int32_t k : list->implicitIndices)
+            if (!validImplicit(layout, k)) return false;
+    }
+    return true;
+}
+
+int openDataFile(Session& session, DataFileReader& reader) {
+    const MString& name = session.ws.data.fileName;
+    if (!reader.open(name.str())) {
+        session.errorReport(" Error opening input file " + name);
+        return -1;
+    }
+    if (reader.atEnd()) {
+        session.errorReport(" File " + name + " doesn't exist or empty");
+        return -1;
+    }
+    return 1;
+}
+
+int recordMissing(Session& session) {
+    session.errorReport("Record missing in data file");
+    return -1;
+}
+
+// Records of a fixed size addressed by case number: in memory while they
+// fit, otherwise written in place in the file.
+class CaseRecords {
+public:
+    bool create(const std::string& path, std::size_t recordBytes, std::size_t count,
+                const std::vector<unsigned char>& initial) {
+        path_ = path;
+        record_ = recordBytes;
+        count_ = count;
+        inMemory_ = recordBytes * count <= kMemoryRecordLimit;
+        if (inMemory_) {
+            memory_.resize(recordBytes * count);
+            for (std::size_t n = 0; n < count; ++n)
+                std::memcpy(memory_.data() + n * recordBytes, initial.data(), recordBytes);
+            BinaryFile f(path, "wb");  // the file exists from now on
+            return f.isOpen();
+        }
+        BlockWriter w;
+        if (!w.open(path)) return false;
+        for (std::size_t n = 0; n < count; ++n) std::memcpy(w.append(recordBytes), initial.data(), recordBytes);
+        if (!w.close()) return false;
+        return file_.open(path, "r+b");
+    }
+    void put(std::size_t n, const unsigned char* bytes) {
+        if (n >= count_) return;
+        if (inMemory_) {
+            std::memcpy(memory_.data() + n * record_, bytes, record_);
+        } else {
+            file_.seek(static_cast<long long>(n * record_));
+            file_.writeBytes(bytes, record_);
+        }
+    }
+    bool close() {
+        if (inMemory_) {
+            BinaryFile f(path_, "wb");
+            bool ok = f.isOpen() && (memory_.empty() || f.writeBytes(memory_.data(), memory_.size()));
+            ok = f.close() && ok;
+            memory_.clear();
+            memory_.shrink_to_fit();
+            return ok;
+        }
+        return file_.close();
+    }
+
+private:
+    std::string path_;
+    std::size_t record_ = 0;
+    std::size_t count_ = 0;
+    bool inMemory_ = true;
+    std::vector<unsigned char> memory_;
+    BinaryFile file_;
+};
+
+}  // namespace
+
+int dataPassOne(Session& session) {
+    Workspace& ws = session.ws;
+    const DataLayout& layout = ws.data.layout;
+    const ModelSpec& model = ws.model;
+    DataPassState& st = ws.data.passes;
+    const int respmiss = ws.settings.respmiss;
+
+    DataFileReader reader;
+    if (openDataFile(session, reader) != 1) return -1;
+
+    const std::vector<std::int32_t>& facetVars = model.facetsInUse.explicitIndices;
+    st.valueLists.assign(facetVars.size(), ValueList{});
+    std::vector<DistinctTexts> values(facetVars.size());
+    for (std::size_t f = 0; f < facetVars.size(); ++f) st.valueLists[f].variable = facetVars[f];
+    DistinctTexts identifiers;
+    DistinctTexts rawCodes;
+    std::array<bool, 256> seenByte{};  // one-column responses: no hashing needed
+    const int width = layout.responseWidth;
+    const bool hasPid = validExplicit(layout, layout.caseIdentifier);
+
+    std::vector<std::string_view> lines(static_cast<std::size_t>(std::max(1, layout.recordsPerCase)));
+    std::int64_t groups = 0;
+    for (;;) {
+        if (session.pollForStop()) return -1;
+        int got = reader.readGroup(lines, kMaxRecordLength);
+        if (got == 0) break;
+        if (got < 0) return recordMissing(session);
+        ++groups;
+        if (hasPid) {
+            const ExplicitVariable& pid = layout.explicitVariables[static_cast<std::size_t>(layout.caseIdentifier)];
+            if (!pid.segments.empty()) {
+                std::string_view id = segmentText(lines, pid.segments[0]);
+                if (!isMissingValue(id, pid)) identifiers.add(id);
+            }
+        }
+        for (std::size_t f = 0; f < facetVars.size(); ++f) {
+            const ExplicitVariable& var = layout.explicitVariables[static_cast<std::size_t>(facetVars[f])];
+            for (const Segment& s : var.segments) {
+                std::string_view v = segmentText(lines, s);
+                if (!isMissingValue(v, var)) values[f].add(v);
+            }
+        }
+        for (const ResponseBlock& block : layout.responseBlocks) {
+            for (const ResponsePosition& r : block.responses) {
+                std::string_view raw = responseText(lines, r, width);
+                if (width == 1 && raw.size() == 1) {
+                    auto byte = static_cast<unsigned char>(raw[0]);
+                    if (seenByte[byte]) continue;
+                    seenByte[byte] = true;
+                }
+                if (!isMissingResponse(raw, respmiss)) rawCodes.add(raw);
+            }
+        }
+    }
+    reader.close();
+
+    if (identifiers.size() > static_cast<std::size_t>(kMaxCases)) {
+        session.errorReport(" Too many cases in data file");
+        return -1;
+    }
+    if (rawCodes.size() > static_cast<std::size_t>(kMaxRawCodes)) {
+        session.errorReport(" Too many levels in response values: " + itoMString(static_cast<long long>(rawCodes.size())));
+        return -1;
+    }
+    for (std::size_t f = 0; f < facetVars.size(); ++f) {
+        const MString& name = layout.explicitVariables[static_cast<std::size_t>(facetVars[f])].name;
+        if (values[f].size() > static_cast<std::size_t>(kMaxFacetLevels)) {
+            session.errorReport(" Too many levels in facet " + name);
+            return -1;
+        }
+        if (values[f].size() == 0) {
+            session.errorReport(" No valid data found for " + name);
+            return -1;
+        }
+    }
+    buildCodeTables(rawCodes.sorted(), ws.data, ws.settings.key_default, st.t1, st.t2);
+    if (st.t2.size() > static_cast<std::size_t>(kMaxCodes)) {
+        session.errorReport(" Too many levels in response values");
+        return -1;
+    }
+    std::sort(st.t1.begin(), st.t1.end());
+    std::sort(st.t2.begin(), st.t2.end());
+    for (std::size_t f = 0; f < facetVars.size(); ++f) st.valueLists[f].values = values[f].sorted();
+
+    if (hasPid) {
+        std::vector<MString> ids = identifiers.sorted();
+        identifiers.clear();
+        // Entries are as wide as the longest identifier, so that no
+        // identifier is cut short and every one can be found again.
+        int w = 0;
+        for (const MString& id : ids) w = std::max(w, id.length());
+        st.identifierFile = scratchFileName("scrf003.");
+        BlockWriter out;
+        if (!out.open(st.identifierFile.str())) {
+            session.errorReport("Open failure to scratch file " + st.identifierFile);
+            return -1;
+        }
+        for (const MString& id : ids) {
+            unsigned char* p = out.append(static_cast<std::size_t>(w));
+            std::memset(p, ' ', static_cast<std::size_t>(w));
+            std::memcpy(p, id.c_str(), static_cast<std::size_t>(id.length()));
+        }
+        if (!out.close()) {
+            session.errorReport("Error writing scratch file " + st.identifierFile);
+            return -1;
+        }
+        st.cases = static_cast<std::int32_t>(ids.size());
+        st.identifierCount = st.cases;
+        st.identifierWidth = w;
+    } else {
+        if (groups > kMaxCases) {
+            session.errorReport(" Too many cases in data file");
+            return -1;
+        }
+        st.cases = static_cast<std::int32_t>(groups);
+        st.identifierCount = 0;
+        st.identifierWidth = 0;
+    }
+    for (std::size_t f = 0; f < facetVars.size(); ++f)
+        ws.data.layout.explicitVariables[static_cast<std::size_t>(facetVars[f])].distinctValues =
+            static_cast<std::int32_t>(st.valueLists[f].values.size());
+    return 1;
+}
+
+int dataPassTwo(Session& session) {
+    Workspace& ws = session.ws;
+    const DataLayout& layout = ws.data.layout;
+    const ModelSpec& model = ws.model;
+    DataPassState& st = ws.data.passes;
+
+    DataFileReader reader;
+    if (openDataFile(session, reader) != 1) return -1;
+
+    const std::vector<std::int32_t>& facetExplicit = model.facetsInUse.explicitIndices;
+    const std::vector<std::int32_t>& facetImplicit = model.facetsInUse.implicitIndices;
+    const auto F = static_cast<std::int32_t>(facetExplicit.size());
+    const auto M = static_cast<std::int32_t>(facetImplicit.size());
+    st.recordExplicit = F;
+    st.recordImplicit = M;
+    st.responseRecords = 0;
+
+    const std::vector<std::int32_t>& regression = model.lastRegression.explicitIndices;
+    const std::vector<std::int32_t>& groupVars = model.lastGroup.explicitIndices;
+    const std::vector<std::int32_t>& weightVars = model.lastCaseweight.explicitIndices;
+    const int R = static_cast<int>(regression.size()) + 1;
+    st.caseInfoWidth = R + 1;
+    std::vector<int> groupWidths;
+    int L = 1;
+    for (std::int32_t k : groupVars) {
+        const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(k)];
+        int w = v.segments.empty() ? 0 : std::max(0, v.segments[0].lastColumn - v.segments[0].firstColumn + 1);
+        groupWidths.push_back(w);
+        L += w;
+    }
+    st.groupRecordLength = L;
+    const std::size_t N = static_cast<std::size_t>(std::max(0, st.cases));
+
+    // The identifier table, read back from its file for the look-ups of this pass.
+    const bool hasPid = validExplicit(layout, layout.caseIdentifier);
+    std::vector<char> idTable;
+    const std::size_t W = static_cast<std::size_t>(std::max(0, st.identifierWidth));
+    if (hasPid && N > 0 && W > 0) {
+        BinaryFile idFile(st.identifierFile.str(), "rb");
+        idTable.resize(N * W);
+        if (!idFile.isOpen() || !idFile.readBytes(idTable.data(), idTable.size())) {
+            session.errorReport("Open failure to scratch file " + st.identifierFile);
+            return -1;
+        }
+    }
+
+    st.responseFile = scratchFileName("scrf000.");
+    BlockWriter responses;
+    if (!responses.open(st.responseFile.str())) {
+        session.errorReport("Open failure to scratch file " + st.responseFile);
+        return -1;
+    }
+    st.caseInfoFile = scratchFileName("scrf002.");
+    CaseRecords caseInfo;
+    std::vector<unsigned char> infoRecord(static_cast<std::size_t>(R + 1) * 8, 0);
+    storeDouble(infoRecord.data(), 0.0);
+    storeDouble(infoRecord.data() + 8, 1.0);
+    for (int i = 2; i <= R; ++i) storeDouble(infoRecord.data() + 8 * i, 0.0);
+    if (!caseInfo.create(st.caseInfoFile.str(), infoRecord.size(), N, infoRecord)) {
+        session.errorReport("Open failure to scratch file " + st.caseInfoFile);
+        return -1;
+    }
+    st.groupFile = scratchFileName("scrf007.");
+    CaseRecords groupRecords;
+    std::vector<unsigned char> groupRecord(static_cast<std::size_t>(L), ' ');
+    groupRecord[0] = '1';
+    if (!groupRecords.create(st.groupFile.str(), groupRecord.size(), N, groupRecord)) {
+        session.errorReport("Open failure to scratch file " + st.groupFile);
+        return -1;
+    }
+    auto closeAll = [&]() {
+        responses.close();
+        caseInfo.close();
+        groupRecords.close();
+    };
+    auto failPass = [&](const MString& message) {
+        if (!message.isEmpty()) session.errorReport(message);
+        closeAll();
+        return -1;
+    };
+
+    std::vector<StringIndex> levelOf(facetExplicit.size());
+    for (std::size_t f = 0; f < facetExplicit.size(); ++f)
+        for (std::size_t i = 0; i < st.valueLists[f].values.size(); ++i)
+            levelOf[f].emplace(st.valueLists[f].values[i].str(), static_cast<int>(i));
+
+    const ResponseCoding coding(ws.data, ws.settings.respmiss, ws.settings.key_default, st.t1, st.t2);
+    const bool needValues = !ws.data.deletes.empty() || !ws.data.recodes.empty();
+    std::vector<MString> blockValues(layout.explicitVariables.size());
+    std::vector<std::int32_t> facetLevels(static_cast<std::size_t>(F), 0);
+    std::vector<double> regressionValues(regression.size(), 0.0);
+    std::vector<std::string_view> lines(static_cast<std::size_t>(std::max(1, layout.recordsPerCase)));
+    const std::vector<std::int32_t> noLevels;
+    const int width = layout.responseWidth;
+    MString raw;
+
+    std::time_t lastProgress = std::time(nullptr);
+    for (std::int64_t k = 0;; ++k) {
+        if (session.pollForStop()) return failPass(MString());
+        std::time_t now = std::time(nullptr);
+        if (now - lastProgress > 1) {
+            lastProgress = now;
+            long long denominator = N > 5 ? static_cast<long long>(N) - 5 : std::max<long long>(1, static_cast<long long>(N));
+            session.statusText("Data Pass Two: " + itoMString(100 * k / denominator) + "%", 0);
+        }
+        int got = reader.readGroup(lines, kMaxRecordLength);
+        if (got == 0) break;
+        if (got < 0) return failPass("Record missing in data file");
+
+        std::int32_t caseNumber = static_cast<std::int32_t>(k);
+        if (hasPid) {
+            const ExplicitVariable& pid = layout.explicitVariables[static_cast<std::size_t>(layout.caseIdentifier)];
+            std::string_view id = pid.segments.empty() ? std::string_view() : segmentText(lines, pid.segments[0]);
+            if (isMissingValue(id, pid)) continue;
+            std::string key(id);
+            bool found = false;
+            if (key.size() <= W && N > 0) {
+                key.resize(W, ' ');
+                std::size_t lo = 0, hi = N;
+                while (lo < hi) {
+                    std::size_t mid = (lo + hi) / 2;
+                    int c = std::memcmp(idTable.data() + mid * W, key.data(), W);
+                    if (c == 0) {
+                        caseNumber = static_cast<std::int32_t>(mid);
+                        found = true;
+                        break;
+                    }
+                    if (c < 0) lo = mid + 1;
+                    else hi = mid;
+                }
+            }
+            if (!found) return failPass("Building temporary file -  Can't find Pid code in look-up table");
+        } else if (static_cast<std::size_t>(k) >= N) {
+            break;  // the file grew since pass one
+        }
+
+        bool backgroundMissing = false;
+        for (std::size_t i = 0; i < regression.size(); ++i) {
+            const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(regression[i])];
+            if (v.segments.size() > 1) return failPass("Variable with multiple values can't be regression variable");
+            std::string_view text = v.segments.empty() ? std::string_view() : segmentText(lines, v.segments[0]);
+            if (isMissingValue(text, v)) backgroundMissing = true;
+            else regressionValues[i] = numericPrefix(text);
+        }
+        std::fill(groupRecord.begin() + 1, groupRecord.end(), ' ');
+        std::size_t at = 1;
+        for (std::size_t i = 0; i < groupVars.size(); ++i) {
+            const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(groupVars[i])];
+            if (v.segments.size() > 1) return failPass("Variable with multiple values can't be group variable");
+            std::string_view text = v.segments.empty() ? std::string_view() : segmentText(lines, v.segments[0]);
+            std::size_t n = std::min(text.size(), static_cast<std::size_t>(groupWidths[i]));
+            std::memcpy(groupRecord.data() + at, text.data(), n);
+            at += static_cast<std::size_t>(groupWidths[i]);
+        }
+        double weight = 1.0;
+        if (!weightVars.empty()) {
+            const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(weightVars[0])];
+            if (v.segments.size() > 1) return failPass("Variable with multiple values can't be person weight var");
+            std::string_view text = v.segments.empty() ? std::string_view() : segmentText(lines, v.segments[0]);
+            weight = isMissingValue(text, v) ? 0.0 : numericPrefix(text);
+        }
+
+        bool wrote = false;
+        for (std::size_t b = 0; b < layout.responseBlocks.size(); ++b) {
+            const ResponseBlock& block = layout.responseBlocks[b];
+            if (needValues)
+                for (std::size_t e = 0; e < layout.explicitVariables.size(); ++e)
+                    blockValues[e] = MString(segmentText(lines, layout.explicitVariables[e].segmentForBlock(static_cast<int>(b))));
+            bool skip = false;
+            for (std::size_t f = 0; f < facetExplicit.size() && !skip; ++f) {
+                const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(facetExplicit[f])];
+                std::string_view text = segmentText(lines, v.segmentForBlock(static_cast<int>(b)));
+                if (isMissingValue(text, v)) {
+                    skip = true;
+                    break;
+                }
+                auto it = levelOf[f].find(text);
+                if (it == levelOf[f].end()) skip = true;  // cannot happen: pass one saw every value
+                else facetLevels[f] = it->second;
+            }
+            if (skip) continue;
+            for (std::size_t j = 0; j < block.responses.size(); ++j) {
+                const std::vector<std::int32_t>& row = j < layout.itemLevels.size() ? layout.itemLevels[j] : noLevels;
+                VariableValues values{std::span<const MString>(blockValues), std::span<const std::int32_t>(row), {}};
+                raw = MString(responseText(lines, block.responses[j], width));
+                int category = 0, recoded = 0;
+                int c = codeResponse(coding, raw, static_cast<int>(j), values, category, recoded, session);
+                if (c < 0) return failPass(MString());
+                if (c == 0) continue;
+                const std::size_t bytes = static_cast<std::size_t>(st.responseRecordBytes());
+                unsigned char* p = responses.append(bytes);
+                storeInt32(p, caseNumber);
+                storeInt32(p + 4, category);
+                storeInt32(p + 8, recoded);
+                storeInt32(p + 12, F);
+                p += 16;
+                for (std::int32_t level : facetLevels) storeInt32(p, level), p += 4;
+                storeInt32(p, M);
+                p += 4;
+                for (std::int32_t im : facetImplicit) {
+                    std::int32_t level = static_cast<std::size_t>(im) < row.size() ? row[static_cast<std::size_t>(im)] : 0;
+                    storeInt32(p, level);
+                    p += 4;
+                }
+                storeInt32(p, 1);
+                ++st.responseRecords;
+                wrote = true;
+            }
+        }
+
+        if (!backgroundMissing) {
+            if (!wrote) {
+                // A case without valid responses still has its place among the cases.
+                unsigned char* p = responses.append(static_cast<std::size_t>(st.responseRecordBytes()));
+                std::memset(p, 0, static_cast<std::size_t>(st.responseRecordBytes()));
+                storeInt32(p, caseNumber);
+                storeInt32(p + 12, F);
+                storeInt32(p + 16 + 4 * F, M);
+                ++st.responseRecords;
+                weight = 0.0;
+            }
+            storeDouble(infoRecord.data(), weight);
+            storeDouble(infoRecord.data() + 8, 1.0);
+            for (std::size_t i = 0; i < regressionValues.size(); ++i)
+                storeDouble(infoRecord.data() + 16 + 8 * i, regressionValues[i]);
+            caseInfo.put(static_cast<std::size_t>(caseNumber), infoRecord.data());
+            groupRecords.put(static_cast<std::size_t>(caseNumber), groupRecord.data());
+        }
+    }
+    reader.close();
+    bool ok = responses.close();
+    ok = caseInfo.close() && ok;
+    ok = groupRecords.close() && ok;
+    if (!ok) {
+        session.errorReport("Error writing scratch file " + st.responseFile);
+        return -1;
+    }
+    if (hasPid && sortResponseFile(session) != 1) return -1;
+    session.appendOutput("No. of cases = " + itoMString(st.cases) + "\r\n");
+    return 1;
+}
+
+int sortResponseFile(Session& session) {
+    DataPassState& st = session.ws.data.passes;
+    const std::size_t bytes = static_cast<std::size_t>(st.responseRecordBytes());
+    const std::size_t N = static_cast<std::size_t>(std::max(0, st.cases));
+
+    // Counting sort by case number, in as many sweeps over the file as the
+    // memory bound needs: each sweep gathers a range of cases.
+    std::vector<std::int64_t> perCase(N + 1, 0);
+    BlockReader in;
+    if (!in.open(st.responseFile.str(), bytes)) {
+        session.errorReport("Open failure to scratch file " + st.responseFile);
+        return -1;
+    }
+    for (const unsigned char* r = in.next(); r != nullptr; r = in.next()) {
+        std::int32_t c = loadInt32(r);
+        if (c >= 0 && static_cast<std::size_t>(c) < N) ++perCase[static_cast<std::size_t>(c)];
+    }
+    in.close();
+
+    session.statusText("Sorting cases", 0);
+    MString sortedName = scratchFileName("scrf001.");
+    BlockWriter out;
+    if (!out.open(sortedName.str())) {
+        session.errorReport("Open failure to scratch file " + sortedName);
+        return -1;
+    }
+    const std::int64_t sweepBytes = std::int64_t{256} << 20;
+    std::size_t first = 0;
+    std::vector<unsigned char> bucket;
+    std::vector<std::int64_t> offset;
+    while (first < N) {
+        std::size_t last = first;
+        std::int64_t total = 0;
+        while (last < N && (last == first || total + perCase[last] * static_cast<std::int64_t>(bytes) <= sweepBytes))
+            total += perCase[last++] * static_cast<std::int64_t>(bytes);
+        bucket.assign(static_cast<std::size_t>(total), 0);
+        offset.assign(last - first + 1, 0);
+        for (std::size_t c = first; c < last; ++c)
+            offset[c - first + 1] = offset[c - first] + perCase[c] * static_cast<std::int64_t>(bytes);
+        if (!in.open(st.responseFile.str(), bytes)) {
+            session.errorReport("Open failure to scratch file " + st.responseFile);
+            return -1;
+        }
+        for (const unsigned char* r = in.next(); r != nullptr; r = in.next()) {
+            std::int32_t c = loadInt32(r);
+            if (c < 0 || static_cast<std::size_t>(c) < first || static_cast<std::size_t>(c) >= last) continue;
+            std::int64_t& at = offset[static_cast<std::size_t>(c) - first];
+            std::memcpy(bucket.data() + at, r, bytes);
+            at += static_cast<std::int64_t>(bytes);
+        }
+        in.close();
+        if (!bucket.empty()) std::memcpy(out.append(bucket.size()), bucket.data(), bucket.size());
+        out.flush();
+        first = last;
+    }
+    if (!out.close()) {
+        session.errorReport("Error writing scratch file " + sortedName);
+        return -1;
+    }
+    std::remove(st.responseFile.c_str());
+    if (std::rename(sortedName.c_str(), st.responseFile.c_str()) != 0) {
+        session.errorReport("Error writing scratch file " + st.responseFile);
+        return -1;
+    }
+    session.statusText("Sort complete", 0);
+    return 1;
+}
+
+int runDataPasses(Session& session) {
+    Workspace& ws = session.ws;
+    // The lists these passes run with are the ones the model file build reads.
+    ModelSpec& model = ws.model;
+    model.lastFacets = model.facetsInUse;
+    model.lastRegression = model.regression;
+    model.lastCaseweight = model.caseweight;
+    model.lastGroup = model.group;
+    if (!listsMatchLayout(ws.model, ws.data.layout)) {
+        session.errorReport("A variable of the model, facet, regression, group or caseweight statements is not in the format");
+        return -1;
+    }
+    // The files of an earlier pass are not read again: remove them before
+    // fresh names are made.
+    DataPassState& st = ws.data.passes;
+    st.removeWorkFiles();
+    st.ramRecords.clear();
+    st.ramRecords.shrink_to_fit();
+    st.responseRecords = 0;
+    if (session.pollForStop()) return -1;
+    session.statusText("Build temporary file: Data Pass One", 0);
+    if (dataPassOne(session) != 1) return -1;
+    if (session.pollForStop()) return -1;
+    session.statusText("Build temporary file: Data Pass Two", 0);
+    return dataPassTwo(session);
+}
+
+}  // namespace ordena
