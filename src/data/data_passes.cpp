@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -408,6 +409,10 @@ int dataPassTwo(Session& session) {
     const int width = layout.responseWidth;
     MString raw;
 
+    const std::size_t recordBytes = static_cast<std::size_t>(st.responseRecordBytes());
+    auto appendRecord = [&]() { return responses.append(recordBytes); };
+    bool inCaseOrder = true;  // records already in case order need no sort
+    std::int32_t previousCase = -1;
     std::time_t lastProgress = std::time(nullptr);
     for (std::int64_t k = 0;; ++k) {
         if (session.pollForStop()) return failPass(MString());
@@ -448,6 +453,8 @@ int dataPassTwo(Session& session) {
             break;  // the file grew since pass one
         }
 
+        if (caseNumber < previousCase) inCaseOrder = false;
+        previousCase = caseNumber;
         bool backgroundMissing = false;
         for (std::size_t i = 0; i < regression.size(); ++i) {
             const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(regression[i])];
@@ -501,8 +508,7 @@ int dataPassTwo(Session& session) {
                 int c = codeResponse(coding, raw, static_cast<int>(j), values, category, recoded, session);
                 if (c < 0) return failPass(MString());
                 if (c == 0) continue;
-                const std::size_t bytes = static_cast<std::size_t>(st.responseRecordBytes());
-                unsigned char* p = responses.append(bytes);
+                unsigned char* p = appendRecord();
                 storeInt32(p, caseNumber);
                 storeInt32(p + 4, category);
                 storeInt32(p + 8, recoded);
@@ -525,7 +531,7 @@ int dataPassTwo(Session& session) {
         if (!backgroundMissing) {
             if (!wrote) {
                 // A case without valid responses still has its place among the cases.
-                unsigned char* p = responses.append(static_cast<std::size_t>(st.responseRecordBytes()));
+                unsigned char* p = appendRecord();
                 std::memset(p, 0, static_cast<std::size_t>(st.responseRecordBytes()));
                 storeInt32(p, caseNumber);
                 storeInt32(p + 12, F);
@@ -549,7 +555,7 @@ int dataPassTwo(Session& session) {
         session.errorReport("Error writing scratch file " + st.responseFile);
         return -1;
     }
-    if (hasPid && sortResponseFile(session) != 1) return -1;
+    if (hasPid && !inCaseOrder && sortResponseFile(session) != 1) return -1;
     session.appendOutput("No. of cases = " + itoMString(st.cases) + "\r\n");
     return 1;
 }
@@ -582,14 +588,21 @@ int sortResponseFile(Session& session) {
     }
     const std::int64_t sweepBytes = std::int64_t{256} << 20;
     std::size_t first = 0;
-    std::vector<unsigned char> bucket;
+    // One buffer for every sweep (fresh memory is costly to touch), as large
+    // as the largest sweep needs; filled completely, so left uninitialised.
+    std::int64_t allBytes = 0, largestCase = 0;
+    for (std::size_t c = 0; c < N; ++c) {
+        allBytes += perCase[c] * static_cast<std::int64_t>(bytes);
+        largestCase = std::max(largestCase, perCase[c] * static_cast<std::int64_t>(bytes));
+    }
+    const std::int64_t largest = std::max(largestCase, std::min(sweepBytes, allBytes));
+    std::unique_ptr<unsigned char[]> bucket(new unsigned char[static_cast<std::size_t>(std::max<std::int64_t>(largest, 1))]);
     std::vector<std::int64_t> offset;
     while (first < N) {
         std::size_t last = first;
         std::int64_t total = 0;
         while (last < N && (last == first || total + perCase[last] * static_cast<std::int64_t>(bytes) <= sweepBytes))
             total += perCase[last++] * static_cast<std::int64_t>(bytes);
-        bucket.assign(static_cast<std::size_t>(total), 0);
         offset.assign(last - first + 1, 0);
         for (std::size_t c = first; c < last; ++c)
             offset[c - first + 1] = offset[c - first] + perCase[c] * static_cast<std::int64_t>(bytes);
@@ -601,12 +614,11 @@ int sortResponseFile(Session& session) {
             std::int32_t c = loadInt32(r);
             if (c < 0 || static_cast<std::size_t>(c) < first || static_cast<std::size_t>(c) >= last) continue;
             std::int64_t& at = offset[static_cast<std::size_t>(c) - first];
-            std::memcpy(bucket.data() + at, r, bytes);
+            std::memcpy(bucket.get() + at, r, bytes);
             at += static_cast<std::int64_t>(bytes);
         }
         in.close();
-        if (!bucket.empty()) std::memcpy(out.append(bucket.size()), bucket.data(), bucket.size());
-        out.flush();
+        out.writeDirect(bucket.get(), static_cast<std::size_t>(total));
         first = last;
     }
     if (!out.close()) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,21 +43,36 @@ inline double loadDouble(const unsigned char* p) {
 // Appends records to a new file through a large buffer.
 class BlockWriter {
 public:
+    BlockWriter() : buffer_(new unsigned char[kBlock]) {}
     bool open(const std::string& path) {
-        buffer_.clear();
-        buffer_.reserve(kBlock);
+        used_ = 0;
         return file_.open(path, "wb");
     }
+    // Room for n bytes at the end of the buffer, to be filled by the caller.
     unsigned char* append(std::size_t n) {
-        if (buffer_.size() + n > kBlock) flush();
-        std::size_t at = buffer_.size();
-        buffer_.resize(at + n);
-        return buffer_.data() + at;
+        if (n > kBlock) {
+            // Larger than a block: written directly.
+            flush();
+            large_.resize(n);
+            pendingLarge_ = true;
+            return large_.data();
+        }
+        if (pendingLarge_) flushLarge();
+        if (used_ + n > kBlock) flush();
+        unsigned char* p = buffer_.get() + used_;
+        used_ += n;
+        return p;
     }
     void putInt32(std::int32_t v) { storeInt32(append(4), v); }
+    // Writes a large run of bytes without copying it through the buffer.
+    bool writeDirect(const unsigned char* data, std::size_t n) {
+        bool ok = flush();
+        return (n == 0 || file_.writeBytes(data, n)) && ok;
+    }
     bool flush() {
-        bool ok = buffer_.empty() || file_.writeBytes(buffer_.data(), buffer_.size());
-        buffer_.clear();
+        bool ok = flushLarge();
+        ok = (used_ == 0 || file_.writeBytes(buffer_.get(), used_)) && ok;
+        used_ = 0;
         return ok;
     }
     // False when anything could not be written.
@@ -67,9 +83,22 @@ public:
     bool isOpen() const { return file_.isOpen(); }
 
 private:
+    bool flushLarge() {
+        if (!pendingLarge_) return true;
+        pendingLarge_ = false;
+        bool ok = used_ == 0 || file_.writeBytes(buffer_.get(), used_);
+        used_ = 0;
+        ok = file_.writeBytes(large_.data(), large_.size()) && ok;
+        large_.clear();
+        return ok;
+    }
+
     static constexpr std::size_t kBlock = 1 << 20;
     BinaryFile file_;
-    std::vector<unsigned char> buffer_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    std::size_t used_ = 0;
+    std::vector<unsigned char> large_;
+    bool pendingLarge_ = false;
 };
 
 // Reads fixed-size records of a file in large blocks.
