@@ -67,6 +67,9 @@ struct DataSpec {
         keys.clear();
         deletes.clear();
     }
+    // Deletes the work files of the data passes (reset and the program's
+    // exit); the owner of the work files fills this in.
+    void removeWorkFiles() {}
 
     // 0-based index of the variable of exactly this name, or -1.
     int explicitVariableIndex(const MString& name) const { return layout.explicitVariableIndex(name); }

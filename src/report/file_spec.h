@@ -9,6 +9,15 @@ namespace ordena {
 struct FileSpec {
     MString logFileName;  // empty: no log file
     TextFile logFile;
+
+    void closeLogFile() {
+        logFile.close();
+        logFileName = MString();
+    }
+
+    // A reset clears the names of the import and export files and closes
+    // the log file, so that none is named any more.
+    void clearOnReset() { closeLogFile(); }
 };
 
 }  // namespace ordena
