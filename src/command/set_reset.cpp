@@ -96,11 +96,10 @@ int applySetItem(Session& session, const MString& itemText) {
     MString item = itemText.trim();
     MString word;
     int first = -1, last = -1;
-    if (firstToken(item, 0, "=", word, first, last) == -1) {
+    if (firstToken(item, 0, "=", word, first, last) == -1 || (word = word.trim()).isEmpty()) {
         session.errorReport("Error in set argument");
         return -1;
     }
-    word = word.trim();
     MString value = item.mid(last + 2, item.length()).trim();
 
     int which = matchKeyword(word, kSetWords, kSetWordCount);
