@@ -185,6 +185,15 @@ TEST_F(ReaderTest, ATokenValueHoldingPercentIsSubstitutedAgain) {
     EXPECT_EQ(run("let p=%q%, q=deep; title %p%; title %p%;"), 1);
     EXPECT_EQ(calls[0].arguments, " deep");
     EXPECT_EQ(calls[1].arguments, " deep");
+
+    // The rest of the script is substituted again before each statement, so
+    // a value that brings a token of its own is resolved in a second round,
+    // and a semicolon in that token's value splits the statement.
+    calls.clear();
+    shell.clear();
+    EXPECT_EQ(run("let s=x|y, r=%s%; title a; title %r%;"), -1);
+    EXPECT_EQ(calls, (std::vector<Call>{{"title", " a"}, {"title", " x"}}));
+    EXPECT_EQ(shell.errors, std::vector<std::string>{"Unknown command or argument: 'y'"});
 }
 
 TEST_F(ReaderTest, LoopsExpandBeforeAnythingRuns) {

@@ -23,15 +23,15 @@ struct Call {
     bool operator==(const Call&) const = default;
 };
 
-// Records the calls of the handlers put in place by recordCommand. The
-// session is found through the shell, so that handlers stay plain functions.
+// Records the calls of the handlers put in place by recordCommand. Handlers
+// are plain functions: they find their test through the session.
 class SessionTest : public ::testing::Test {
 protected:
     SessionTest() : session(shell) {
         shell.clear();
-        current() = this;
+        live().push_back(this);
     }
-    ~SessionTest() override { current() = nullptr; }
+    ~SessionTest() override { std::erase(live(), this); }
 
     // The handler of the word records its arguments and returns result.
     void recordCommand(const char* word, int result = 1) {
@@ -76,17 +76,22 @@ protected:
     std::vector<Call> calls;
 
 private:
-    static SessionTest*& current() {
-        static SessionTest* test = nullptr;
-        return test;
+    static std::vector<SessionTest*>& live() {
+        static std::vector<SessionTest*> tests;
+        return tests;
+    }
+    static SessionTest& of(Session& session) {
+        for (SessionTest* t : live())
+            if (&t->session == &session) return *t;
+        std::abort();
     }
     template <int N>
-    static int recordOk(Session&, const MString& arguments) {
-        current()->calls.push_back({kCommandWords[N], arguments.str()});
+    static int recordOk(Session& session, const MString& arguments) {
+        of(session).calls.push_back({kCommandWords[N], arguments.str()});
         return 1;
     }
-    static int recordFail(Session&, const MString& arguments) {
-        current()->calls.push_back({"(failing)", arguments.str()});
+    static int recordFail(Session& session, const MString& arguments) {
+        of(session).calls.push_back({"(failing)", arguments.str()});
         return -1;
     }
     template <int... N>
