@@ -40,7 +40,7 @@ bool ConsoleShell::takeStopRequest() {
 
 void ConsoleShell::line(const char* prefix, const std::string& text) {
     // Output written so far comes first when both streams go to one terminal.
-    std::fflush(stdout);
+    std::fflush(out_);
     std::string out = prefix;
     out.reserve(out.size() + text.size() + 1);
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -53,8 +53,8 @@ void ConsoleShell::line(const char* prefix, const std::string& text) {
         }
     }
     out += '\n';
-    writeOut(stderr, out);
-    std::fflush(stderr);
+    writeOut(err_, out);
+    std::fflush(err_);
 }
 
 bool ConsoleShell::confirmQuestion(const MString& text) {
@@ -91,13 +91,13 @@ void ConsoleShell::appendOutput(const MString& text) {
             out += c;
         }
     }
-    writeOut(stdout, out);
+    writeOut(out_, out);
 }
 
 void ConsoleShell::finish() {
-    if (heldCarriageReturn_) std::fputc('\r', stdout);
+    if (heldCarriageReturn_) std::fputc('\r', out_);
     heldCarriageReturn_ = false;
-    std::fflush(stdout);
+    std::fflush(out_);
 }
 
 }  // namespace ordena

@@ -2,6 +2,7 @@
 // standard error, the output pane on standard output.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "base/shell.h"
@@ -11,7 +12,8 @@ namespace ordena {
 class ConsoleShell final : public Shell {
 public:
     // answerNo: questions take the answer Cancel or No instead of OK or Yes.
-    explicit ConsoleShell(bool answerNo) : answerNo_(answerNo) {}
+    explicit ConsoleShell(bool answerNo, std::FILE* out = stdout, std::FILE* err = stderr)
+        : answerNo_(answerNo), out_(out), err_(err) {}
 
     void errorReport(const MString& text) override { line("Error: ", text.str()); }
     void warningReport(const MString& text) override { line("Warning: ", text.str()); }
@@ -38,6 +40,8 @@ private:
     void line(const char* prefix, const std::string& text);
 
     bool answerNo_;
+    std::FILE* out_;
+    std::FILE* err_;
     bool heldCarriageReturn_ = false;  // a CR at the end of the last output, perhaps half of a CR LF
 };
 
