@@ -115,7 +115,8 @@ int applySetItem(Session& session, const MString& itemText) {
             session.normal.setseed(s.seed);
             return 1;
         case kNPlausible:
-            if (!readInteger(session, value, s.n_plausible, "The number of plausible values is not a number")) return -1;
+            if (!readInteger(session, value, s.n_plausible, "The number of plausible values is not a number"))
+                return -1;
             est.plausibleCountChanged();
             return 1;
         case kPNodes:

@@ -81,7 +81,8 @@ std::string tokenStatement(std::mt19937& rng) {
     const char* name = names[rng() % 3];
     switch (rng() % 5) {
         case 0: return std::string("let ") + name + "=" + values[rng() % 9] + ";";
-        case 3: return std::string("let ") + name + "=" + values[rng() % 9] + ", " + names[rng() % 3] + "=%" + name + "%;";
+        case 3:  // a token whose value names another
+            return std::string("let ") + name + "=" + values[rng() % 9] + ", " + names[rng() % 3] + "=%" + name + "%;";
         case 1: return std::string("title %") + name + "%;";
         case 2: return std::string("show %") + name + "% %" + names[rng() % 3] + "%;";
         default: return "let;";
