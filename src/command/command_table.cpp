@@ -2,6 +2,8 @@
 
 #include "command/commands.h"
 #include "command/session.h"
+#include "data/coding.h"
+#include "data/format.h"
 
 namespace ordena {
 
@@ -23,14 +25,14 @@ int notAvailable(Session& session, const MString&) {
 
 // One line per command number: each subsystem puts its handler in its line.
 const std::array<Handler, kCommandCount> kHandlers = {
-    notAvailable<0>,   // datafile
-    notAvailable<1>,   // format
+    datafileCommand,   // datafile
+    formatCommand,     // format
     notAvailable<2>,   // model
     notAvailable<3>,   // facets
     notAvailable<4>,   // regression
-    notAvailable<5>,   // codes
-    notAvailable<6>,   // recodes
-    notAvailable<7>,   // scores
+    codesCommand,      // codes
+    recodesCommand,    // recodes
+    scoresCommand,     // scores
     notAvailable<8>,   // estimates
     notAvailable<9>,   // caseweight
     handleReset,       // reset
@@ -43,16 +45,16 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleTitle,       // title
     notAvailable<18>,  // show
     notAvailable<19>,  // generate
-    notAvailable<20>,  // key
+    keyCommand,        // key
     notAvailable<21>,  // itanal
     handleLabels,      // labels
-    notAvailable<23>,  // missing
+    missingCommand,    // missing
     notAvailable<24>,  // simulate
     notAvailable<25>,  // plot
     notAvailable<26>,  // fit
     handleDirectory,   // directory
     handleSystem,      // system
-    notAvailable<29>,  // delete
+    deleteCommand,     // delete
     notAvailable<30>,  // equivalence
     notAvailable<31>,  // put
     notAvailable<32>,  // get
