@@ -4,6 +4,8 @@
 #include <string_view>
 
 #include "base/shell.h"
+#include "base/textfile.h"
+#include "command/session.h"
 
 namespace ordena {
 
@@ -109,6 +111,8 @@ int splitValueList(const MString& text, std::vector<MString>& values) {
 }
 
 bool fileExists(const MString& name) {
+    // A zero byte would end the name early and name another file.
+    if (name.str().find('\0') != std::string::npos) return false;
     std::FILE* f = std::fopen(name.c_str(), "r");
     if (f == nullptr) return false;
     // A directory opens but cannot be read: it is not a file here.
@@ -116,6 +120,30 @@ bool fileExists(const MString& name) {
     bool readable = !std::ferror(f);
     std::fclose(f);
     return readable;
+}
+
+bool confirmOverwrite(Session& session, const MString& name) {
+    if (!fileExists(name)) return true;
+    return session.confirmQuestion("File " + name + " already exists. Replace?");
+}
+
+namespace {
+
+bool usable(const TextFile* file) { return file != nullptr && file->isOpen() && !file->failed(); }
+
+}  // namespace
+
+void printText(Session& session, const MString& text, TextFile* file) {
+    // A write that fails sends this text, and all after it, to the pane.
+    if (usable(file) && file->write(text)) return;
+    session.appendOutput(text);
+}
+
+void printLines(Session& session, const std::vector<MString>& lines, TextFile* file) {
+    for (const MString& line : lines) {
+        if (usable(file)) printText(session, line + "\n", file);
+        else session.appendOutput(line + "\r\n");
+    }
 }
 
 }  // namespace ordena

@@ -8,6 +8,9 @@
 
 namespace ordena {
 
+class Session;
+class TextFile;
+
 // From start, skips delimiter characters, then takes the longest run of
 // non-delimiters. Returns 1 with the run and the indices of its first and
 // last characters, or -1 (empty token, indices -1) when nothing follows.
@@ -35,5 +38,16 @@ int splitValueList(const MString& text, std::vector<MString>& values);
 
 // True when the file can be opened for reading.
 bool fileExists(const MString& name);
+
+// False only when the file exists and the user answers Cancel to the
+// question whether to replace it (asked only while warnings are on).
+bool confirmOverwrite(Session& session, const MString& name);
+
+// Writes text to the open file given, or to the output pane when there is
+// none or the file has failed.
+void printText(Session& session, const MString& text, TextFile* file = nullptr);
+// Each line followed by the line end of its destination: LF in a file,
+// CR LF in the output pane.
+void printLines(Session& session, const std::vector<MString>& lines, TextFile* file = nullptr);
 
 }  // namespace ordena

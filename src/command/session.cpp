@@ -1,14 +1,33 @@
 #include "command/session.h"
 
+#include "command/set_reset.h"
+
 namespace ordena {
 
-Session::Session(Shell& frontEnd) : frontEnd_(frontEnd) {}
+Session::Session(Shell& frontEnd) : handlers(standardHandlers()), frontEnd_(frontEnd) {
+    ShellScope scope(*this);
+    resetWorkspace(*this, false);
+}
 
-Session::~Session() = default;
+Session::~Session() {
+    // Nothing may escape a destructor; shutdown reports its own troubles.
+    try {
+        ShellScope scope(*this);
+        shutdown();
+    } catch (...) {
+    }
+}
 
-void Session::toLog(const MString& text) {
+void Session::shutdown() {
+    ws.removeWorkFiles();
+    ws.files.closeLogFile();
+}
+
+void Session::toLog(const MString& text) { logText(text + "\n"); }
+
+void Session::logText(const MString& text) {
     if (ws.files.logFile.isOpen()) {
-        ws.files.logFile.write(text + "\n");
+        ws.files.logFile.write(text);
         ws.files.logFile.flush();
     }
 }
@@ -44,6 +63,8 @@ void Session::statusText(const MString& text, int pane) { frontEnd_.statusText(t
 
 bool Session::takeStopRequest() { return frontEnd_.takeStopRequest(); }
 
+void Session::setOutputLimit(int characters) { frontEnd_.setOutputLimit(characters); }
+
 bool Session::pollForStop() {
     if (!frontEnd_.takeStopRequest()) return false;
     // The question is asked whatever the warnings setting.
@@ -51,5 +72,11 @@ bool Session::pollForStop() {
     statusText(stop ? "Estimation Stopped" : "Estimation Continuing", 0);
     return stop;
 }
+
+LineEndScope::LineEndScope(Session& session, const TextFile* file) : session_(session), saved_(session.lineEnd) {
+    if (file != nullptr && file->isOpen()) session.lineEnd = "\n";
+}
+
+LineEndScope::~LineEndScope() { session_.lineEnd = saved_; }
 
 }  // namespace ordena

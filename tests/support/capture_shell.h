@@ -16,6 +16,7 @@ public:
     bool confirmAnswer = true;
     bool yesNoAnswer = true;
     int stopRequests = 0;  // number of upcoming polls that report a stop
+    int outputLimit = 0;   // the last limit set; 0 when none
 
     void errorReport(const MString& t) override { errors.push_back(t.str()); }
     void warningReport(const MString& t) override { warnings.push_back(t.str()); }
@@ -31,6 +32,7 @@ public:
     void appendOutput(const MString& t) override { output += t.str(); }
     void clearOutput() override { output.clear(); }
     void statusText(const MString& t, int pane) override { status.push_back(std::to_string(pane) + ":" + t.str()); }
+    void setOutputLimit(int n) override { outputLimit = n; }
     bool takeStopRequest() override {
         if (stopRequests > 0) {
             --stopRequests;

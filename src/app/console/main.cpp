@@ -1,11 +1,101 @@
+// ordena: runs a command file, or the script on standard input, as Run All
+// does, with the output pane on standard output.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+
+#include "app/console/console_shell.h"
+#include "command/reader.h"
+#include "command/session.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: ordena [--no] [script.zrc]\n"
+    "\n"
+    "Runs the command file (the script on standard input when no file or \"-\" is\n"
+    "given) after a reset, as Run All does. Reports go to standard output; errors,\n"
+    "warnings, information and questions go to standard error, one line each.\n"
+    "\n"
+    "Options:\n"
+    "  --no       answer questions with Cancel or No (default: OK or Yes)\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the script ran to its end (or to exit or quit), 1 when a\n"
+    "statement failed, 2 for a bad command line or an unreadable script file.\n";
+
+int badCommandLine(const std::string& message) {
+    std::fprintf(stderr, "ordena: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+bool readAll(std::FILE* f, std::string& text) {
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    return !std::ferror(f);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("ordena %s\n", ORDENA_VERSION);
-        return 0;
+    bool answerNo = false;
+    bool optionsEnded = false;
+    const char* scriptName = nullptr;
+    for (int k = 1; k < argc; ++k) {
+        const char* a = argv[k];
+        if (!optionsEnded && std::strcmp(a, "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (!optionsEnded && std::strcmp(a, "--version") == 0) {
+            std::printf("ordena %s\n", ORDENA_VERSION);
+            return 0;
+        }
+        if (!optionsEnded && std::strcmp(a, "--no") == 0) {
+            answerNo = true;
+        } else if (!optionsEnded && std::strcmp(a, "--") == 0) {
+            optionsEnded = true;
+        } else if (!optionsEnded && a[0] == '-' && a[1] != '\0') {
+            return badCommandLine(std::string("unknown option '") + a + "'");
+        } else if (scriptName != nullptr) {
+            return badCommandLine("only one script file may be given");
+        } else {
+            scriptName = a;
+        }
     }
-    std::fprintf(stderr, "usage: ordena [script.zrc]\n");
-    return 2;
+
+    std::string script;
+    if (scriptName == nullptr || std::strcmp(scriptName, "-") == 0) {
+        if (!readAll(stdin, script)) return badCommandLine("cannot read the script from standard input");
+    } else {
+        std::FILE* f = std::fopen(scriptName, "rb");
+        bool ok = f != nullptr && readAll(f, script);
+        if (f != nullptr) std::fclose(f);
+        if (!ok) return badCommandLine(std::string("cannot read the script file '") + scriptName + "'");
+    }
+
+    ordena::ConsoleShell::catchInterrupts();
+    ordena::ConsoleShell shell(answerNo);
+    int status = 1;
+    try {
+        // The session's destructor removes the work files and closes the log
+        // file, however the run ended.
+        ordena::Session session(shell);
+        try {
+            int result = ordena::runAll(session, ordena::MString(std::move(script)));
+            status = (result == 1 || session.exitRequested) ? 0 : 1;
+        } catch (const std::bad_alloc&) {
+            session.errorReport("Not enough memory to run the script");
+        } catch (const std::exception& e) {
+            session.errorReport(ordena::MString("The script failed: ") + e.what());
+        }
+    } catch (const ordena::FatalExit& fatal) {
+        status = fatal.code;
+    }
+    shell.finish();
+    return status;
 }

@@ -1,0 +1,103 @@
+#include "app/console/console_shell.h"
+
+#include <csignal>
+#include <cstdio>
+
+namespace ordena {
+
+namespace {
+
+// The only state a signal handler may touch.
+volatile std::sig_atomic_t interruptPending = 0;
+
+extern "C" void onInterrupt(int) {
+    if (interruptPending) {
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+        return;
+    }
+    interruptPending = 1;
+}
+
+void writeOut(std::FILE* f, const std::string& s) {
+    if (!s.empty()) std::fwrite(s.data(), 1, s.size(), f);
+}
+
+}  // namespace
+
+void ConsoleShell::catchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool ConsoleShell::takeStopRequest() {
+    bool pending = interruptPending != 0;
+    interruptPending = 0;
+    return pending;
+}
+
+void ConsoleShell::line(const char* prefix, const std::string& text) {
+    // Output written so far comes first when both streams go to one terminal.
+    std::fflush(out_);
+    std::string out = prefix;
+    out.reserve(out.size() + text.size() + 1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    out += '\n';
+    writeOut(err_, out);
+    std::fflush(err_);
+}
+
+bool ConsoleShell::confirmQuestion(const MString& text) {
+    bool ok = !answerNo_;
+    line("Question: ", text.str() + (ok ? " [OK]" : " [Cancel]"));
+    return ok;
+}
+
+bool ConsoleShell::yesNoQuestion(const MString& text) {
+    bool yes = !answerNo_;
+    line("Question: ", text.str() + (yes ? " [Yes]" : " [No]"));
+    return yes;
+}
+
+void ConsoleShell::appendOutput(const MString& text) {
+    const std::string& s = text.str();
+    if (s.empty()) return;
+    std::string out;
+    out.reserve(s.size() + 1);
+    std::size_t i = 0;
+    if (heldCarriageReturn_) {
+        heldCarriageReturn_ = false;
+        if (s[0] != '\n') out += '\r';
+    }
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == '\r') {
+            if (i + 1 == s.size()) {
+                heldCarriageReturn_ = true;
+            } else if (s[i + 1] != '\n') {
+                out += c;
+            }
+        } else {
+            out += c;
+        }
+    }
+    writeOut(out_, out);
+}
+
+void ConsoleShell::finish() {
+    if (heldCarriageReturn_) std::fputc('\r', out_);
+    heldCarriageReturn_ = false;
+    std::fflush(out_);
+}
+
+}  // namespace ordena

@@ -1,0 +1,48 @@
+// The shell services of the batch front end: reports and questions on
+// standard error, the output pane on standard output.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "base/shell.h"
+
+namespace ordena {
+
+class ConsoleShell final : public Shell {
+public:
+    // answerNo: questions take the answer Cancel or No instead of OK or Yes.
+    explicit ConsoleShell(bool answerNo, std::FILE* out = stdout, std::FILE* err = stderr)
+        : answerNo_(answerNo), out_(out), err_(err) {}
+
+    void errorReport(const MString& text) override { line("Error: ", text.str()); }
+    void warningReport(const MString& text) override { line("Warning: ", text.str()); }
+    void informationBox(const MString& text) override { line("General: ", text.str()); }
+    bool confirmQuestion(const MString& text) override;
+    bool yesNoQuestion(const MString& text) override;
+    void appendOutput(const MString& text) override;
+    // Standard output cannot be taken back: clearing leaves it as it is.
+    void clearOutput() override {}
+    // There is no status line.
+    void statusText(const MString&, int) override {}
+    // A Ctrl-C since the last call counts as a stop request.
+    bool takeStopRequest() override;
+
+    // Writes what is still held back and flushes standard output.
+    void finish();
+
+    // Lets Ctrl-C ask to stop a long computation; a second Ctrl-C before
+    // the first was seen ends the program.
+    static void catchInterrupts();
+
+private:
+    // One line on standard error: line breaks in the text become blanks.
+    void line(const char* prefix, const std::string& text);
+
+    bool answerNo_;
+    std::FILE* out_;
+    std::FILE* err_;
+    bool heldCarriageReturn_ = false;  // a CR at the end of the last output, perhaps half of a CR LF
+};
+
+}  // namespace ordena

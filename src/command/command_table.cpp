@@ -1,0 +1,71 @@
+#include "command/command_table.h"
+
+#include "command/commands.h"
+#include "command/session.h"
+#include "data/coding.h"
+#include "data/format.h"
+
+namespace ordena {
+
+const char* const kCommandWords[kCommandCount] = {
+    "datafile", "format",   "model",    "facets",      "regression", "codes",     "recodes",      "scores",
+    "estimates", "caseweight", "reset", "exit",        "quit",       "import",    "export",       "submit",
+    "set",      "title",    "show",     "generate",    "key",        "itanal",    "labels",       "missing",
+    "simulate", "plot",     "fit",      "directory",   "system",     "delete",    "equivalence",  "put",
+    "get",      "group",    "descriptives", "let",     "itemgroup"};
+
+namespace {
+
+// Stands in for a command whose handler is not built yet.
+template <int N>
+int notAvailable(Session& session, const MString&) {
+    session.errorReport("The " + MString(kCommandWords[N]) + " command is not available yet");
+    return -1;
+}
+
+// One line per command number: each subsystem puts its handler in its line.
+const std::array<Handler, kCommandCount> kHandlers = {
+    datafileCommand,   // datafile
+    formatCommand,     // format
+    notAvailable<2>,   // model
+    notAvailable<3>,   // facets
+    notAvailable<4>,   // regression
+    codesCommand,      // codes
+    recodesCommand,    // recodes
+    scoresCommand,     // scores
+    notAvailable<8>,   // estimates
+    notAvailable<9>,   // caseweight
+    handleReset,       // reset
+    handleExit,        // exit
+    handleQuit,        // quit
+    notAvailable<13>,  // import
+    notAvailable<14>,  // export
+    handleSubmit,      // submit
+    handleSet,         // set
+    handleTitle,       // title
+    notAvailable<18>,  // show
+    notAvailable<19>,  // generate
+    keyCommand,        // key
+    notAvailable<21>,  // itanal
+    handleLabels,      // labels
+    missingCommand,    // missing
+    notAvailable<24>,  // simulate
+    notAvailable<25>,  // plot
+    notAvailable<26>,  // fit
+    handleDirectory,   // directory
+    handleSystem,      // system
+    deleteCommand,     // delete
+    notAvailable<30>,  // equivalence
+    notAvailable<31>,  // put
+    notAvailable<32>,  // get
+    notAvailable<33>,  // group
+    notAvailable<34>,  // descriptives
+    handleLet,         // let
+    notAvailable<36>,  // itemgroup
+};
+
+}  // namespace
+
+const std::array<Handler, kCommandCount>& standardHandlers() { return kHandlers; }
+
+}  // namespace ordena

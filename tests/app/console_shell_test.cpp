@@ -1,0 +1,85 @@
+// The batch front end's shell: one line per report on the error stream,
+// the output pane on the output stream with LF line ends.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "app/console/console_shell.h"
+
+namespace ordena {
+namespace {
+
+std::string contents(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string s;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) s.append(buffer, n);
+    return s;
+}
+
+class ConsoleShellTest : public ::testing::Test {
+protected:
+    ConsoleShellTest() : out(std::tmpfile()), err(std::tmpfile()) {}
+    ~ConsoleShellTest() override {
+        std::fclose(out);
+        std::fclose(err);
+    }
+    std::FILE* out;
+    std::FILE* err;
+};
+
+TEST_F(ConsoleShellTest, ReportsAreOneLineEachWithTheirPrefix) {
+    ConsoleShell shell(false, out, err);
+    shell.errorReport(" Ambiguous command word");
+    shell.warningReport("two\r\nlines\nand\rmore");
+    shell.informationBox("from read failure");
+    EXPECT_TRUE(shell.confirmQuestion("File x already exists. Replace?"));
+    EXPECT_TRUE(shell.yesNoQuestion("Document has been modified.\nSave Changes?"));
+    shell.statusText("Warnings: NO", 2);
+    EXPECT_EQ(contents(err),
+              "Error:  Ambiguous command word\n"
+              "Warning: two lines and more\n"
+              "General: from read failure\n"
+              "Question: File x already exists. Replace? [OK]\n"
+              "Question: Document has been modified. Save Changes? [Yes]\n");
+    EXPECT_EQ(contents(out), "");
+}
+
+TEST_F(ConsoleShellTest, NoAnswersCancelAndNo) {
+    ConsoleShell shell(true, out, err);
+    EXPECT_FALSE(shell.confirmQuestion("File x already exists. Replace?"));
+    EXPECT_FALSE(shell.yesNoQuestion("Do you want to interrupt the current analysis?"));
+    EXPECT_EQ(contents(err),
+              "Question: File x already exists. Replace? [Cancel]\n"
+              "Question: Do you want to interrupt the current analysis? [No]\n");
+}
+
+TEST_F(ConsoleShellTest, OutputTurnsCrLfIntoLfAlsoAcrossCalls) {
+    ConsoleShell shell(false, out, err);
+    shell.appendOutput("=>title a;\r\n");
+    shell.appendOutput("split\r");
+    shell.appendOutput("");
+    shell.appendOutput("\nlone\rcr\r");
+    shell.appendOutput("x");
+    shell.clearOutput();
+    shell.appendOutput(std::string("zero\0byte\r", 10));
+    shell.finish();
+    EXPECT_EQ(contents(out), std::string("=>title a;\nsplit\nlone\rcr\rxzero\0byte\r", 36));
+}
+
+TEST_F(ConsoleShellTest, AnInterruptIsOneStopRequest) {
+    ConsoleShell shell(false, out, err);
+    ConsoleShell::catchInterrupts();
+    EXPECT_FALSE(shell.takeStopRequest());
+    std::raise(SIGINT);
+    EXPECT_TRUE(shell.takeStopRequest());
+    EXPECT_FALSE(shell.takeStopRequest());
+    std::signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
+}  // namespace ordena

@@ -1,0 +1,1 @@
+s|The data file '.*/nothere.dat'|The data file 'DIR/nothere.dat'|

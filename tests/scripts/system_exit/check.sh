@@ -1,0 +1,1 @@
+test "$(cat made.txt)" = 42

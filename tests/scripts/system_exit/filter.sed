@@ -1,0 +1,1 @@
+s|^/.*/ordena-script\.[^/]*$|<work>|
