@@ -4,6 +4,7 @@
 #include "command/session.h"
 #include "data/coding.h"
 #include "data/format.h"
+#include "model/model_statements.h"
 
 namespace ordena {
 
@@ -27,14 +28,14 @@ int notAvailable(Session& session, const MString&) {
 const std::array<Handler, kCommandCount> kHandlers = {
     datafileCommand,   // datafile
     formatCommand,     // format
-    notAvailable<2>,   // model
-    notAvailable<3>,   // facets
-    notAvailable<4>,   // regression
+    modelCommand,      // model
+    facetsCommand,     // facets
+    regressionCommand, // regression
     codesCommand,      // codes
     recodesCommand,    // recodes
     scoresCommand,     // scores
     notAvailable<8>,   // estimates
-    notAvailable<9>,   // caseweight
+    caseweightCommand, // caseweight
     handleReset,       // reset
     handleExit,        // exit
     handleQuit,        // quit
@@ -58,10 +59,10 @@ const std::array<Handler, kCommandCount> kHandlers = {
     notAvailable<30>,  // equivalence
     notAvailable<31>,  // put
     notAvailable<32>,  // get
-    notAvailable<33>,  // group
+    groupCommand,      // group
     notAvailable<34>,  // descriptives
     handleLet,         // let
-    notAvailable<36>,  // itemgroup
+    itemgroupCommand,  // itemgroup
 };
 
 }  // namespace
