@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/timing.h"
 #include "bench/report.h"
 #include "bench/runner.h"
 #include "bench/workloads.h"
@@ -327,4 +328,22 @@ TEST(BenchProgram, MeasuresAStandInForOrdena) {
     EXPECT_EQ(r.err.find("W2 run 2"), std::string::npos);
     // Without --keep the scratch directory is cleaned away.
     EXPECT_FALSE(fs::exists(scratch));
+}
+
+TEST(BenchTiming, TheEnginesLineReadsBackAsWritten) {
+    ordena::Timing timing;
+    timing.addEStep(0.25, 400000, 15);
+    timing.addEStep(0.5, 399990, 20);
+    timing.addIteration(1.0);
+    timing.addIteration(0.5);
+    auto t = parseTiming(timing.report().str() + "\n");
+    EXPECT_DOUBLE_EQ(t["estep_passes"], 2);
+    EXPECT_DOUBLE_EQ(t["estep_seconds"], 0.75);
+    EXPECT_DOUBLE_EQ(t["responses"], 399990);  // the last pass
+    EXPECT_DOUBLE_EQ(t["nodes"], 20);
+    EXPECT_DOUBLE_EQ(t["response_nodes"], 400000.0 * 15 + 399990.0 * 20);
+    EXPECT_DOUBLE_EQ(t["iterations"], 2);
+    EXPECT_DOUBLE_EQ(t["iteration_seconds"], 1.5);
+    timing.clear();
+    EXPECT_DOUBLE_EQ(parseTiming(timing.report().str())["estep_passes"], 0);
 }
