@@ -560,7 +560,7 @@ int dataPassTwo(Session& session) {
     return 1;
 }
 
-int sortResponseFile(Session& session) {
+int sortResponseFile(Session& session, std::int64_t sweepBytes) {
     DataPassState& st = session.ws.data.passes;
     const std::size_t bytes = static_cast<std::size_t>(st.responseRecordBytes());
     const std::size_t N = static_cast<std::size_t>(std::max(0, st.cases));
@@ -586,7 +586,6 @@ int sortResponseFile(Session& session) {
         session.errorReport("Open failure to scratch file " + sortedName);
         return -1;
     }
-    const std::int64_t sweepBytes = std::int64_t{256} << 20;
     std::size_t first = 0;
     // One buffer for every sweep (fresh memory is costly to touch), as large
     // as the largest sweep needs; filled completely, so left uninitialised.

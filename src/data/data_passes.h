@@ -3,6 +3,8 @@
 // the cases reads.
 #pragma once
 
+#include <cstdint>
+
 #include "base/mstring.h"
 #include "data/data_pass_state.h"  // scratchFileName
 
@@ -19,7 +21,9 @@ int dataPassOne(Session& session);
 int dataPassTwo(Session& session);
 
 // Puts the response file in case order. 1, or -1 after a report.
-int sortResponseFile(Session& session);
+// sweepBytes bounds the memory of one sweep over the file (tests make it
+// small to exercise several sweeps).
+int sortResponseFile(Session& session, std::int64_t sweepBytes = std::int64_t{256} << 20);
 
 // Turns the response records into model records carrying their generalised
 // item, on disk or (ram) in memory, and counts the levels, the generalised

@@ -1,0 +1,309 @@
+#include "bench/workloads.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+#include "base/matrix.h"
+#include "base/random.h"
+
+namespace ordena::bench {
+
+namespace {
+
+// Buffered writing of one file; the data files of the largest workload run
+// to tens of megabytes.
+class Output {
+public:
+    explicit Output(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "wb"), &std::fclose) {
+        if (!file_) throw std::runtime_error("cannot create " + path);
+        buffer_.reserve(kChunk + 4096);
+    }
+    void line(const std::string& text) {
+        buffer_ += text;
+        buffer_ += '\n';
+        if (buffer_.size() >= kChunk) flush();
+    }
+    void close() {
+        flush();
+        if (std::fflush(file_.get()) != 0) throw std::runtime_error("cannot write " + path_);
+        file_.reset();
+    }
+
+private:
+    static constexpr std::size_t kChunk = 1 << 20;
+    void flush() {
+        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_.get()) != buffer_.size())
+            throw std::runtime_error("cannot write " + path_);
+        buffer_.clear();
+    }
+    std::string path_;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
+    std::string buffer_;
+};
+
+std::string caseId(int n) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%06d", n + 1);
+    return b;
+}
+
+// Item locations spread evenly over [low, high].
+double location(int i, int count, double low, double high) {
+    return count > 1 ? low + (high - low) * i / (count - 1) : 0.5 * (low + high);
+}
+
+// A category of a partial credit item: P(k) is proportional to
+// exp(sum over j <= k of (theta - delta - tau_j)).
+int partialCredit(double theta, double delta, const std::vector<double>& tau, RanUniform& u) {
+    const int k = static_cast<int>(tau.size()) + 1;
+    double eta[16];
+    double total = 0.0;
+    double cumulative = 0.0;
+    for (int c = 0; c < k; ++c) {
+        if (c > 0) cumulative += theta - delta - tau[static_cast<std::size_t>(c - 1)];
+        eta[c] = std::exp(cumulative);
+        total += eta[c];
+    }
+    double draw = u.draw() * total;
+    for (int c = 0; c < k - 1; ++c) {
+        draw -= eta[c];
+        if (draw < 0.0) return c;
+    }
+    return k - 1;
+}
+
+char dichotomous(double theta, double delta, RanUniform& u) {
+    double p = 1.0 / (1.0 + std::exp(delta - theta));
+    return u.draw() < p ? '1' : '0';
+}
+
+Matrix covariance2(double r) {
+    Matrix c(2, 2);
+    c[0][0] = c[1][1] = 1.0;
+    c[0][1] = c[1][0] = r;
+    return c;
+}
+
+void writeDichotomous(const WorkloadSpec& s, Output& out) {
+    RanNormal ability(s.seed);
+    RanUniform u(0.0, 1.0, s.seed + 1);
+    std::vector<double> delta(static_cast<std::size_t>(s.items));
+    for (int i = 0; i < s.items; ++i) delta[static_cast<std::size_t>(i)] = location(i, s.items, -2.0, 2.0);
+    std::string line;
+    for (int n = 0; n < s.cases; ++n) {
+        double theta = ability.standard();
+        line = caseId(n) + ' ';
+        for (int i = 0; i < s.items; ++i) line += dichotomous(theta, delta[static_cast<std::size_t>(i)], u);
+        out.line(line);
+    }
+}
+
+void writePartialCredit(const WorkloadSpec& s, Output& out) {
+    Vector mean = zeroVector(2);
+    RanMVNormal background(mean, covariance2(0.3), s.seed);
+    RanNormal residual(s.seed + 2);
+    RanUniform u(0.0, 1.0, s.seed + 1);
+    std::vector<double> tau;
+    for (int j = 1; j < s.categories; ++j) tau.push_back(location(j - 1, s.categories - 1, -0.8, 0.8));
+    std::string line;
+    char number[32];
+    for (int n = 0; n < s.cases; ++n) {
+        Vector x = background.draw();
+        double x1 = x[0][0];
+        double x2 = x[1][0];
+        double theta = 0.5 * x1 - 0.3 * x2 + 0.8 * residual.standard();
+        line = caseId(n);
+        std::snprintf(number, sizeof number, " %8.4f %8.4f ", x1, x2);
+        line += number;
+        for (int i = 0; i < s.items; ++i)
+            line += static_cast<char>('0' + partialCredit(theta, location(i, s.items, -1.0, 1.0), tau, u));
+        out.line(line);
+    }
+}
+
+void writeTwoDimensions(const WorkloadSpec& s, Output& out) {
+    Vector mean = zeroVector(2);
+    RanMVNormal ability(mean, covariance2(0.6), s.seed);
+    RanUniform u(0.0, 1.0, s.seed + 1);
+    const int half = s.items / 2;
+    std::string line;
+    for (int n = 0; n < s.cases; ++n) {
+        Vector theta = ability.draw();
+        line = caseId(n) + ' ';
+        for (int i = 0; i < s.items; ++i) {
+            bool first = i < half;
+            int k = first ? i : i - half;
+            int count = first ? half : s.items - half;
+            line += dichotomous(theta[first ? 0 : 1][0], location(k, count, -1.5, 1.5), u);
+        }
+        out.line(line);
+    }
+}
+
+void writeRaters(const WorkloadSpec& s, Output& out) {
+    RanNormal ability(s.seed);
+    RanUniform u(0.0, 1.0, s.seed + 1);
+    std::vector<double> tau;
+    for (int j = 1; j < s.categories; ++j) tau.push_back(location(j - 1, s.categories - 1, -0.6, 0.6));
+    std::string line;
+    for (int n = 0; n < s.cases; ++n) {
+        double theta = ability.standard();
+        for (int r = 0; r < s.raters; ++r) {
+            double severity = location(r, s.raters, -0.4, 0.4);
+            line = caseId(n) + ' ' + static_cast<char>('1' + r) + ' ';
+            for (int i = 0; i < s.items; ++i)
+                line += static_cast<char>('0' + partialCredit(theta, location(i, s.items, -1.0, 1.0) + severity, tau, u));
+            out.line(line);
+        }
+    }
+}
+
+// "8-47" for count responses of width 1 from column first.
+std::string columns(int first, int count) { return std::to_string(first) + "-" + std::to_string(first + count - 1); }
+
+}  // namespace
+
+std::vector<WorkloadSpec> standardWorkloads(double scale) {
+    auto cases = [scale](int n) {
+        long scaled = std::lround(n * scale);
+        return static_cast<int>(scaled < 10 ? 10 : scaled);
+    };
+    std::vector<WorkloadSpec> w;
+
+    WorkloadSpec w1;
+    w1.id = "W1";
+    w1.title = "Rasch, 10000 cases x 40 items";
+    w1.kind = DataKind::Dichotomous;
+    w1.dataName = "w1.dat";
+    w1.scriptName = "w1.zrc";
+    w1.cases = cases(10000);
+    w1.items = 40;
+    w1.seed = 1101;
+    w1.targetSeconds = 0.5;
+    w.push_back(w1);
+
+    WorkloadSpec w2;
+    w2.id = "W2";
+    w2.title = "Partial credit 10000 x 20, 4 categories, regression on 2";
+    w2.kind = DataKind::PartialCredit;
+    w2.dataName = "w2.dat";
+    w2.scriptName = "w2.zrc";
+    w2.cases = cases(10000);
+    w2.items = 20;
+    w2.categories = 4;
+    w2.seed = 2202;
+    w2.targetSeconds = 1.5;
+    w.push_back(w2);
+
+    for (const char* storage : {"disk", "ram"}) {
+        WorkloadSpec w3;
+        w3.id = std::string("W3-") + storage;
+        w3.title = std::string("Rasch, 500000 cases x 50 items, storage=") + storage;
+        w3.kind = DataKind::Dichotomous;
+        w3.dataName = "w3.dat";
+        w3.scriptName = std::string("w3-") + storage + ".zrc";
+        w3.cases = cases(500000);
+        w3.items = 50;
+        w3.seed = 3303;
+        w3.estimateOptions = std::string("storage=") + storage;
+        w3.targetSeconds = storage[0] == 'd' ? 45.0 : 30.0;
+        w3.targetMemoryMB = 2048.0;
+        w.push_back(w3);
+    }
+
+    WorkloadSpec w4;
+    w4.id = "W4";
+    w4.title = "Two dimensions, 5000 x 30 items, 225 nodes";
+    w4.kind = DataKind::TwoDimensions;
+    w4.dataName = "w4.dat";
+    w4.scriptName = "w4.zrc";
+    w4.cases = cases(5000);
+    w4.items = 30;
+    w4.seed = 4404;
+    w4.targetSeconds = 2.0;
+    w.push_back(w4);
+
+    WorkloadSpec w5;
+    w5.id = "W5";
+    w5.title = "Facets, 2000 cases x 4 raters x 10 items, 3 categories";
+    w5.kind = DataKind::Raters;
+    w5.dataName = "w5.dat";
+    w5.scriptName = "w5.zrc";
+    w5.cases = cases(2000);
+    w5.items = 10;
+    w5.categories = 3;
+    w5.raters = 4;
+    w5.seed = 5505;
+    w5.targetSeconds = 2.0;
+    w.push_back(w5);
+
+    // The data of W1, and the case estimates after the estimation.
+    WorkloadSpec w6 = w1;
+    w6.id = "W6";
+    w6.title = "W1 with abilities=yes and plausible values";
+    w6.scriptName = "w6.zrc";
+    w6.plausibleName = "w6.pv";
+    w6.estimateOptions = "abilities=yes, plausible=" + w6.plausibleName;
+    w6.targetSeconds = 3.0;
+    w.push_back(w6);
+    return w;
+}
+
+std::int64_t responseCount(const WorkloadSpec& spec) {
+    std::int64_t n = static_cast<std::int64_t>(spec.cases) * spec.items;
+    return spec.kind == DataKind::Raters ? n * spec.raters : n;
+}
+
+std::int64_t writeDataFile(const WorkloadSpec& spec, const std::string& dir) {
+    Output out(dir + "/" + spec.dataName);
+    switch (spec.kind) {
+        case DataKind::Dichotomous: writeDichotomous(spec, out); break;
+        case DataKind::PartialCredit: writePartialCredit(spec, out); break;
+        case DataKind::TwoDimensions: writeTwoDimensions(spec, out); break;
+        case DataKind::Raters: writeRaters(spec, out); break;
+    }
+    out.close();
+    return responseCount(spec);
+}
+
+std::string scriptText(const WorkloadSpec& spec) {
+    std::string s = "datafile " + spec.dataName + ";\n";
+    switch (spec.kind) {
+        case DataKind::Dichotomous:
+            s += "format pid 1-6 responses " + columns(8, spec.items) + ";\n";
+            s += "model item;\n";
+            break;
+        case DataKind::PartialCredit:
+            s += "format pid 1-6 x1 8-15 x2 17-24 responses " + columns(26, spec.items) + ";\n";
+            s += "regression x1, x2;\n";
+            s += "model item + item*step;\n";
+            break;
+        case DataKind::TwoDimensions: {
+            int half = spec.items / 2;
+            s += "format pid 1-6 responses " + columns(8, spec.items) + ";\n";
+            s += "scores (0,1) (0,1) () ! item(1-" + std::to_string(half) + ");\n";
+            s += "scores (0,1) () (0,1) ! item(" + std::to_string(half + 1) + "-" + std::to_string(spec.items) + ");\n";
+            s += "model item;\n";
+            break;
+        }
+        case DataKind::Raters:
+            s += "format pid 1-6 rater 8 responses " + columns(10, spec.items) + ";\n";
+            s += "model rater + item + item*step;\n";
+            break;
+    }
+    s += spec.estimateOptions.empty() ? "estimate;\n" : "estimate ! " + spec.estimateOptions + ";\n";
+    s += "show;\n";
+    return s;
+}
+
+void writeScriptFile(const WorkloadSpec& spec, const std::string& dir) {
+    Output out(dir + "/" + spec.scriptName);
+    std::string text = scriptText(spec);
+    text.pop_back();  // Output::line adds the last line end
+    out.line(text);
+    out.close();
+}
+
+}  // namespace ordena::bench

@@ -1,0 +1,51 @@
+// The benchmark workloads: data generated from fixed seeds with the
+// project's own random generators, written as fixed-column data files, and
+// the command file that analyses each.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ordena::bench {
+
+enum class DataKind {
+    Dichotomous,    // Rasch items scored 0/1
+    PartialCredit,  // four categories and two continuous background variables
+    TwoDimensions,  // dichotomous items, the first half on one dimension, the rest on another
+    Raters,         // one record per case and rater, three categories
+};
+
+struct WorkloadSpec {
+    std::string id;           // "W1", "W3-ram", ...
+    std::string title;        // one line for the table
+    DataKind kind = DataKind::Dichotomous;
+    std::string dataName;     // workloads with the same data share the file
+    std::string scriptName;
+    int cases = 0;
+    int items = 0;
+    int categories = 2;
+    int raters = 0;           // Raters only: records per case
+    std::int32_t seed = 1;
+    std::string estimateOptions;  // text after "estimate !", empty for none
+    std::string plausibleName;    // plausible value file the script writes, if any
+    double targetSeconds = 0.0;   // end-to-end target; 0 for none
+    double targetMemoryMB = 0.0;  // peak resident memory target; 0 for none
+};
+
+// W1 to W6 as the benchmark runs them. scale multiplies the number of cases
+// (at least 10 remain), so tests can make tiny versions of the same files.
+std::vector<WorkloadSpec> standardWorkloads(double scale = 1.0);
+
+// Writes the data file into dir and returns the number of responses in it.
+// Throws std::runtime_error when the file cannot be written.
+std::int64_t writeDataFile(const WorkloadSpec& spec, const std::string& dir);
+
+// The command file's text, and writing it into dir.
+std::string scriptText(const WorkloadSpec& spec);
+void writeScriptFile(const WorkloadSpec& spec, const std::string& dir);
+
+// Responses in the data file of spec (every generated response is valid).
+std::int64_t responseCount(const WorkloadSpec& spec);
+
+}  // namespace ordena::bench
