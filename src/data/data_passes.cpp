@@ -401,6 +401,16 @@ int dataPassTwo(Session& session) {
 
     const ResponseCoding coding(ws.data, ws.settings.respmiss, ws.settings.key_default, st.t1, st.t2);
     const bool needValues = !ws.data.deletes.empty() || !ws.data.recodes.empty();
+    // Without delete, recode and key rules a one-column response's coding
+    // depends on its byte alone: decide each byte once. 0 undecided, 1
+    // kept, 2 passed over.
+    struct ByteCoding {
+        std::uint8_t state = 0;
+        std::int32_t category = 0;
+        std::int32_t recoded = 0;
+    };
+    const bool byteCoding = !needValues && ws.data.keys.empty() && layout.responseWidth == 1;
+    std::array<ByteCoding, 256> byteCodes{};
     std::vector<MString> blockValues(layout.explicitVariables.size());
     std::vector<std::int32_t> facetLevels(static_cast<std::size_t>(F), 0);
     std::vector<double> regressionValues(regression.size(), 0.0);
@@ -503,11 +513,20 @@ int dataPassTwo(Session& session) {
             for (std::size_t j = 0; j < block.responses.size(); ++j) {
                 const std::vector<std::int32_t>& row = j < layout.itemLevels.size() ? layout.itemLevels[j] : noLevels;
                 VariableValues values{std::span<const MString>(blockValues), std::span<const std::int32_t>(row), {}};
-                raw = MString(responseText(lines, block.responses[j], width));
+                const std::string_view text = responseText(lines, block.responses[j], width);
                 int category = 0, recoded = 0;
-                int c = codeResponse(coding, raw, static_cast<int>(j), values, category, recoded, session);
-                if (c < 0) return failPass(MString());
-                if (c == 0) continue;
+                ByteCoding* known = byteCoding && text.size() == 1 ? &byteCodes[static_cast<unsigned char>(text[0])] : nullptr;
+                if (known != nullptr && known->state != 0) {
+                    if (known->state == 2) continue;
+                    category = known->category;
+                    recoded = known->recoded;
+                } else {
+                    raw = MString(text);
+                    int c = codeResponse(coding, raw, static_cast<int>(j), values, category, recoded, session);
+                    if (c < 0) return failPass(MString());
+                    if (known != nullptr) *known = ByteCoding{static_cast<std::uint8_t>(c == 1 ? 1 : 2), category, recoded};
+                    if (c == 0) continue;
+                }
                 unsigned char* p = appendRecord();
                 storeInt32(p, caseNumber);
                 storeInt32(p + 4, category);
