@@ -8,6 +8,7 @@
 #include "base/random.h"
 #include "base/shell.h"
 #include "base/textfile.h"
+#include "base/timing.h"
 #include "command/command_table.h"
 #include "command/tokens.h"
 #include "command/workspace.h"
@@ -47,6 +48,9 @@ public:
     // Set by exit and quit: no further statement runs, and the front end
     // ends the program.
     bool exitRequested = false;
+
+    // Figures of the estimations of this session, for the benchmark.
+    Timing timing;
 
     // Depth of nested submit statements; bounds recursion of files that
     // submit themselves.

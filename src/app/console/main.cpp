@@ -1,6 +1,7 @@
 // ordena: runs a command file, or the script on standard input, as Run All
 // does, with the output pane on standard output.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -93,6 +94,9 @@ int main(int argc, char** argv) {
         } catch (const std::exception& e) {
             session.errorReport(ordena::MString("The script failed: ") + e.what());
         }
+        // The benchmark program reads the engine's figures from here.
+        const char* timing = std::getenv("ORDENA_TIMING");
+        if (timing && std::string(timing) == "1") std::fprintf(stderr, "%s\n", session.timing.report().c_str());
     } catch (const ordena::FatalExit& fatal) {
         status = fatal.code;
     }
