@@ -4,6 +4,7 @@
 #include "command/session.h"
 #include "data/coding.h"
 #include "data/format.h"
+#include "estimation/estimate_command.h"
 #include "model/model_statements.h"
 
 namespace ordena {
@@ -34,7 +35,7 @@ const std::array<Handler, kCommandCount> kHandlers = {
     codesCommand,      // codes
     recodesCommand,    // recodes
     scoresCommand,     // scores
-    notAvailable<8>,   // estimates
+    estimateCommand,   // estimates
     caseweightCommand, // caseweight
     handleReset,       // reset
     handleExit,        // exit

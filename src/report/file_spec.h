@@ -11,6 +11,11 @@ struct FileSpec {
     MString importDesignFile;  // design matrix named by import; empty: the design comes from the model
     TextFile logFile;
 
+    // The ">>" target of the last estimate statement (and of the reporting
+    // statements that consult it) and whether it is in force.
+    MString outputFileName;
+    bool outputRedirected = false;
+
     void closeLogFile() {
         logFile.close();
         logFileName = MString();

@@ -1,0 +1,153 @@
+// The marginal maximum likelihood engine: nodes and their weights, response
+// probabilities, the E-step pass over the cases, the M-step, the set-up and
+// the work tables they share. The driver and the case estimates use these;
+// fit reuses the node and probability machinery.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/matrix.h"
+#include "base/mstring.h"
+#include "estimation/estimation_state.h"
+
+namespace ordena {
+
+class Session;
+struct ModelBuild;
+
+// One non-zero design value: parameter p has coefficient a in a category.
+struct DesignEntry {
+    std::int32_t parameter;
+    double value;
+};
+
+// Per-iteration work tables of one estimation. Probabilities are stored with
+// the node innermost so per-node loops run over contiguous memory.
+struct EstimationWork {
+    int D = 1, R = 1, P = 0, I = 0, Q = 0, maxCat = 1;
+    EstimationMethod method = EstimationMethod::Gauss;
+    bool discrete = false;
+
+    // From the model build (design columns compacted after removal).
+    std::vector<std::int32_t> ncat, first;  // per item
+    std::vector<double> scores;             // (i * maxCat + k) * D + d
+    std::vector<std::size_t> designStart;   // (i * maxCat + k) -> first entry, one extra at the end
+    std::vector<DesignEntry> designEntries;
+    // Per parameter: the items with a non-zero value in some category (the
+    // dirty flags), and those values, maxCat per item.
+    std::vector<std::vector<std::int32_t>> parameterItems;
+    std::vector<std::vector<double>> parameterValues;
+    std::vector<double> maxScore;  // per item and dimension: largest score of any category
+
+    std::vector<double> axsi;    // (i * maxCat + k): a_ik . xsi
+    std::vector<double> prob;    // ((i * maxCat + k) * Q + q)
+    std::vector<double> expected;  // r: (I + 1) * Q, item-major
+    std::vector<double> nodeWeights;  // Q
+    std::vector<double> ghWeights;    // Q, Gauss-Hermite product weights
+    Matrix sigmaInverse;
+    double normConst = 1.0;
+    Matrix mcRegressionNodes;  // Q x D, Monte Carlo with regressors
+
+    // Grid the probabilities were computed on, and the shift added to it.
+    Matrix workGrid;
+    std::vector<double> shift;
+
+    // Case information: weight then R regression values per case, in case order.
+    std::vector<double> caseInfo;
+    std::int32_t caseInfoWidth = 2;
+
+    std::vector<std::int32_t> itemNo, rsp;  // g_ItemNo, g_rsp
+    std::vector<double> likelihood, posterior, caseWeights;  // Q each
+
+    bool regressionConverged = false, covarianceConverged = false;
+    bool allAnchored = false;
+    std::vector<int> sign;  // per parameter
+
+    const double* caseRecord(int caseNumber) const {
+        if (caseNumber < 0) return nullptr;
+        std::size_t at = static_cast<std::size_t>(caseNumber) * static_cast<std::size_t>(caseInfoWidth);
+        if (at + static_cast<std::size_t>(caseInfoWidth) > caseInfo.size()) return nullptr;
+        return caseInfo.data() + at;
+    }
+    double* probRow(int item, int k) { return prob.data() + (static_cast<std::size_t>(item) * maxCat + k) * Q; }
+    const double* probRow(int item, int k) const {
+        return prob.data() + (static_cast<std::size_t>(item) * maxCat + k) * Q;
+    }
+};
+
+// ---- nodes, weights and probabilities ----
+
+// Node grid for the method (Q x D); sets Q, the Gauss-Hermite weights and h.
+int buildNodes(Session& session, EstimationWork& work, int nodesPerDimension, float minNode, float maxNode,
+               Matrix& grid, float& h);
+// Z . diag(sqrt(lambda)) . V'; a negative eigenvalue ends the program.
+Matrix transformNodes(Session& session, const Matrix& base, const Matrix& sigma);
+int calcGwt(Session& session, EstimationWork& work, const Matrix& grid, const std::vector<double>& mean,
+            const Matrix& sigma, const Vector& gwt);
+// Per-case prior under regression; 1, or -1 when the weights are NaN or all 0.
+int caseNodeWeights(const EstimationWork& work, const Matrix& grid, const std::vector<double>& mean,
+                    std::vector<double>& weights);
+// a . xsi for every item and category.
+void computeAXsi(EstimationWork& work, const Vector& xsi);
+// Node coordinates plus shift, dimension-major (d * Q + q).
+std::vector<double> thetaColumns(const EstimationWork& work, const Matrix& grid, const std::vector<double>& shift);
+// Probabilities of item i at the nodes theta (thetaColumns); without
+// normalise the unnormalised numerators.
+void itemProbabilities(EstimationWork& work, int i, const std::vector<double>& theta, bool normalise);
+// Probabilities of one item at every node of the grid plus shift.
+void updateItemProbabilities(EstimationWork& work, int item, const Matrix& grid, const std::vector<double>& shift);
+void updateProbabilities(Session& session, EstimationWork& work, const Matrix& grid, const std::vector<double>& shift);
+// Unnormalised exp(b.theta + a.xsi) at the Monte Carlo regression nodes.
+void monteCarloNumerators(EstimationWork& work, const Matrix& grid);
+// The grid and shift the probabilities use for this state (Gauss-Hermite:
+// transformed grid and the means).
+void workingGrid(Session& session, EstimationWork& work, const EstimationState& est);
+
+// Case posterior over the nodes from the case's m responses; prior weights
+// in `weights` (unused for Monte Carlo). Returns 1, or 0 when the likelihood
+// is zero; logLikelihood receives the deviance increment.
+int casePosterior(EstimationWork& work, int m, const std::vector<double>& weights, const std::vector<double>& caseMean,
+                  float h, double& logLikelihood);
+
+// One E-step pass: deviance, expected counts and the population parameters.
+int EStep(Session& session, EstimationWork& work);
+
+// ---- set-up and M-step ----
+
+// Copies the model build into the work tables (items, categories, design).
+void loadModel(EstimationWork& work, const ModelBuild& build, int P);
+// Estimation set-up: state, anchors, nodes, work tables. 1 or -1.
+int estimationSetup(Session& session, EstimationWork& work);
+// Reads the case information file into memory. 1 or -1.
+int loadCaseInformation(Session& session, EstimationWork& work);
+int calcYYinv(Session& session, EstimationWork& work);
+int sufficientStatistics(Session& session, EstimationWork& work);
+int MStep(Session& session, EstimationWork& work, double& largestStep);
+// Population update and report after a pass; n = processed cases.
+int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, const Matrix& S,
+                     const std::vector<double>& T, double n);
+
+// Case scores: raw and maximum score per dimension. False when the check
+// finds a dimension without data (after the report).
+bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust, bool check, int caseNumber,
+                std::vector<double>& raw, std::vector<double>& maximum, MString* text);
+
+// Description of estimated parameter p of the build: "name level, ..."
+MString describeParameter(Session& session, int p);
+
+// Work tables for a pass over the cases at the current estimates (case
+// estimates, fit, standard errors): model, case information, a . xsi.
+int prepareCaseWork(Session& session, EstimationWork& work, EstimationMethod method);
+
+// Quick error variances from the last M-step and the population estimates.
+void quickStandardErrors(Session& session, const EstimationWork& work);
+// Observed information of item and population parameters (one dimension)
+// by Louis' method, inverted into the full error covariance. 1 or -1.
+int fullStandardErrors(Session& session, EstimationWork& work);
+
+// Printing helpers shared by the engine's reports.
+MString fmtNumber(const char* format, double value);
+MString dimensionLabel(Session& session, int d);
+
+}  // namespace ordena

@@ -1,0 +1,624 @@
+// Nodes, prior weights, response probabilities and the E-step pass.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/special.h"
+#include "base/timing.h"
+#include "command/session.h"
+#include "data/response_reader.h"
+#include "estimation/engine.h"
+
+namespace ordena {
+
+namespace {
+
+// Likelihood products are rescaled by 2^kRescaleBits whenever every node has
+// fallen below 2^-kRescaleBits, so long tests never underflow to zero.
+constexpr int kRescaleBits = 256;
+const double kRescaleUp = std::ldexp(1.0, kRescaleBits);
+const double kRescaleThreshold = std::ldexp(1.0, -kRescaleBits);
+
+int totalNodes(int n, int D) {
+    double q = 1.0;
+    for (int d = 0; d < D; ++d) q *= n;
+    return q > 2.0e9 ? -1 : static_cast<int>(q);
+}
+
+// Node q's per-dimension indices, the first dimension fastest.
+void nodeIndices(int q, int n, int D, std::vector<int>& idx) {
+    idx.assign(static_cast<std::size_t>(D), 0);
+    for (int d = 0; d < D; ++d) {
+        idx[static_cast<std::size_t>(d)] = q % n;
+        q /= n;
+    }
+}
+
+}  // namespace
+
+int buildNodes(Session& session, EstimationWork& work, int n, float minNode, float maxNode, Matrix& grid, float& h) {
+    const int D = work.D;
+    if (work.method == EstimationMethod::MonteCarlo) {
+        const int Q = n;
+        grid = Matrix(Q, D);
+        for (int q = 0; q < Q; ++q)
+            for (int d = 0; d < D; ++d) grid[q][d] = session.normal.draw();
+        // Make the draws exactly standard: zero means, identity covariance.
+        for (int d = 0; d < D; ++d) {
+            double mean = 0.0;
+            for (int q = 0; q < Q; ++q) mean += grid[q][d];
+            mean /= Q;
+            for (int q = 0; q < Q; ++q) grid[q][d] -= mean;
+        }
+        Matrix C = transpose(grid) * grid;
+        C /= static_cast<double>(Q);
+        Vector lambda;
+        Matrix V;
+        int rotations = 0;
+        jacobiEigen(C, D, lambda, V, rotations);
+        Matrix Vi = inverse(V);
+        if (Vi.isEmpty()) return -1;
+        Matrix scale = transpose(Vi);
+        for (int d = 0; d < D; ++d) {
+            double l = lambda[d][0];
+            double f = l > 0.0 ? 1.0 / std::sqrt(l) : 0.0;
+            for (int j = 0; j < D; ++j) scale[j][d] *= f;
+        }
+        grid = grid * scale;
+        work.Q = Q;
+        h = 0.0f;
+        return 1;
+    }
+    const int Q = totalNodes(n, D);
+    if (Q < 1) {
+        session.errorReport("Too many nodes for estimation");
+        return -1;
+    }
+    grid = Matrix(Q, D);
+    std::vector<int> idx;
+    if (work.method == EstimationMethod::Gauss) {
+        Vector x, w;
+        GaussHermite(x, w, n);
+        work.ghWeights.assign(static_cast<std::size_t>(Q), 1.0);
+        for (int q = 0; q < Q; ++q) {
+            nodeIndices(q, n, D, idx);
+            for (int d = 0; d < D; ++d) {
+                grid[q][d] = x[idx[static_cast<std::size_t>(d)]][0];
+                work.ghWeights[static_cast<std::size_t>(q)] *= w[idx[static_cast<std::size_t>(d)]][0];
+            }
+        }
+        h = 0.0f;
+    } else {
+        h = static_cast<float>((static_cast<double>(maxNode) - minNode) / (n - 1));
+        for (int q = 0; q < Q; ++q) {
+            nodeIndices(q, n, D, idx);
+            for (int d = 0; d < D; ++d) grid[q][d] = idx[static_cast<std::size_t>(d)] * static_cast<double>(h) + minNode;
+        }
+    }
+    work.Q = Q;
+    return 1;
+}
+
+Matrix transformNodes(Session& session, const Matrix& base, const Matrix& sigma) {
+    const int D = sigma.rows();
+    Vector lambda;
+    Matrix V;
+    int rotations = 0;
+    jacobiEigen(sigma, D, lambda, V, rotations);
+    for (int d = 0; d < D; ++d)
+        if (lambda[d][0] < 0.0) {
+            (void)session;
+            fatalExit("Covariance matrix is not positive definite. This error is fatal.");
+        }
+    Matrix M(D, D);  // diag(sqrt(lambda)) . V'
+    for (int k = 0; k < D; ++k)
+        for (int j = 0; j < D; ++j) M[k][j] = std::sqrt(lambda[k][0]) * V[j][k];
+    return base * M;
+}
+
+int calcGwt(Session& session, EstimationWork& work, const Matrix& grid, const std::vector<double>& mean,
+            const Matrix& sigma, const Vector& gwt) {
+    const int D = work.D, Q = work.Q;
+    work.sigmaInverse = identity(D);
+    std::vector<double>& w = work.nodeWeights;
+    w.resize(static_cast<std::size_t>(Q));
+    if (work.method == EstimationMethod::MonteCarlo) {
+        std::fill(w.begin(), w.end(), 1.0);
+        return 1;
+    }
+    if (work.method == EstimationMethod::Gauss) {
+        w = work.ghWeights;
+        return 1;
+    }
+    if (work.discrete) {
+        for (int q = 0; q < Q && q < gwt.rows(); ++q) w[static_cast<std::size_t>(q)] = gwt[q][0];
+        return 1;
+    }
+    double det;
+    if (D == 1) {
+        det = sigma[0][0];
+        if (det != 0.0) work.sigmaInverse[0][0] = 1.0 / det;
+    } else {
+        Matrix inv(D, D);
+        det = invertInto(sigma, inv);
+        if (det != 0.0) work.sigmaInverse = inv;
+    }
+    if (det == 0.0) {
+        session.errorReport("determinant=0 in calc_gwt");
+        return -1;
+    }
+    double twoPi = 1.0;
+    for (int d = 0; d < D; ++d) twoPi *= 6.283185307179586;
+    work.normConst = 1.0 / std::sqrt(twoPi * det);
+    std::vector<double> out(static_cast<std::size_t>(Q));
+    std::vector<double> diff(static_cast<std::size_t>(D));
+    double total = 0.0;
+    for (int q = 0; q < Q; ++q) {
+        for (int d = 0; d < D; ++d) diff[static_cast<std::size_t>(d)] = grid[q][d] - mean[static_cast<std::size_t>(d)];
+        double m = 0.0;
+        for (int j = 0; j < D; ++j)
+            for (int k = 0; k < D; ++k)
+                m += diff[static_cast<std::size_t>(j)] * work.sigmaInverse[j][k] * diff[static_cast<std::size_t>(k)];
+        double v = work.normConst * std::exp(-0.5 * m);
+        if (!(v >= 0.0)) return -1;
+        out[static_cast<std::size_t>(q)] = v;
+        total += v;
+    }
+    if (!(total > 0.0)) return -1;
+    for (int q = 0; q < Q; ++q) w[static_cast<std::size_t>(q)] = out[static_cast<std::size_t>(q)] / total;
+    return 1;
+}
+
+int caseNodeWeights(const EstimationWork& work, const Matrix& grid, const std::vector<double>& mean,
+                    std::vector<double>& weights) {
+    const int D = work.D, Q = work.Q;
+    weights.resize(static_cast<std::size_t>(Q));
+    double total = 0.0;
+    for (int q = 0; q < Q; ++q) {
+        double m = 0.0;
+        for (int j = 0; j < D; ++j) {
+            double dj = grid[q][j] - mean[static_cast<std::size_t>(j)];
+            m += dj * dj * work.sigmaInverse[j][j];
+            for (int k = j + 1; k < D; ++k) m += 2.0 * dj * (grid[q][k] - mean[static_cast<std::size_t>(k)]) * work.sigmaInverse[j][k];
+        }
+        double v = work.normConst * std::exp(-0.5 * m);
+        if (std::isnan(v)) return -1;
+        weights[static_cast<std::size_t>(q)] = v;
+        total += v;
+    }
+    if (!(total > 0.0)) return -1;
+    for (double& v : weights) v /= total;
+    return 1;
+}
+
+void computeAXsi(EstimationWork& work, const Vector& xsi) {
+    work.axsi.assign(static_cast<std::size_t>(work.I) * work.maxCat, 0.0);
+    for (int i = 0; i < work.I; ++i)
+        for (int k = 0; k < work.ncat[static_cast<std::size_t>(i)]; ++k) {
+            std::size_t row = static_cast<std::size_t>(i) * work.maxCat + k;
+            double s = 0.0;
+            for (std::size_t e = work.designStart[row]; e < work.designStart[row + 1]; ++e)
+                s += work.designEntries[e].value * xsi[work.designEntries[e].parameter][0];
+            work.axsi[row] = s;
+        }
+}
+
+// Node coordinates plus shift, dimension-major, for the probability loops.
+std::vector<double> thetaColumns(const EstimationWork& work, const Matrix& grid, const std::vector<double>& shift) {
+    std::vector<double> t(static_cast<std::size_t>(work.D) * work.Q);
+    for (int d = 0; d < work.D; ++d) {
+        double s = d < static_cast<int>(shift.size()) ? shift[static_cast<std::size_t>(d)] : 0.0;
+        for (int q = 0; q < work.Q; ++q) t[static_cast<std::size_t>(d) * work.Q + q] = grid[q][d] + s;
+    }
+    return t;
+}
+
+void itemProbabilities(EstimationWork& work, int i, const std::vector<double>& theta, bool normalise) {
+    const int Q = work.Q, D = work.D;
+    const int first = work.first[static_cast<std::size_t>(i)], ncat = work.ncat[static_cast<std::size_t>(i)];
+    for (int k = 0; k < ncat && k < first; ++k) std::fill_n(work.probRow(i, k), Q, 0.0);
+    if (first >= ncat) return;
+    std::vector<double> top(static_cast<std::size_t>(Q), -HUGE_VAL);
+    for (int k = first; k < ncat; ++k) {
+        double* row = work.probRow(i, k);
+        const double a = work.axsi[static_cast<std::size_t>(i) * work.maxCat + k];
+        for (int q = 0; q < Q; ++q) row[q] = a;
+        for (int d = 0; d < D; ++d) {
+            const double b = work.scores[(static_cast<std::size_t>(i) * work.maxCat + k) * D + d];
+            if (b == 0.0) continue;
+            const double* t = theta.data() + static_cast<std::size_t>(d) * Q;
+            for (int q = 0; q < Q; ++q) row[q] += b * t[q];
+        }
+        if (normalise)
+            for (int q = 0; q < Q; ++q) top[static_cast<std::size_t>(q)] = std::max(top[static_cast<std::size_t>(q)], row[q]);
+    }
+    if (!normalise) {
+        for (int k = first; k < ncat; ++k) {
+            double* row = work.probRow(i, k);
+            for (int q = 0; q < Q; ++q) row[q] = std::exp(row[q]);
+        }
+        return;
+    }
+    // Subtracting the largest exponent keeps exp() finite for extreme nodes.
+    std::vector<double> total(static_cast<std::size_t>(Q), 0.0);
+    for (int k = first; k < ncat; ++k) {
+        double* row = work.probRow(i, k);
+        for (int q = 0; q < Q; ++q) {
+            row[q] = std::exp(row[q] - top[static_cast<std::size_t>(q)]);
+            total[static_cast<std::size_t>(q)] += row[q];
+        }
+    }
+    for (int k = first; k < ncat; ++k) {
+        double* row = work.probRow(i, k);
+        for (int q = 0; q < Q; ++q) row[q] /= total[static_cast<std::size_t>(q)];
+    }
+}
+
+void updateItemProbabilities(EstimationWork& work, int item, const Matrix& grid, const std::vector<double>& shift) {
+    itemProbabilities(work, item, thetaColumns(work, grid, shift), true);
+}
+
+void updateProbabilities(Session& session, EstimationWork& work, const Matrix& grid, const std::vector<double>& shift) {
+    session.statusText("Updating Response Probabilities", 0);
+    work.prob.assign(static_cast<std::size_t>(work.I) * work.maxCat * work.Q, 0.0);
+    std::vector<double> theta = thetaColumns(work, grid, shift);
+    for (int i = 0; i < work.I; ++i) itemProbabilities(work, i, theta, true);
+}
+
+void monteCarloNumerators(EstimationWork& work, const Matrix& grid) {
+    work.prob.assign(static_cast<std::size_t>(work.I) * work.maxCat * work.Q, 0.0);
+    std::vector<double> theta = thetaColumns(work, grid, {});
+    for (int i = 0; i < work.I; ++i) itemProbabilities(work, i, theta, false);
+}
+
+void workingGrid(Session& session, EstimationWork& work, const EstimationState& est) {
+    work.shift.assign(static_cast<std::size_t>(work.D), 0.0);
+    if (work.method == EstimationMethod::Gauss) {
+        work.workGrid = transformNodes(session, est.nodeGrid, est.sigma);
+        for (int d = 0; d < work.D; ++d) work.shift[static_cast<std::size_t>(d)] = est.beta[d][0];
+    } else {
+        work.workGrid = est.nodeGrid;
+    }
+}
+
+int casePosterior(EstimationWork& work, int m, const std::vector<double>& weights, const std::vector<double>& caseMean,
+                  float h, double& logLikelihood) {
+    const int Q = work.Q;
+    double* L = work.likelihood.data();
+    std::fill_n(L, Q, 1.0);
+    int rescales = 0;
+    const bool numerators = work.method == EstimationMethod::MonteCarlo && work.R >= 2;
+    std::vector<double> g;
+    for (int r = 0; r < m; ++r) {
+        const int item = work.itemNo[static_cast<std::size_t>(r)], x = work.rsp[static_cast<std::size_t>(r)];
+        if (item < 0 || item >= work.I || x < 0 || x >= work.maxCat) {
+            std::fill_n(L, Q, 0.0);
+            break;
+        }
+        if (!numerators) {
+            const double* p = work.probRow(item, x);
+            for (int q = 0; q < Q; ++q) L[q] *= p[q];
+        } else {
+            const int first = work.first[static_cast<std::size_t>(item)], ncat = work.ncat[static_cast<std::size_t>(item)];
+            g.assign(static_cast<std::size_t>(work.maxCat), 0.0);
+            for (int k = first; k < ncat; ++k) {
+                double s = 0.0;
+                for (int d = 0; d < work.D; ++d)
+                    s += work.scores[(static_cast<std::size_t>(item) * work.maxCat + k) * work.D + d] *
+                         caseMean[static_cast<std::size_t>(d)];
+                g[static_cast<std::size_t>(k)] = std::exp(s);
+            }
+            for (int q = 0; q < Q; ++q) {
+                double total = 0.0;
+                for (int k = first; k < ncat; ++k) total += work.probRow(item, k)[q] * g[static_cast<std::size_t>(k)];
+                double num = x >= first && x < ncat ? work.probRow(item, x)[q] * g[static_cast<std::size_t>(x)] : 0.0;
+                L[q] *= total > 0.0 ? num / total : 0.0;
+            }
+        }
+        if ((r & 7) == 7) {
+            double top = 0.0;
+            for (int q = 0; q < Q; ++q) top = std::max(top, L[q]);
+            if (top > 0.0 && top < kRescaleThreshold) {
+                for (int q = 0; q < Q; ++q) L[q] *= kRescaleUp;
+                ++rescales;
+            }
+        }
+    }
+    double* post = work.posterior.data();
+    double total = 0.0;
+    if (work.method == EstimationMethod::MonteCarlo) {
+        for (int q = 0; q < Q; ++q) {
+            post[q] = L[q];
+            total += L[q];
+        }
+    } else {
+        for (int q = 0; q < Q; ++q) {
+            post[q] = L[q] * weights[static_cast<std::size_t>(q)];
+            total += post[q];
+        }
+    }
+    if (!(total > 0.0) || !std::isfinite(total)) {
+        std::fill_n(post, Q, 0.0);
+        logLikelihood = 0.0;
+        return 0;
+    }
+    for (int q = 0; q < Q; ++q) post[q] /= total;
+    const double lnScale = rescales * kRescaleBits * std::log(2.0);
+    if (work.method == EstimationMethod::MonteCarlo)
+        logLikelihood = std::log(total / Q) - lnScale;
+    else if (work.method == EstimationMethod::Quadrature)
+        logLikelihood = std::log(total) - lnScale + work.D * static_cast<double>(static_cast<float>(std::log(h)));
+    else
+        logLikelihood = std::log(total) - lnScale;
+    return 1;
+}
+
+namespace {
+
+MString percentText(const char* title, long long k, long long N) {
+    long long denominator = N - 5;
+    long long p = denominator > 0 ? 100 * k / denominator : 100;
+    if (p > 100) p = 100;
+    return MString(title) + itoMString(p) + "%";
+}
+
+}  // namespace
+
+namespace {
+
+bool positiveDefinite(const Matrix& a) {
+    const int D = a.rows();
+    for (int d = 0; d < D; ++d)
+        if (!(a[d][d] > 0.0) || !std::isfinite(a[d][d])) return false;
+    if (D == 1) return true;
+    Vector lambda;
+    Matrix V;
+    int rotations = 0;
+    jacobiEigen(a, D, lambda, V, rotations);
+    for (int d = 0; d < D; ++d)
+        if (!(lambda[d][0] > 0.0)) return false;
+    return true;
+}
+
+// Adds a case's first and second moments in score form (see EStep): with
+// g the derivative of the case's log likelihood, E[theta] = mu + Sigma E[g]
+// and E[(theta - mu)(theta - mu)'] = Sigma + E[(theta - mu) g'] Sigma.
+void scoreMoments(const EstimationWork& work, int m, const std::vector<double>& expectedScore,
+                  std::vector<double>& g, const Matrix& sigma, double w, const std::vector<double>& y, Matrix& U,
+                  Matrix& S) {
+    const int D = work.D, Q = work.Q, R = work.R;
+    std::fill(g.begin(), g.end(), 0.0);
+    for (int r = 0; r < m; ++r) {
+        const int i = work.itemNo[static_cast<std::size_t>(r)], x = work.rsp[static_cast<std::size_t>(r)];
+        for (int d = 0; d < D; ++d) {
+            const double b = work.scores[(static_cast<std::size_t>(i) * work.maxCat + x) * D + d];
+            const double* es = expectedScore.data() + (static_cast<std::size_t>(i) * D + d) * Q;
+            double* gd = g.data() + static_cast<std::size_t>(d) * Q;
+            for (int q = 0; q < Q; ++q) gd[q] += b - es[q];
+        }
+    }
+    const double* post = work.posterior.data();
+    std::vector<double> Eg(static_cast<std::size_t>(D), 0.0), mu(static_cast<std::size_t>(D)), E(static_cast<std::size_t>(D));
+    Matrix K(D, D);
+    for (int d = 0; d < D; ++d) {
+        mu[static_cast<std::size_t>(d)] = work.shift[static_cast<std::size_t>(d)];
+        const double* gd = g.data() + static_cast<std::size_t>(d) * Q;
+        double s = 0.0;
+        for (int q = 0; q < Q; ++q) s += post[q] * gd[q];
+        Eg[static_cast<std::size_t>(d)] = s;
+        for (int j = 0; j < D; ++j) {
+            double t = 0.0;
+            for (int q = 0; q < Q; ++q) t += post[q] * work.workGrid[q][j] * gd[q];
+            K[j][d] = t;
+        }
+    }
+    for (int j = 0; j < D; ++j) {
+        double s = 0.0;
+        for (int k = 0; k < D; ++k) s += sigma[j][k] * Eg[static_cast<std::size_t>(k)];
+        E[static_cast<std::size_t>(j)] = mu[static_cast<std::size_t>(j)] + s;
+    }
+    Matrix KS = K * sigma;
+    for (int j = 0; j < D; ++j) {
+        for (int r = 0; r < R; ++r) U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
+        for (int k = 0; k < D; ++k) {
+            const double c = sigma[j][k] + 0.5 * (KS[j][k] + KS[k][j]);
+            const double dj = E[static_cast<std::size_t>(j)] - mu[static_cast<std::size_t>(j)];
+            const double dk = E[static_cast<std::size_t>(k)] - mu[static_cast<std::size_t>(k)];
+            S[j][k] += w * (c + mu[static_cast<std::size_t>(j)] * dk + dj * mu[static_cast<std::size_t>(k)] +
+                            mu[static_cast<std::size_t>(j)] * mu[static_cast<std::size_t>(k)]);
+        }
+    }
+}
+
+}  // namespace
+
+int EStep(Session& session, EstimationWork& work) {
+    EstimationState& est = session.ws.est;
+    Stopwatch clock;
+    const int D = work.D, R = work.R, Q = work.Q;
+    double accumulator = 0.0;
+    work.expected.assign(static_cast<std::size_t>(work.I + 1) * Q, 0.0);
+
+    std::vector<double> mu(static_cast<std::size_t>(D), 0.0);
+    for (int d = 0; d < D; ++d)
+        for (int r = 0; r < R; ++r) mu[static_cast<std::size_t>(d)] += est.beta[d][r];
+    calcGwt(session, work, est.nodeGrid, mu, est.sigma, est.gwt);
+    computeAXsi(work, est.xsi);
+    workingGrid(session, work, est);
+    const bool mcRegression = work.method == EstimationMethod::MonteCarlo && R >= 2;
+    if (!mcRegression)
+        updateProbabilities(session, work, work.workGrid, work.shift);
+    else
+        monteCarloNumerators(work, work.mcRegressionNodes);
+
+    Matrix U(D, R), S(D, D);
+    std::vector<double> T(static_cast<std::size_t>(D), 0.0), G(static_cast<std::size_t>(Q), 0.0);
+    // Under Gauss-Hermite quadrature the nodes move with the population
+    // parameters, and the plain posterior moments then lead to a point that
+    // is not the maximum of the quadrature likelihood. Their integration by
+    // parts form (posterior expectations of the case's score) has the
+    // maximum as its fixed point; both are the same for exact integration.
+    const bool scoreForm = work.method == EstimationMethod::Gauss && !work.discrete;
+    Matrix U2(D, R), S2(D, D);
+    std::vector<double> expectedScore, caseScore;
+    if (scoreForm) {
+        expectedScore.assign(static_cast<std::size_t>(work.I) * D * Q, 0.0);
+        for (int i = 0; i < work.I; ++i)
+            for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)]; ++k) {
+                const double* pr = work.probRow(i, k);
+                for (int d = 0; d < D; ++d) {
+                    const double b = work.scores[(static_cast<std::size_t>(i) * work.maxCat + k) * D + d];
+                    if (b == 0.0) continue;
+                    double* es = expectedScore.data() + (static_cast<std::size_t>(i) * D + d) * Q;
+                    for (int q = 0; q < Q; ++q) es[q] += b * pr[q];
+                }
+            }
+        caseScore.assign(static_cast<std::size_t>(D) * Q, 0.0);
+    }
+    const std::vector<double> noShift(static_cast<std::size_t>(D), 0.0);
+    std::vector<double> y(static_cast<std::size_t>(R)), caseMean(static_cast<std::size_t>(D)), E(static_cast<std::size_t>(D));
+    std::vector<double> caseW;
+    Matrix M(D, D);
+    Matrix mcGrid;
+    long long processed = 0, failed = 0, responses = 0;
+    const long long N = session.ws.data.passes.cases;
+
+    ResponseReader reader(session.ws.data.passes);
+    if (reader.open(session) != 1) return -1;
+    Stopwatch statusClock;
+    for (;;) {
+        int caseNumber = -1;
+        bool last = false;
+        int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
+        if (m < 0) return -1;
+        if (caseNumber >= 0) {
+            const double* rec = work.caseRecord(caseNumber);
+            double w = rec ? rec[0] : 1.0;
+            if (w != 0.0) {
+                if (session.pollForStop()) {
+                    reader.close();
+                    return -1;
+                }
+                // Case E-step.
+                std::fill(y.begin(), y.end(), 0.0);
+                y[0] = 1.0;
+                if (rec)
+                    for (int r = 0; r < R; ++r) y[static_cast<std::size_t>(r)] = rec[1 + r];
+                w *= est.weightFactor;
+                const std::vector<double>* weights = &work.nodeWeights;
+                const Matrix* grid = &work.workGrid;
+                bool ok = true;
+                if (R >= 2) {
+                    for (int d = 0; d < D; ++d) {
+                        double s = 0.0;
+                        for (int r = 0; r < R; ++r) s += est.beta[d][r] * y[static_cast<std::size_t>(r)];
+                        caseMean[static_cast<std::size_t>(d)] = s;
+                    }
+                    if (work.method == EstimationMethod::Quadrature) {
+                        if (caseNodeWeights(work, est.nodeGrid, caseMean, caseW) != 1) ok = false;
+                        weights = &caseW;
+                    } else if (work.method == EstimationMethod::MonteCarlo) {
+                        mcGrid = work.mcRegressionNodes;
+                        for (int q = 0; q < Q; ++q)
+                            for (int d = 0; d < D; ++d) mcGrid[q][d] += caseMean[static_cast<std::size_t>(d)];
+                        grid = &mcGrid;
+                    }
+                }
+                double ll = 0.0;
+                if (ok && casePosterior(work, m, *weights, caseMean, est.stepH, ll) != 1) ok = false;
+                if (ok) {
+                    accumulator += w * ll;
+                    responses += m;
+                    const double* post = work.posterior.data();
+                    if (!work.allAnchored)
+                        for (int r = 0; r < m; ++r) {
+                            double* e = work.expected.data() + static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q;
+                            for (int q = 0; q < Q; ++q) e[q] += w * post[q];
+                        }
+                    if (!work.discrete) {
+                        const std::vector<double>& shift = (grid == &work.workGrid) ? work.shift : noShift;
+                        for (int j = 0; j < D; ++j) {
+                            double s = 0.0;
+                            for (int q = 0; q < Q; ++q) s += post[q] * (*grid)[q][j];
+                            E[static_cast<std::size_t>(j)] = s + shift[static_cast<std::size_t>(j)];
+                        }
+                        for (int j = 0; j < D; ++j)
+                            for (int k = j; k < D; ++k) {
+                                double s = 0.0;
+                                const double sj = shift[static_cast<std::size_t>(j)], sk = shift[static_cast<std::size_t>(k)];
+                                for (int q = 0; q < Q; ++q) s += post[q] * ((*grid)[q][j] + sj) * ((*grid)[q][k] + sk);
+                                M[j][k] = M[k][j] = s;
+                            }
+                        for (int j = 0; j < D; ++j) {
+                            T[static_cast<std::size_t>(j)] += E[static_cast<std::size_t>(j)];
+                            for (int r = 0; r < R; ++r) U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
+                            for (int k = 0; k < D; ++k) S[j][k] += w * M[j][k];
+                        }
+                        if (scoreForm) scoreMoments(work, m, expectedScore, caseScore, est.sigma, w, y, U2, S2);
+                    } else {
+                        for (int q = 0; q < Q; ++q) G[static_cast<std::size_t>(q)] += w * post[q];
+                    }
+                } else {
+                    MString text = "Error processing case " + itoMString(caseNumber + 1) + "\r\n";
+                    session.appendOutput(text);
+                    ++failed;
+                }
+                ++processed;
+                if (statusClock.seconds() >= 1.0) {
+                    session.statusText(percentText("EStep: ", processed, N), 0);
+                    statusClock.restart();
+                }
+            }
+        }
+        if (last) break;
+    }
+    reader.close();
+
+    est.deviance = -2.0 * accumulator;
+    session.appendOutput("Deviance = " + fmtNumber("%14.5f", est.deviance) + "\r\n");
+    session.timing.addEStep(clock.seconds(), responses, Q);
+    if (processed > 0 && failed == processed) {
+        session.errorReport(MString("No cases could be successfully estimated. ") +
+                            "Try increasing the number, or range of, the nodes");
+        return -1;
+    }
+    if (processed == 0) {
+        session.errorReport("No valid students were found");
+        return -1;
+    }
+    if (failed > 0)
+        session.errorReport(MString("One or more cases could not be successfully estimated. ") +
+                            "Increasing the number, or range of, the nodes may be necessary");
+    if (!work.discrete) {
+        if (scoreForm && positiveDefinite((S2 - (U2 * est.yyInverse) * transpose(U2)) / static_cast<double>(processed))) {
+            U = U2;
+            S = S2;
+        }
+        if (populationUpdate(session, work, U, S, T, static_cast<double>(processed)) != 1) return -1;
+    } else {
+        // Divided by the cases that took part, so the weights sum to one
+        // even when some cases have zero weight.
+        double total = 0.0;
+        for (double g : G) total += g;
+        for (int q = 0; q < Q; ++q) est.gwt[q][0] = total > 0.0 ? G[static_cast<std::size_t>(q)] / total : 0.0;
+        est.gwt.write("Estimated Weights", 7);
+    }
+    if (work.method == EstimationMethod::MonteCarlo) {
+        if (R == 1) {
+            est.nodeGrid = transformNodes(session, est.baseGrid, est.sigma);
+            for (int q = 0; q < Q; ++q)
+                for (int d = 0; d < D; ++d) est.nodeGrid[q][d] += est.beta[d][0];
+        } else {
+            work.mcRegressionNodes = transformNodes(session, est.baseGrid, est.sigma);
+        }
+    }
+    return 1;
+}
+
+MString fmtNumber(const char* format, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return MString(buffer);
+}
+
+}  // namespace ordena

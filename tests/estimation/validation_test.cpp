@@ -1,0 +1,163 @@
+// The engine against results of independent, established programs on the
+// reference data: estimates, deviances and standard errors within the
+// tolerances the reference data set states.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "support/reference.h"
+#include "support/script_session.h"
+
+namespace ordena::test {
+namespace {
+
+using Reference = std::map<std::string, std::vector<double>>;
+
+Reference reference(const std::string& name) {
+    Reference r = readReference(std::string(ORDENA_REFERENCE_DIR) + "/" + name);
+    EXPECT_FALSE(r.empty()) << name;
+    return r;
+}
+
+struct Fit {
+    std::vector<double> xsi;
+    double mean = 0, variance = 0, deviance = 0;
+    std::vector<double> slopes;
+};
+
+Fit estimate(ScriptSession& s, const std::string& data, const std::string& statements) {
+    s.copyReference(data);
+    EXPECT_EQ(s.runAllOf("datafile " + data + ";\n" + statements), 1) << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
+    Fit f;
+    const EstimationState& est = s.session.ws.est;
+    EXPECT_EQ(est.estimated, 1);
+    for (int p = 0; p < est.parameters(); ++p) f.xsi.push_back(est.xsi[p][0]);
+    if (!est.beta.isEmpty()) {
+        f.mean = est.beta[0][0];
+        for (int r = 1; r < est.beta.columns(); ++r) f.slopes.push_back(est.beta[0][r]);
+    }
+    if (!est.sigma.isEmpty()) f.variance = est.sigma[0][0];
+    f.deviance = est.deviance;
+    return f;
+}
+
+void expectItems(const std::vector<double>& xsi, const std::vector<double>& delta, double tolerance) {
+    ASSERT_EQ(xsi.size() + 1, delta.size());
+    for (std::size_t i = 0; i < xsi.size(); ++i) EXPECT_NEAR(xsi[i], delta[i], tolerance) << "item " << i + 1;
+}
+
+void expectPopulation(const Fit& f, const Reference& r, double meanTol, double varianceRel, double devianceTol) {
+    EXPECT_NEAR(f.mean, r.at("mean")[0], meanTol);
+    EXPECT_NEAR(f.variance, r.at("variance")[0], varianceRel * r.at("variance")[0]);
+    if (devianceTol > 0) {
+        EXPECT_NEAR(f.deviance, r.at("deviance")[0], devianceTol);
+    }
+}
+
+TEST(Validation, DefaultGaussHermiteMatchesIndependentFifteenNodeFits) {
+    for (const auto& [data, format, ref] :
+         {std::tuple{"rasch_sim.dat", "format pid 1-5 responses 7-21;", "rasch_sim_gh15.ref"},
+          std::tuple{"verbagg.dat", "format pid 1-3 responses 10-33;", "verbagg_rasch_gh15.ref"}}) {
+        ScriptSession s;
+        Fit f = estimate(s, data, std::string(format) + "model item;\nestimate;\n");
+        Reference r = reference(ref);
+        expectItems(f.xsi, r.at("delta"), 0.005);
+        expectPopulation(f, r, 0.005, 0.005, 0.05);
+    }
+}
+
+TEST(Validation, FortyOneNodesMatchAdaptiveQuadrature) {
+    for (const auto& [data, format, ref] :
+         {std::tuple{"rasch_sim.dat", "format pid 1-5 responses 7-21;", "rasch_sim.ref"},
+          std::tuple{"verbagg.dat", "format pid 1-3 responses 10-33;", "verbagg_rasch.ref"}}) {
+        ScriptSession s;
+        Fit f = estimate(s, data, std::string(format) + "model item;\nestimate ! nodes=41;\n");
+        Reference r = reference(ref);
+        expectItems(f.xsi, r.at("delta"), 0.01);
+        expectPopulation(f, r, 0.01, 0.01, 0.1);
+    }
+}
+
+TEST(Validation, LatentRegressionWithBockAitkenQuadrature) {
+    const std::string format = "format pid 1-3 gender 5 anger 7-8 responses 10-33;\nregression gender anger;\nmodel item;\n";
+    {
+        ScriptSession s;
+        Fit f = estimate(s, "verbagg.dat", format + "estimate;\n");
+        Reference r = reference("verbagg_rasch_regression_ba15.ref");
+        expectItems(f.xsi, r.at("delta"), 0.005);
+        expectPopulation(f, r, 0.005, 0.005, 0.05);
+        ASSERT_EQ(f.slopes.size(), 2u);
+        EXPECT_NEAR(f.slopes[0], r.at("regression")[0], 0.005);
+        EXPECT_NEAR(f.slopes[1], r.at("regression")[1], 0.005);
+    }
+    {
+        ScriptSession s;
+        Fit f = estimate(s, "verbagg.dat", format + "estimate ! method=quadrature, nodes=61;\n");
+        Reference r = reference("verbagg_rasch_regression.ref");
+        expectItems(f.xsi, r.at("delta"), 0.01);
+        expectPopulation(f, r, 0.01, 0.01, 0.0);
+        ASSERT_EQ(f.slopes.size(), 2u);
+        EXPECT_NEAR(f.slopes[0], r.at("regression")[0], 0.01);
+        EXPECT_NEAR(f.slopes[1], r.at("regression")[1], 0.01);
+    }
+}
+
+TEST(Validation, PartialCreditMatchesIndependentFitAndConditionalEstimates) {
+    ScriptSession s;
+    Fit f = estimate(s, "verbagg.dat", "format pid 1-3 responses 35-58;\nmodel item + item*step;\nestimate;\n");
+    Reference gh = reference("verbagg_pcm_gh15.ref");
+    const std::vector<double>& delta = gh.at("delta");
+    const std::vector<double>& step = gh.at("step1");
+    const std::size_t I = delta.size();
+    ASSERT_EQ(f.xsi.size(), (I - 1) + I);
+    for (std::size_t i = 0; i + 1 < I; ++i) EXPECT_NEAR(f.xsi[i], delta[i], 0.005) << "item " << i + 1;
+    for (std::size_t i = 0; i < I; ++i) EXPECT_NEAR(f.xsi[I - 1 + i], step[i], 0.005) << "step of item " << i + 1;
+    expectPopulation(f, gh, 0.005, 0.005, 0.05);
+
+    // Conditional estimates differ by construction; items with a sparse
+    // category are left out of the comparison.
+    Reference cml = reference("verbagg_pcm_cml.ref");
+    Reference counts = reference("verbagg_pcm_classical.ref");
+    std::vector<double> location(I);
+    double sum = 0;
+    for (std::size_t i = 0; i + 1 < I; ++i) sum += location[i] = f.xsi[i];
+    location[I - 1] = -sum;
+    double centre = 0;
+    for (double l : location) centre += l / static_cast<double>(I);
+    for (std::size_t i = 0; i < I; ++i) {
+        bool sparse = false;
+        for (const char* c : {"count_category_0", "count_category_1", "count_category_2"})
+            sparse = sparse || counts.at(c)[i] < 10;
+        if (sparse) continue;
+        EXPECT_NEAR(location[i] - centre, cml.at("location")[i], 0.03) << "item " << i + 1;
+        EXPECT_NEAR(f.xsi[I - 1 + i], cml.at("step1")[i], 0.05) << "step of item " << i + 1;
+    }
+}
+
+TEST(Validation, FullStandardErrorsMatchThePeersInformationMatrix) {
+    for (const auto& [data, format, ref] :
+         {std::tuple{"rasch_sim.dat", "format pid 1-5 responses 7-21;", "rasch_sim.ref"},
+          std::tuple{"verbagg.dat", "format pid 1-3 responses 10-33;", "verbagg_rasch.ref"}}) {
+        ScriptSession s;
+        estimate(s, data, std::string(format) + "model item;\nestimate ! nodes=41, stderr=full;\n");
+        Reference r = reference(ref);
+        const EstimationState& est = s.session.ws.est;
+        const int P = est.parameters();
+        ASSERT_EQ(est.fullErrors.rows(), P + 2);
+        const std::vector<double>& se = r.at("se_delta");
+        ASSERT_EQ(static_cast<std::size_t>(P + 1), se.size());
+        for (int p = 0; p < P; ++p)
+            EXPECT_NEAR(std::sqrt(est.fullErrors[p][p]), se[static_cast<std::size_t>(p)], 0.03 * se[static_cast<std::size_t>(p)])
+                << "item " << p + 1;
+        // The last item is minus the sum of the others.
+        double last = 0;
+        for (int p = 0; p < P; ++p)
+            for (int q = 0; q < P; ++q) last += est.fullErrors[p][q];
+        EXPECT_NEAR(std::sqrt(last), se.back(), 0.03 * se.back());
+        EXPECT_NEAR(std::sqrt(est.fullErrors[P][P]), r.at("se_mean")[0], 0.03 * r.at("se_mean")[0]);
+    }
+}
+
+}  // namespace
+}  // namespace ordena::test
