@@ -281,6 +281,37 @@ void workingGrid(Session& session, EstimationWork& work, const EstimationState& 
     }
 }
 
+namespace {
+
+// The two inner loops of every pass over the cases. Built for the vector
+// units of the machine where it runs; each element is computed the same way
+// in every version, so results do not depend on the machine.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+#define ORDENA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ORDENA_VECTOR_CLONES
+#endif
+
+ORDENA_VECTOR_CLONES void multiplyInto(double* __restrict L, const double* __restrict p, int n) {
+    for (int q = 0; q < n; ++q) L[q] *= p[q];
+}
+
+// Four independent maxima so the loop does not wait on one comparison chain.
+double largestOf(const double* v, int n) {
+    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    int q = 0;
+    for (; q + 3 < n; q += 4) {
+        m0 = v[q] > m0 ? v[q] : m0;
+        m1 = v[q + 1] > m1 ? v[q + 1] : m1;
+        m2 = v[q + 2] > m2 ? v[q + 2] : m2;
+        m3 = v[q + 3] > m3 ? v[q + 3] : m3;
+    }
+    for (; q < n; ++q) m0 = v[q] > m0 ? v[q] : m0;
+    return std::max(std::max(m0, m1), std::max(m2, m3));
+}
+
+}  // namespace
+
 int casePosterior(EstimationWork& work, int m, const std::vector<double>& weights, const std::vector<double>& caseMean,
                   float h, double& logLikelihood) {
     const int Q = work.Q;
@@ -296,8 +327,7 @@ int casePosterior(EstimationWork& work, int m, const std::vector<double>& weight
             break;
         }
         if (!numerators) {
-            const double* p = work.probRow(item, x);
-            for (int q = 0; q < Q; ++q) L[q] *= p[q];
+            multiplyInto(L, work.probRow(item, x), Q);
         } else {
             const int first = work.first[static_cast<std::size_t>(item)], ncat = work.ncat[static_cast<std::size_t>(item)];
             g.assign(static_cast<std::size_t>(work.maxCat), 0.0);
@@ -316,8 +346,7 @@ int casePosterior(EstimationWork& work, int m, const std::vector<double>& weight
             }
         }
         if ((r & 7) == 7) {
-            double top = 0.0;
-            for (int q = 0; q < Q; ++q) top = std::max(top, L[q]);
+            const double top = largestOf(L, Q);
             if (top > 0.0 && top < kRescaleThreshold) {
                 for (int q = 0; q < Q; ++q) L[q] *= kRescaleUp;
                 ++rescales;
@@ -380,54 +409,19 @@ bool positiveDefinite(const Matrix& a) {
     return true;
 }
 
-// Adds a case's first and second moments in score form (see EStep): with
-// g the derivative of the case's log likelihood, E[theta] = mu + Sigma E[g]
-// and E[(theta - mu)(theta - mu)'] = Sigma + E[(theta - mu) g'] Sigma.
-void scoreMoments(const EstimationWork& work, int m, const std::vector<double>& expectedScore,
-                  std::vector<double>& g, const Matrix& sigma, double w, const std::vector<double>& y, Matrix& U,
-                  Matrix& S) {
-    const int D = work.D, Q = work.Q, R = work.R;
-    std::fill(g.begin(), g.end(), 0.0);
-    for (int r = 0; r < m; ++r) {
-        const int i = work.itemNo[static_cast<std::size_t>(r)], x = work.rsp[static_cast<std::size_t>(r)];
-        for (int d = 0; d < D; ++d) {
-            const double b = work.scores[(static_cast<std::size_t>(i) * work.maxCat + x) * D + d];
-            const double* es = expectedScore.data() + (static_cast<std::size_t>(i) * D + d) * Q;
-            double* gd = g.data() + static_cast<std::size_t>(d) * Q;
-            for (int q = 0; q < Q; ++q) gd[q] += b - es[q];
-        }
+ORDENA_VECTOR_CLONES void addInto(double* __restrict e, const double* __restrict v, int n) {
+    for (int q = 0; q < n; ++q) e[q] += v[q];
+}
+
+inline double dot(const double* a, const double* b, int n) {
+    double s0 = 0.0, s1 = 0.0;
+    int q = 0;
+    for (; q + 1 < n; q += 2) {
+        s0 += a[q] * b[q];
+        s1 += a[q + 1] * b[q + 1];
     }
-    const double* post = work.posterior.data();
-    std::vector<double> Eg(static_cast<std::size_t>(D), 0.0), mu(static_cast<std::size_t>(D)), E(static_cast<std::size_t>(D));
-    Matrix K(D, D);
-    for (int d = 0; d < D; ++d) {
-        mu[static_cast<std::size_t>(d)] = work.shift[static_cast<std::size_t>(d)];
-        const double* gd = g.data() + static_cast<std::size_t>(d) * Q;
-        double s = 0.0;
-        for (int q = 0; q < Q; ++q) s += post[q] * gd[q];
-        Eg[static_cast<std::size_t>(d)] = s;
-        for (int j = 0; j < D; ++j) {
-            double t = 0.0;
-            for (int q = 0; q < Q; ++q) t += post[q] * work.workGrid[q][j] * gd[q];
-            K[j][d] = t;
-        }
-    }
-    for (int j = 0; j < D; ++j) {
-        double s = 0.0;
-        for (int k = 0; k < D; ++k) s += sigma[j][k] * Eg[static_cast<std::size_t>(k)];
-        E[static_cast<std::size_t>(j)] = mu[static_cast<std::size_t>(j)] + s;
-    }
-    Matrix KS = K * sigma;
-    for (int j = 0; j < D; ++j) {
-        for (int r = 0; r < R; ++r) U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
-        for (int k = 0; k < D; ++k) {
-            const double c = sigma[j][k] + 0.5 * (KS[j][k] + KS[k][j]);
-            const double dj = E[static_cast<std::size_t>(j)] - mu[static_cast<std::size_t>(j)];
-            const double dk = E[static_cast<std::size_t>(k)] - mu[static_cast<std::size_t>(k)];
-            S[j][k] += w * (c + mu[static_cast<std::size_t>(j)] * dk + dj * mu[static_cast<std::size_t>(k)] +
-                            mu[static_cast<std::size_t>(j)] * mu[static_cast<std::size_t>(k)]);
-        }
-    }
+    if (q < n) s0 += a[q] * b[q];
+    return s0 + s1;
 }
 
 }  // namespace
@@ -451,35 +445,30 @@ int EStep(Session& session, EstimationWork& work) {
     else
         monteCarloNumerators(work, work.mcRegressionNodes);
 
-    Matrix U(D, R), S(D, D);
-    std::vector<double> T(static_cast<std::size_t>(D), 0.0), G(static_cast<std::size_t>(Q), 0.0);
+    // Node coordinates, dimension-major: the working grid plus the shift,
+    // or under Monte Carlo with regressors the regression nodes (each case
+    // adds its own mean).
+    const std::vector<double> theta =
+        mcRegression ? thetaColumns(work, work.mcRegressionNodes, {}) : thetaColumns(work, work.workGrid, work.shift);
+
     // Under Gauss-Hermite quadrature the nodes move with the population
     // parameters, and the plain posterior moments then lead to a point that
     // is not the maximum of the quadrature likelihood. Their integration by
     // parts form (posterior expectations of the case's score) has the
     // maximum as its fixed point; both are the same for exact integration.
+    // Its sums are linear in the cases, so they are formed from the
+    // expected counts after the pass.
     const bool scoreForm = work.method == EstimationMethod::Gauss && !work.discrete;
-    Matrix U2(D, R), S2(D, D);
-    std::vector<double> expectedScore, caseScore;
-    if (scoreForm) {
-        expectedScore.assign(static_cast<std::size_t>(work.I) * D * Q, 0.0);
-        for (int i = 0; i < work.I; ++i)
-            for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)]; ++k) {
-                const double* pr = work.probRow(i, k);
-                for (int d = 0; d < D; ++d) {
-                    const double b = work.scores[(static_cast<std::size_t>(i) * work.maxCat + k) * D + d];
-                    if (b == 0.0) continue;
-                    double* es = expectedScore.data() + (static_cast<std::size_t>(i) * D + d) * Q;
-                    for (int q = 0; q < Q; ++q) es[q] += b * pr[q];
-                }
-            }
-        caseScore.assign(static_cast<std::size_t>(D) * Q, 0.0);
-    }
-    const std::vector<double> noShift(static_cast<std::size_t>(D), 0.0);
+    const bool needCounts = !work.allAnchored || scoreForm;
+    double weightSum = 0.0;
+    std::vector<double> rawSum(static_cast<std::size_t>(D), 0.0), rawMoment(static_cast<std::size_t>(D) * D, 0.0);
+
+    Matrix U(D, R), S(D, D);
+    std::vector<double> T(static_cast<std::size_t>(D), 0.0), G(static_cast<std::size_t>(Q), 0.0);
     std::vector<double> y(static_cast<std::size_t>(R)), caseMean(static_cast<std::size_t>(D)), E(static_cast<std::size_t>(D));
+    std::vector<double> raw(static_cast<std::size_t>(D));
     std::vector<double> caseW;
     Matrix M(D, D);
-    Matrix mcGrid;
     long long processed = 0, failed = 0, responses = 0;
     const long long N = session.ws.data.passes.cases;
 
@@ -499,15 +488,14 @@ int EStep(Session& session, EstimationWork& work) {
                     reader.close();
                     return -1;
                 }
-                // Case E-step.
                 std::fill(y.begin(), y.end(), 0.0);
                 y[0] = 1.0;
                 if (rec)
                     for (int r = 0; r < R; ++r) y[static_cast<std::size_t>(r)] = rec[1 + r];
                 w *= est.weightFactor;
                 const std::vector<double>* weights = &work.nodeWeights;
-                const Matrix* grid = &work.workGrid;
                 bool ok = true;
+                std::fill(caseMean.begin(), caseMean.end(), 0.0);
                 if (R >= 2) {
                     for (int d = 0; d < D; ++d) {
                         double s = 0.0;
@@ -517,11 +505,6 @@ int EStep(Session& session, EstimationWork& work) {
                     if (work.method == EstimationMethod::Quadrature) {
                         if (caseNodeWeights(work, est.nodeGrid, caseMean, caseW) != 1) ok = false;
                         weights = &caseW;
-                    } else if (work.method == EstimationMethod::MonteCarlo) {
-                        mcGrid = work.mcRegressionNodes;
-                        for (int q = 0; q < Q; ++q)
-                            for (int d = 0; d < D; ++d) mcGrid[q][d] += caseMean[static_cast<std::size_t>(d)];
-                        grid = &mcGrid;
                     }
                 }
                 double ll = 0.0;
@@ -530,31 +513,53 @@ int EStep(Session& session, EstimationWork& work) {
                     accumulator += w * ll;
                     responses += m;
                     const double* post = work.posterior.data();
-                    if (!work.allAnchored)
-                        for (int r = 0; r < m; ++r) {
-                            double* e = work.expected.data() + static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q;
-                            for (int q = 0; q < Q; ++q) e[q] += w * post[q];
-                        }
+                    if (needCounts) {
+                        double* wpost = work.likelihood.data();  // free after the posterior
+                        for (int q = 0; q < Q; ++q) wpost[q] = w * post[q];
+                        for (int r = 0; r < m; ++r)
+                            addInto(work.expected.data() + static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q,
+                                    wpost, Q);
+                    }
                     if (!work.discrete) {
-                        const std::vector<double>& shift = (grid == &work.workGrid) ? work.shift : noShift;
-                        for (int j = 0; j < D; ++j) {
-                            double s = 0.0;
-                            for (int q = 0; q < Q; ++q) s += post[q] * (*grid)[q][j];
-                            E[static_cast<std::size_t>(j)] = s + shift[static_cast<std::size_t>(j)];
-                        }
+                        const double* t = theta.data();
+                        for (int j = 0; j < D; ++j) E[static_cast<std::size_t>(j)] = dot(post, t + static_cast<std::size_t>(j) * Q, Q);
                         for (int j = 0; j < D; ++j)
                             for (int k = j; k < D; ++k) {
-                                double s = 0.0;
-                                const double sj = shift[static_cast<std::size_t>(j)], sk = shift[static_cast<std::size_t>(k)];
-                                for (int q = 0; q < Q; ++q) s += post[q] * ((*grid)[q][j] + sj) * ((*grid)[q][k] + sk);
-                                M[j][k] = M[k][j] = s;
+                                std::vector<double>& tmp = work.likelihood;  // free after the posterior
+                                const double* tj = t + static_cast<std::size_t>(j) * Q;
+                                const double* tk = t + static_cast<std::size_t>(k) * Q;
+                                for (int q = 0; q < Q; ++q) tmp[static_cast<std::size_t>(q)] = tj[q] * tk[q];
+                                M[j][k] = M[k][j] = dot(post, tmp.data(), Q);
                             }
+                        if (mcRegression)
+                            for (int j = 0; j < D; ++j)
+                                for (int k = 0; k < D; ++k)
+                                    M[j][k] += caseMean[static_cast<std::size_t>(j)] * E[static_cast<std::size_t>(k)] +
+                                               E[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)] +
+                                               caseMean[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)];
+                        if (mcRegression)
+                            for (int j = 0; j < D; ++j) E[static_cast<std::size_t>(j)] += caseMean[static_cast<std::size_t>(j)];
                         for (int j = 0; j < D; ++j) {
                             T[static_cast<std::size_t>(j)] += E[static_cast<std::size_t>(j)];
                             for (int r = 0; r < R; ++r) U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
                             for (int k = 0; k < D; ++k) S[j][k] += w * M[j][k];
                         }
-                        if (scoreForm) scoreMoments(work, m, expectedScore, caseScore, est.sigma, w, y, U2, S2);
+                        if (scoreForm) {
+                            std::fill(raw.begin(), raw.end(), 0.0);
+                            for (int r = 0; r < m; ++r) {
+                                const double* b = work.scores.data() +
+                                                  (static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * work.maxCat +
+                                                   work.rsp[static_cast<std::size_t>(r)]) * D;
+                                for (int d = 0; d < D; ++d) raw[static_cast<std::size_t>(d)] += b[d];
+                            }
+                            weightSum += w;
+                            for (int d = 0; d < D; ++d) {
+                                rawSum[static_cast<std::size_t>(d)] += w * raw[static_cast<std::size_t>(d)];
+                                for (int j = 0; j < D; ++j)
+                                    rawMoment[static_cast<std::size_t>(j) * D + d] +=
+                                        w * raw[static_cast<std::size_t>(d)] * (E[static_cast<std::size_t>(j)] - work.shift[static_cast<std::size_t>(j)]);
+                            }
+                        }
                     } else {
                         for (int q = 0; q < Q; ++q) G[static_cast<std::size_t>(q)] += w * post[q];
                     }
@@ -590,9 +595,52 @@ int EStep(Session& session, EstimationWork& work) {
         session.errorReport(MString("One or more cases could not be successfully estimated. ") +
                             "Increasing the number, or range of, the nodes may be necessary");
     if (!work.discrete) {
-        if (scoreForm && positiveDefinite((S2 - (U2 * est.yyInverse) * transpose(U2)) / static_cast<double>(processed))) {
-            U = U2;
-            S = S2;
+        if (scoreForm) {
+            // Sums over the cases of E[g] and E[(theta - mu) g']: the raw
+            // scores minus the expected scores at the nodes, weighted by the
+            // expected counts.
+            std::vector<double> sumG = rawSum, sumK = rawMoment;
+            for (int i = 0; i < work.I; ++i) {
+                const double* r = work.expected.data() + static_cast<std::size_t>(i) * Q;
+                for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)]; ++k) {
+                    const double* pr = work.probRow(i, k);
+                    for (int d = 0; d < D; ++d) {
+                        const double b = work.scores[(static_cast<std::size_t>(i) * work.maxCat + k) * D + d];
+                        if (b == 0.0) continue;
+                        double s0 = 0.0;
+                        std::vector<double> sj(static_cast<std::size_t>(D), 0.0);
+                        for (int q = 0; q < Q; ++q) {
+                            const double v = b * pr[q] * r[q];
+                            s0 += v;
+                            for (int j = 0; j < D; ++j) sj[static_cast<std::size_t>(j)] += v * work.workGrid[q][j];
+                        }
+                        sumG[static_cast<std::size_t>(d)] -= s0;
+                        for (int j = 0; j < D; ++j) sumK[static_cast<std::size_t>(j) * D + d] -= sj[static_cast<std::size_t>(j)];
+                    }
+                }
+            }
+            Matrix U2(D, R), S2(D, D), K(D, D);
+            std::vector<double> dev(static_cast<std::size_t>(D));
+            for (int j = 0; j < D; ++j) {
+                double s = 0.0;
+                for (int k = 0; k < D; ++k) {
+                    s += est.sigma[j][k] * sumG[static_cast<std::size_t>(k)];
+                    K[j][k] = sumK[static_cast<std::size_t>(j) * D + k];
+                }
+                dev[static_cast<std::size_t>(j)] = s;
+                U2[j][0] = weightSum * mu[static_cast<std::size_t>(j)] + s;
+            }
+            const Matrix KS = K * est.sigma;
+            for (int j = 0; j < D; ++j)
+                for (int k = 0; k < D; ++k)
+                    S2[j][k] = weightSum * est.sigma[j][k] + 0.5 * (KS[j][k] + KS[k][j]) +
+                               mu[static_cast<std::size_t>(j)] * dev[static_cast<std::size_t>(k)] +
+                               dev[static_cast<std::size_t>(j)] * mu[static_cast<std::size_t>(k)] +
+                               weightSum * mu[static_cast<std::size_t>(j)] * mu[static_cast<std::size_t>(k)];
+            if (positiveDefinite((S2 - (U2 * est.yyInverse) * transpose(U2)) / static_cast<double>(processed))) {
+                U = U2;
+                S = S2;
+            }
         }
         if (populationUpdate(session, work, U, S, T, static_cast<double>(processed)) != 1) return -1;
     } else {
