@@ -118,7 +118,10 @@ int estimationDriver(Session& session) {
     if (estimationSetup(session, work) != 1) return -1;
     if (calcYYinv(session, work) != 1) return -1;
     if (createCaseScoreFile(session, work.D) != 1) return -1;
-    if (!work.allAnchored) {
+    if (work.allAnchored) {
+        // Reports and the case estimates still need the case scores.
+        if (writeCaseScores(session, work) != 1) return -1;
+    } else {
         if (sufficientStatistics(session, work) != 1) return -1;
         if (est.parameters() < est.anchoredCount) {
             session.errorReport("There must be fewer anchor values than parameters");

@@ -123,6 +123,9 @@ int estimationSetup(Session& session, EstimationWork& work);
 int loadCaseInformation(Session& session, EstimationWork& work);
 int calcYYinv(Session& session, EstimationWork& work);
 int sufficientStatistics(Session& session, EstimationWork& work);
+// The raw and maximum scores of every case into the case score file (the
+// sufficient statistics pass writes them too).
+int writeCaseScores(Session& session, EstimationWork& work);
 int MStep(Session& session, EstimationWork& work, double& largestStep);
 // Population update and report after a pass; n = processed cases.
 int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, const Matrix& S,

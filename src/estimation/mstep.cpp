@@ -400,6 +400,29 @@ bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust
     return valid;
 }
 
+int writeCaseScores(Session& session, EstimationWork& work) {
+    CaseScoreRecords records;
+    if (openCaseScores(session, records) != 1) return -1;
+    ResponseReader reader(session.ws.data.passes);
+    if (reader.open(session) != 1) return -1;
+    std::vector<double> raw, maximum;
+    for (;;) {
+        int caseNumber = -1;
+        bool last = false;
+        int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
+        if (m < 0) return -1;
+        if (caseNumber >= 0) {
+            const double* rec = work.caseRecord(caseNumber);
+            if (rec && rec[0] == 0.0) m = 0;  // a placeholder, not a response
+            caseScores(session, work, m, false, false, caseNumber, raw, maximum, nullptr);
+            records.setScores(caseNumber, raw, maximum);
+        }
+        if (last) break;
+    }
+    reader.close();
+    return saveCaseScores(session, records);
+}
+
 int sufficientStatistics(Session& session, EstimationWork& work) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
@@ -440,6 +463,9 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
         if (caseNumber >= 0) {
             const double* rec = work.caseRecord(caseNumber);
             const double w = (rec ? rec[0] : 1.0) * est.weightFactor;
+            // A case of weight zero carries only its placeholder record, or
+            // counts for nothing: it identifies no parameter.
+            if (w == 0.0) m = 0;
             for (int r = 0; r < m; ++r) {
                 const int i = work.itemNo[static_cast<std::size_t>(r)], k = work.rsp[static_cast<std::size_t>(r)];
                 if (i < 0 || i >= I || k < 0 || k >= maxCat) continue;
