@@ -124,8 +124,9 @@ TEST(PriorWeights, NormalWeightsOnTheGridAndASingularCovariance) {
 }
 
 TEST(Posterior, LongTestsDoNotUnderflow) {
-    // 1,200 responses of probability about 0.01 at every node: a plain
-    // product is far below the smallest double.
+    // A case with the most responses the reader hands over, each of
+    // probability about 0.01 at every node: a plain product is far below the
+    // smallest double.
     EstimationWork work;
     work.D = 1;
     work.I = 1;
@@ -135,7 +136,7 @@ TEST(Posterior, LongTestsDoNotUnderflow) {
     work.ncat = {2};
     work.first = {0};
     work.prob = {0.99, 0.98, 0.97, 0.01, 0.02, 0.03};
-    const int m = 1200;
+    const int m = 1000;
     work.itemNo.assign(m, 0);
     work.rsp.assign(m, 1);
     work.likelihood.assign(3, 0);
@@ -202,6 +203,17 @@ TEST_F(EstimateStatement, OneIterationEndsAtTheIterationLimit) {
     EXPECT_EQ(s.session.ws.est.terminationReason, kTerminateIterations);
     EXPECT_EQ(s.session.ws.est.iteration, 1);
     EXPECT_EQ(s.session.ws.est.estimated, 1);
+}
+
+TEST_F(EstimateStatement, EachTerminationRuleEndsWithItsMessage) {
+    ASSERT_EQ(run("estimate ! fit=no, deviancechange=0, convergence=0.001;"), 1);
+    EXPECT_NE(s.shell.output.find("The maximum change in the estimates is less than the convergence criterion\r\n"),
+              std::string::npos);
+    EXPECT_EQ(s.session.ws.est.terminationReason, kTerminateConverged);
+    s.shell.clear();
+    ASSERT_EQ(run("estimate ! fit=no, convergence=0, deviancechange=0.01;"), 1);
+    EXPECT_NE(s.shell.output.find("Deviance change is less than covergence criterion\r\n"), std::string::npos);
+    EXPECT_EQ(s.session.ws.est.terminationReason, kTerminateDeviance);
 }
 
 TEST_F(EstimateStatement, ConvergesAndKeepsTheBestIteration) {
@@ -335,6 +347,13 @@ TEST(Recovery, TwoDimensionalBetweenItemModel) {
 TEST(Recovery, MonteCarloAndTheDiscreteDistribution) {
     const std::vector<double> delta = spread(15, -2, 2);
     const std::string data = raschData(2000, delta, 0.3, 1.2, 17);
+    double gaussDeviance = 0;
+    {
+        ScriptSession s;
+        s.writeFile("g.dat", data);
+        ASSERT_EQ(s.runAllOf("datafile g.dat;\nformat pid 1-5 responses 7-21;\nmodel item;\nestimate ! fit=no;\n"), 1);
+        gaussDeviance = s.session.ws.est.deviance;
+    }
     {
         ScriptSession s;
         s.writeFile("mc.dat", data);
@@ -344,6 +363,8 @@ TEST(Recovery, MonteCarloAndTheDiscreteDistribution) {
         const EstimationState& est = s.session.ws.est;
         EXPECT_NEAR(est.beta[0][0], 0.3 + (delta.front() + delta.back()) / 2, 0.12);
         EXPECT_NEAR(est.sigma[0][0], 1.44, 0.2);
+        std::printf("Monte Carlo deviance %.3f, Gauss-Hermite %.3f\n", est.deviance, gaussDeviance);
+        EXPECT_NEAR(est.deviance, gaussDeviance, 5.0);
     }
     {
         ScriptSession s;
@@ -361,6 +382,12 @@ TEST(Recovery, MonteCarloAndTheDiscreteDistribution) {
         }
         EXPECT_NEAR(total, 1.0, 1e-9);
         EXPECT_NEAR(mean, 0.3, 0.15);
+        // Free node weights fit at least as well as the normal, once the
+        // ln(h) term of each case is taken out of the deviance.
+        const double withoutLnH = est.deviance + 2.0 * 2000 * std::log(static_cast<double>(est.stepH));
+        std::printf("discrete deviance %.3f, Gauss-Hermite %.3f\n", withoutLnH, gaussDeviance);
+        EXPECT_LT(withoutLnH, gaussDeviance + 1.0);
+        EXPECT_GT(withoutLnH, gaussDeviance - 40.0);
     }
 }
 

@@ -3,7 +3,9 @@
 // tolerances the reference data set states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "support/reference.h"
@@ -44,10 +46,17 @@ Fit estimate(ScriptSession& s, const std::string& data, const std::string& state
 
 void expectItems(const std::vector<double>& xsi, const std::vector<double>& delta, double tolerance) {
     ASSERT_EQ(xsi.size() + 1, delta.size());
-    for (std::size_t i = 0; i < xsi.size(); ++i) EXPECT_NEAR(xsi[i], delta[i], tolerance) << "item " << i + 1;
+    double largest = 0;
+    for (std::size_t i = 0; i < xsi.size(); ++i) {
+        EXPECT_NEAR(xsi[i], delta[i], tolerance) << "item " << i + 1;
+        largest = std::max(largest, std::fabs(xsi[i] - delta[i]));
+    }
+    std::printf("  items: largest difference %.5f (tolerance %.3f)\n", largest, tolerance);
 }
 
 void expectPopulation(const Fit& f, const Reference& r, double meanTol, double varianceRel, double devianceTol) {
+    std::printf("  mean %.5f vs %.5f, variance %.5f vs %.5f, deviance %.4f vs %.4f\n", f.mean, r.at("mean")[0],
+                f.variance, r.at("variance")[0], f.deviance, r.at("deviance").empty() ? 0.0 : r.at("deviance")[0]);
     EXPECT_NEAR(f.mean, r.at("mean")[0], meanTol);
     EXPECT_NEAR(f.variance, r.at("variance")[0], varianceRel * r.at("variance")[0]);
     if (devianceTol > 0) {
