@@ -103,7 +103,7 @@ struct EstimationState {
     std::int32_t terminationReason = kTerminateIterations;
     bool earlierSolutionBetter = false;
 
-    std::int32_t caseEstimateType = kCaseEap;
+    std::int32_t caseEstimateType = kCaseLatent;
     std::vector<std::int32_t> keptParameters;
     std::vector<std::int32_t> nonIdentifiedItems;
     MString caseScoreFile = "unassigned";
