@@ -82,6 +82,17 @@ TEST(Nodes, GaussHermiteNodesAreScaledBySigmaAndShiftedByTheMean) {
     EXPECT_NEAR(weightSum, 1.0, 1e-12);
 }
 
+TEST(Nodes, GaussHermiteRulesThatCannotBeComputedAreRefused) {
+    ScriptSession s;
+    EstimationWork work;
+    work.method = EstimationMethod::Gauss;
+    Matrix grid;
+    float h = 0;
+    EXPECT_EQ(buildNodes(s.session, work, 150, 0, 0, grid, h), 1);
+    EXPECT_EQ(buildNodes(s.session, work, 300, 0, 0, grid, h), -1);
+    EXPECT_TRUE(contains(s.shell.errors, "Gauss-Hermite quadrature is not available with 300 nodes"));
+}
+
 TEST(Nodes, MonteCarloDrawsAreMadeExactlyStandard) {
     ScriptSession s;
     EstimationWork work;
