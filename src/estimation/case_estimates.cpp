@@ -35,7 +35,8 @@ void CaseScoreRecords::reshape(int newV) {
         std::copy(from, from + plausibleAt(), to);
         for (int d = 0; d < D; ++d)
             for (int v = 0; v < std::min(V, newV); ++v)
-                to[out.plausibleAt() + static_cast<std::size_t>(d) * newV + v] = from[plausibleAt() + static_cast<std::size_t>(d) * V + v];
+                to[out.plausibleAt() + static_cast<std::size_t>(d) * newV + v] =
+                    from[plausibleAt() + static_cast<std::size_t>(d) * V + v];
         std::copy(from + jmlAt(), from + recordSize(), to + out.jmlAt());
     }
     *this = std::move(out);
@@ -152,7 +153,9 @@ MString percentText(const char* title, long long k, long long N) {
     return MString(title) + itoMString(std::min(100LL, std::max(0LL, p))) + "%";
 }
 
-MString fmt(const char* format, double v) { return fmtNumber(format, v); }
+MString fmt(const char* format, double v) {
+    return fmtNumber(format, v);
+}
 
 }  // namespace
 
@@ -161,9 +164,11 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     EstimationState& est = ws.est;
     OutputFile out;
     if (writeFile &&
-        openOutput(session, fileName, out,
-                   "Could not open the plausible value file.  Plausible values were not drawn. The file may be already open",
-                   "Could not write to the plausible value file.  Plausible values were not drawn. The file may be already open") != 1)
+        openOutput(
+            session, fileName, out,
+            "Could not open the plausible value file.  Plausible values were not drawn. The file may be already open",
+            "Could not write to the plausible value file.  Plausible values were not drawn. The file may be already "
+            "open") != 1)
         return -1;
     const int D = std::max(1, est.dimensions());
     if (V > 0) est.plausibleSummary.reset(D, est.displayLow, est.displayHigh, est.displayWidth);
@@ -239,7 +244,8 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                     for (int l = 0; l < D; ++l) {
                         double s = 0.0;
                         for (int q = 0; q < Q; ++q) s += post[q] * (*theta)[q][j] * (*theta)[q][l];
-                        W[static_cast<std::size_t>(j) * D + l] = s - eap[static_cast<std::size_t>(j)] * eap[static_cast<std::size_t>(l)];
+                        W[static_cast<std::size_t>(j) * D + l] =
+                            s - eap[static_cast<std::size_t>(j)] * eap[static_cast<std::size_t>(l)];
                     }
                 if (writeFile) {
                     char head[32];
@@ -268,7 +274,8 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                     for (int d = 0; d < D; ++d) {
                         const double value = (*theta)[chosen][d];
                         if (writeFile) out.put(fmt("%6.2lf", value));
-                        if (r && v <= keep) r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V + (v - 1)] = value;
+                        if (r && v <= keep)
+                            r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V + (v - 1)] = value;
                         est.plausibleSummary.add(d, value);
                     }
                 }
@@ -282,7 +289,8 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                     if (est.caseEstimateType == kCaseEap) {
                         for (int d = 0; d < D; ++d) {
                             const double w = W[static_cast<std::size_t>(d) * D + d];
-                            text += fmt("%10.5f ", eap[static_cast<std::size_t>(d)]) + fmt("%10.5f ", std::sqrt(std::max(0.0, w))) +
+                            text += fmt("%10.5f ", eap[static_cast<std::size_t>(d)]) +
+                                    fmt("%10.5f ", std::sqrt(std::max(0.0, w))) +
                                     fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
                         }
                     } else {
@@ -306,7 +314,8 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     reader.close();
     if (writeFile && out.f && std::ferror(out.f)) {
         session.errorReport(
-            "Could not write to the plausible value file.  Plausible values were not drawn. The file may be already open");
+            "Could not write to the plausible value file.  Plausible values were not drawn. The file may be already "
+            "open");
         return -1;
     }
     if (saveCaseScores(session, records) != 1) return -1;
@@ -322,8 +331,10 @@ bool caseNewton(Session& session, const EstimationWork& work, int m, const std::
     const double criteria = session.ws.settings.mle_criteria;
     const double bound = session.ws.settings.mle_max;
     theta.assign(static_cast<std::size_t>(D), 0.0);
-    std::vector<double> hPrev(static_cast<std::size_t>(D), 10.0), g(static_cast<std::size_t>(D)), J(static_cast<std::size_t>(D));
-    std::vector<double> E(static_cast<std::size_t>(D)), p(static_cast<std::size_t>(maxCat)), delta(static_cast<std::size_t>(D));
+    std::vector<double> hPrev(static_cast<std::size_t>(D), 10.0), g(static_cast<std::size_t>(D)),
+        J(static_cast<std::size_t>(D));
+    std::vector<double> E(static_cast<std::size_t>(D)), p(static_cast<std::size_t>(maxCat)),
+        delta(static_cast<std::size_t>(D));
     Matrix Imat(D, D), V(D, D);
     for (int it = 1;; ++it) {
         for (int a = 0; a < D; ++a)
@@ -338,7 +349,8 @@ bool caseNewton(Session& session, const EstimationWork& work, int m, const std::
             for (int x = first; x < ncat; ++x) {
                 double e = work.axsi[static_cast<std::size_t>(i) * maxCat + x];
                 for (int d = 0; d < D; ++d)
-                    e += work.scores[(static_cast<std::size_t>(i) * maxCat + x) * D + d] * theta[static_cast<std::size_t>(d)];
+                    e += work.scores[(static_cast<std::size_t>(i) * maxCat + x) * D + d] *
+                         theta[static_cast<std::size_t>(d)];
                 p[static_cast<std::size_t>(x)] = e;
                 top = std::max(top, e);
             }
@@ -365,12 +377,14 @@ bool caseNewton(Session& session, const EstimationWork& work, int m, const std::
             double ee = 0.0;
             for (int d = 0; d < D; ++d) ee += E[static_cast<std::size_t>(d)] * E[static_cast<std::size_t>(d)];
             for (int a = 0; a < D; ++a) {
-                for (int c = 0; c < D; ++c) Imat[a][c] += V[a][c] - E[static_cast<std::size_t>(a)] * E[static_cast<std::size_t>(c)];
+                for (int c = 0; c < D; ++c)
+                    Imat[a][c] += V[a][c] - E[static_cast<std::size_t>(a)] * E[static_cast<std::size_t>(c)];
                 g[static_cast<std::size_t>(a)] -= E[static_cast<std::size_t>(a)];
                 if (wle) {
                     double ve = 0.0;
                     for (int c = 0; c < D; ++c) ve += V[a][c] * E[static_cast<std::size_t>(c)];
-                    J[static_cast<std::size_t>(a)] += T[static_cast<std::size_t>(a)] - 3.0 * ve + 2.0 * E[static_cast<std::size_t>(a)] * ee;
+                    J[static_cast<std::size_t>(a)] +=
+                        T[static_cast<std::size_t>(a)] - 3.0 * ve + 2.0 * E[static_cast<std::size_t>(a)] * ee;
                 }
             }
         }
@@ -477,7 +491,8 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
                     std::snprintf(head, sizeof head, "%7d", caseNumber + 1);
                     text = MString(head) + "  " + caseIdentifier(session, caseNumber);
                 }
-                bool valid = caseScores(session, work, m, !wle, true, caseNumber + 1, raw, maximum, writeFile ? &text : nullptr);
+                bool valid =
+                    caseScores(session, work, m, !wle, true, caseNumber + 1, raw, maximum, writeFile ? &text : nullptr);
                 if (valid) {
                     caseNewton(session, work, m, raw, wle, caseNumber + 1, theta, cov, info);
                     if (records.valid(caseNumber)) {
@@ -491,7 +506,8 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
                     if (writeFile)
                         for (int d = 0; d < D; ++d) {
                             const double I = info[static_cast<std::size_t>(d) * D + d];
-                            text += fmt("%10.5f ", theta[static_cast<std::size_t>(d)]) + fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
+                            text += fmt("%10.5f ", theta[static_cast<std::size_t>(d)]) +
+                                    fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
                         }
                     if (statusClock.seconds() >= 1.0) {
                         session.statusText(percentText(wle ? "WLEs: " : "MLEs: ", caseNumber + 1, N), 0);
@@ -519,24 +535,24 @@ int caseOutput(Session& session, const MString& fileName) {
     EstimationState& est = session.ws.est;
     int result = -1;
     switch (est.caseEstimateType) {
-    case kCaseLatent:
-    case kCaseEap: {
-        const double deviance = est.deviance;
-        const int V = est.caseEstimateType == kCaseEap ? 0 : session.ws.settings.n_plausible;
-        result = posteriorPass(session, true, fileName, V);
-        est.deviance = deviance;
-        break;
-    }
-    case kCaseNone:
-        session.errorReport("You must select the type of case estimate that you want");
-        return -1;
-    case kCaseWle:
-    case kCaseMle:
-        result = caseMlePass(session, true, fileName);
-        break;
-    default:
-        session.errorReport("You must select the type of case estimate that you want");
-        return -1;
+        case kCaseLatent:
+        case kCaseEap: {
+            const double deviance = est.deviance;
+            const int V = est.caseEstimateType == kCaseEap ? 0 : session.ws.settings.n_plausible;
+            result = posteriorPass(session, true, fileName, V);
+            est.deviance = deviance;
+            break;
+        }
+        case kCaseNone:
+            session.errorReport("You must select the type of case estimate that you want");
+            return -1;
+        case kCaseWle:
+        case kCaseMle:
+            result = caseMlePass(session, true, fileName);
+            break;
+        default:
+            session.errorReport("You must select the type of case estimate that you want");
+            return -1;
     }
     session.statusText(" ", 0);
     return result;

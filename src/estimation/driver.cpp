@@ -129,7 +129,8 @@ int estimationDriver(Session& session) {
         }
     }
     if (work.method == EstimationMethod::MonteCarlo && work.R >= 2 && !work.allAnchored) {
-        session.errorReport("Monte-Carlo regression not available with regressors \nunless all item parameters are anchored");
+        session.errorReport(
+            "Monte-Carlo regression not available with regressors \nunless all item parameters are anchored");
         return -1;
     }
     if (writeDesignMatrixExport(session) != 1) return -1;
@@ -148,8 +149,9 @@ int estimationDriver(Session& session) {
         bool terminate = changeReport(session, work, t, changes);
         if (ws.settings.update) writeParameterExports(session);
         if (std::fabs(determinant(est.sigma)) < 1e-10) {
-            session.appendOutput("The variance has become too small for estimation to continue\r\n"
-                                 "It may be necessary to increase the number of nodes\r\n");
+            session.appendOutput(
+                "The variance has become too small for estimation to continue\r\n"
+                "It may be necessary to increase the number of nodes\r\n");
             est.terminationReason = kTerminateVariance;
             terminate = true;
         }
@@ -163,12 +165,14 @@ int estimationDriver(Session& session) {
 
     est.earlierSolutionBetter = false;
     if (est.iteration >= 1 && std::fabs(est.deviance - est.bestDeviance) > 0.1) {
-        MString text = "Convergence has occurred but a solution with a higher likelihood was encountered at iteration " +
-                       itoMString(est.bestIteration);
+        MString text =
+            "Convergence has occurred but a solution with a higher likelihood was encountered at iteration " +
+            itoMString(est.bestIteration);
         text += ws.settings.keeplastests ? " The results for the last iteration will be retained."
                                          : " The results for this earlier solution will be retained. ";
-        text += " Rerunning this analysis using the current estimates as initial values and/or increasing the number of "
-                "nodes is strongly advised.";
+        text +=
+            " Rerunning this analysis using the current estimates as initial values and/or increasing the number of "
+            "nodes is strongly advised.";
         session.warningReport(text);
         est.earlierSolutionBetter = true;
     }

@@ -40,9 +40,9 @@ struct EstimationWork {
     std::vector<std::vector<double>> parameterValues;
     std::vector<double> maxScore;  // per item and dimension: largest score of any category
 
-    std::vector<double> axsi;    // (i * maxCat + k): a_ik . xsi
-    std::vector<double> prob;    // ((i * maxCat + k) * Q + q)
-    std::vector<double> expected;  // r: (I + 1) * Q, item-major
+    std::vector<double> axsi;         // (i * maxCat + k): a_ik . xsi
+    std::vector<double> prob;         // ((i * maxCat + k) * Q + q)
+    std::vector<double> expected;     // r: (I + 1) * Q, item-major
     std::vector<double> nodeWeights;  // Q
     std::vector<double> ghWeights;    // Q, Gauss-Hermite product weights
     Matrix sigmaInverse;
@@ -57,7 +57,7 @@ struct EstimationWork {
     std::vector<double> caseInfo;
     std::int32_t caseInfoWidth = 2;
 
-    std::vector<std::int32_t> itemNo, rsp;  // g_ItemNo, g_rsp
+    std::vector<std::int32_t> itemNo, rsp;                   // g_ItemNo, g_rsp
     std::vector<double> likelihood, posterior, caseWeights;  // Q each
 
     bool regressionConverged = false, covarianceConverged = false;

@@ -105,7 +105,8 @@ int buildNodes(Session& session, EstimationWork& work, int n, float minNode, flo
         h = static_cast<float>((static_cast<double>(maxNode) - minNode) / (n - 1));
         for (int q = 0; q < Q; ++q) {
             nodeIndices(q, n, D, idx);
-            for (int d = 0; d < D; ++d) grid[q][d] = idx[static_cast<std::size_t>(d)] * static_cast<double>(h) + minNode;
+            for (int d = 0; d < D; ++d)
+                grid[q][d] = idx[static_cast<std::size_t>(d)] * static_cast<double>(h) + minNode;
         }
     }
     work.Q = Q;
@@ -192,7 +193,8 @@ int caseNodeWeights(const EstimationWork& work, const Matrix& grid, const std::v
         for (int j = 0; j < D; ++j) {
             double dj = grid[q][j] - mean[static_cast<std::size_t>(j)];
             m += dj * dj * work.sigmaInverse[j][j];
-            for (int k = j + 1; k < D; ++k) m += 2.0 * dj * (grid[q][k] - mean[static_cast<std::size_t>(k)]) * work.sigmaInverse[j][k];
+            for (int k = j + 1; k < D; ++k)
+                m += 2.0 * dj * (grid[q][k] - mean[static_cast<std::size_t>(k)]) * work.sigmaInverse[j][k];
         }
         double v = work.normConst * std::exp(-0.5 * m);
         if (std::isnan(v)) return -1;
@@ -243,7 +245,8 @@ void itemProbabilities(EstimationWork& work, int i, const std::vector<double>& t
             for (int q = 0; q < Q; ++q) row[q] += b * t[q];
         }
         if (normalise)
-            for (int q = 0; q < Q; ++q) top[static_cast<std::size_t>(q)] = std::max(top[static_cast<std::size_t>(q)], row[q]);
+            for (int q = 0; q < Q; ++q)
+                top[static_cast<std::size_t>(q)] = std::max(top[static_cast<std::size_t>(q)], row[q]);
     }
     if (!normalise) {
         for (int k = first; k < ncat; ++k) {
@@ -342,7 +345,8 @@ int casePosterior(EstimationWork& work, int m, const std::vector<double>& weight
         if (!numerators) {
             multiplyInto(L, work.probRow(item, x), Q);
         } else {
-            const int first = work.first[static_cast<std::size_t>(item)], ncat = work.ncat[static_cast<std::size_t>(item)];
+            const int first = work.first[static_cast<std::size_t>(item)],
+                      ncat = work.ncat[static_cast<std::size_t>(item)];
             g.assign(static_cast<std::size_t>(work.maxCat), 0.0);
             for (int k = first; k < ncat; ++k) {
                 double s = 0.0;
@@ -389,7 +393,9 @@ int casePosterior(EstimationWork& work, int m, const std::vector<double>& weight
     if (work.method == EstimationMethod::MonteCarlo)
         logLikelihood = std::log(total / Q) - lnScale;
     else if (work.method == EstimationMethod::Quadrature)
-        logLikelihood = std::log(total) - lnScale + work.D * static_cast<double>(static_cast<float>(std::log(h)));
+        // A reversed range (minnode above maxnode) has h < 0.
+        logLikelihood =
+            std::log(total) - lnScale + work.D * static_cast<double>(static_cast<float>(std::log(std::fabs(h))));
     else
         logLikelihood = std::log(total) - lnScale;
     return 1;
@@ -478,7 +484,8 @@ int EStep(Session& session, EstimationWork& work) {
 
     Matrix U(D, R), S(D, D);
     std::vector<double> T(static_cast<std::size_t>(D), 0.0), G(static_cast<std::size_t>(Q), 0.0);
-    std::vector<double> y(static_cast<std::size_t>(R)), caseMean(static_cast<std::size_t>(D)), E(static_cast<std::size_t>(D));
+    std::vector<double> y(static_cast<std::size_t>(R)), caseMean(static_cast<std::size_t>(D)),
+        E(static_cast<std::size_t>(D));
     std::vector<double> raw(static_cast<std::size_t>(D));
     std::vector<double> caseW;
     Matrix M(D, D);
@@ -530,12 +537,14 @@ int EStep(Session& session, EstimationWork& work) {
                         double* wpost = work.likelihood.data();  // free after the posterior
                         for (int q = 0; q < Q; ++q) wpost[q] = w * post[q];
                         for (int r = 0; r < m; ++r)
-                            addInto(work.expected.data() + static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q,
+                            addInto(work.expected.data() +
+                                        static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q,
                                     wpost, Q);
                     }
                     if (!work.discrete) {
                         const double* t = theta.data();
-                        for (int j = 0; j < D; ++j) E[static_cast<std::size_t>(j)] = dot(post, t + static_cast<std::size_t>(j) * Q, Q);
+                        for (int j = 0; j < D; ++j)
+                            E[static_cast<std::size_t>(j)] = dot(post, t + static_cast<std::size_t>(j) * Q, Q);
                         for (int j = 0; j < D; ++j)
                             for (int k = j; k < D; ++k) {
                                 std::vector<double>& tmp = work.likelihood;  // free after the posterior
@@ -547,22 +556,27 @@ int EStep(Session& session, EstimationWork& work) {
                         if (mcRegression)
                             for (int j = 0; j < D; ++j)
                                 for (int k = 0; k < D; ++k)
-                                    M[j][k] += caseMean[static_cast<std::size_t>(j)] * E[static_cast<std::size_t>(k)] +
-                                               E[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)] +
-                                               caseMean[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)];
+                                    M[j][k] +=
+                                        caseMean[static_cast<std::size_t>(j)] * E[static_cast<std::size_t>(k)] +
+                                        E[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)] +
+                                        caseMean[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)];
                         if (mcRegression)
-                            for (int j = 0; j < D; ++j) E[static_cast<std::size_t>(j)] += caseMean[static_cast<std::size_t>(j)];
+                            for (int j = 0; j < D; ++j)
+                                E[static_cast<std::size_t>(j)] += caseMean[static_cast<std::size_t>(j)];
                         for (int j = 0; j < D; ++j) {
                             T[static_cast<std::size_t>(j)] += E[static_cast<std::size_t>(j)];
-                            for (int r = 0; r < R; ++r) U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
+                            for (int r = 0; r < R; ++r)
+                                U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
                             for (int k = 0; k < D; ++k) S[j][k] += w * M[j][k];
                         }
                         if (scoreForm) {
                             std::fill(raw.begin(), raw.end(), 0.0);
                             for (int r = 0; r < m; ++r) {
-                                const double* b = work.scores.data() +
-                                                  (static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * work.maxCat +
-                                                   work.rsp[static_cast<std::size_t>(r)]) * D;
+                                const double* b =
+                                    work.scores.data() +
+                                    (static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * work.maxCat +
+                                     work.rsp[static_cast<std::size_t>(r)]) *
+                                        D;
                                 for (int d = 0; d < D; ++d) raw[static_cast<std::size_t>(d)] += b[d];
                             }
                             weightSum += w;
@@ -570,7 +584,8 @@ int EStep(Session& session, EstimationWork& work) {
                                 rawSum[static_cast<std::size_t>(d)] += w * raw[static_cast<std::size_t>(d)];
                                 for (int j = 0; j < D; ++j)
                                     rawMoment[static_cast<std::size_t>(j) * D + d] +=
-                                        w * raw[static_cast<std::size_t>(d)] * (E[static_cast<std::size_t>(j)] - work.shift[static_cast<std::size_t>(j)]);
+                                        w * raw[static_cast<std::size_t>(d)] *
+                                        (E[static_cast<std::size_t>(j)] - work.shift[static_cast<std::size_t>(j)]);
                             }
                         }
                     } else {
@@ -628,7 +643,8 @@ int EStep(Session& session, EstimationWork& work) {
                             for (int j = 0; j < D; ++j) sj[static_cast<std::size_t>(j)] += v * work.workGrid[q][j];
                         }
                         sumG[static_cast<std::size_t>(d)] -= s0;
-                        for (int j = 0; j < D; ++j) sumK[static_cast<std::size_t>(j) * D + d] -= sj[static_cast<std::size_t>(j)];
+                        for (int j = 0; j < D; ++j)
+                            sumK[static_cast<std::size_t>(j) * D + d] -= sj[static_cast<std::size_t>(j)];
                     }
                 }
             }

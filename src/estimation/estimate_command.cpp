@@ -12,9 +12,9 @@ namespace ordena {
 
 namespace {
 
-const char* const kOptionWords[] = {"convergence", "nodes",   "method", "plausible", "iterations",
-                                    "storage",     "minnode", "maxnode", "stderr",   "fit",
-                                    "distribution", "deviancechange", "alpha", "abilities"};
+const char* const kOptionWords[] = {"convergence",  "nodes",          "method",  "plausible", "iterations",
+                                    "storage",      "minnode",        "maxnode", "stderr",    "fit",
+                                    "distribution", "deviancechange", "alpha",   "abilities"};
 constexpr int kOptionCount = 14;
 
 bool yesNo(const MString& v, bool& out) {
@@ -33,90 +33,90 @@ bool yesNo(const MString& v, bool& out) {
 MString applyOption(Session& session, int word, const MString& raw, EstimateOptions& o) {
     const MString v = raw.lower();
     switch (word) {
-    case 0:
-        if (!raw.isNumber()) return " convergence criterion not a number";
-        o.convergence = raw.toDouble();
-        return MString();
-    case 1: {
-        if (!raw.isNumber()) return " number of nodes not a number";
-        const double n = raw.toDouble();
-        if (n < 2.0) return " the number of nodes must be one or more";
-        o.nodes = n > 2.0e9 ? 2000000000 : static_cast<std::int32_t>(n);
-        return MString();
-    }
-    case 2:
-        if (v == "jml")
-            o.method = EstimationMethod::Jml;
-        else if (v == "quadrature")
-            o.method = EstimationMethod::Quadrature;
-        else if (v == "montecarlo")
-            o.method = EstimationMethod::MonteCarlo;
-        else if (v == "gauss")
-            o.method = EstimationMethod::Gauss;
-        else
-            return "Estimation method incorrect";
-        return MString();
-    case 3:
-        if (!confirmOverwrite(session, raw)) return "Can't create the plausible value file";
-        o.plausibleFile = raw;
-        return MString();
-    case 4: {
-        if (!raw.isNumber()) return " Number of iterations is not a number";
-        const double n = raw.toDouble();
-        o.iterations = n > 2.0e9 ? 2000000000 : (n < -2.0e9 ? -2000000000 : static_cast<std::int32_t>(n));
-        return MString();
-    }
-    case 5:
-        if (v == "disk")
-            o.storage = StorageMode::Disk;
-        else if (v == "ram")
-            o.storage = StorageMode::Ram;
-        else
-            return "Storage request must be 'disk' or 'ram'";
-        return MString();
-    case 6:
-        if (!raw.isNumber()) return "Min_node is not a number";
-        o.minNode = static_cast<float>(raw.toDouble());
-        return MString();
-    case 7:
-        if (!raw.isNumber()) return "Max_node is not a number";
-        if (!(static_cast<float>(raw.toDouble()) > o.minNode)) return "Min_node must be less than max_node";
-        o.maxNode = static_cast<float>(raw.toDouble());
-        return MString();
-    case 8:
-        if (v == "none" || v == "n")
-            o.stdErr = StdErrMode::None;
-        else if (v == "full" || v == "f")
-            o.stdErr = StdErrMode::Full;
-        else if (v == "quick" || v == "q")
-            o.stdErr = StdErrMode::Quick;
-        else
-            return "StdErr option value must be either 'none', 'full' or 'quick'";
-        return MString();
-    case 9:
-        if (!yesNo(v, o.fit)) return "Fit option value must be either 'yes' or 'no'";
-        return MString();
-    case 10:
-        if (v == "discrete")
-            o.distribution = Distribution::Discrete;
-        else if (v == "normal")
-            o.distribution = Distribution::Normal;
-        else
-            return "The distribution option value must be either 'normal' or 'discrete'";
-        return MString();
-    case 11:
-        if (!raw.isNumber()) return " deviance convergence criterion not a number";
-        o.devianceChange = raw.toDouble();
-        return MString();
-    case 12:
-        if (!raw.isNumber()) return " the alpha value not a number";
-        o.alpha = raw.toDouble();
-        return MString();
-    case 13:
-        if (!yesNo(v, o.abilities)) return "Abilities option value must be either 'yes' or 'no'";
-        return MString();
-    default:
-        return "Error in estimate option";
+        case 0:
+            if (!raw.isNumber()) return " convergence criterion not a number";
+            o.convergence = raw.toDouble();
+            return MString();
+        case 1: {
+            if (!raw.isNumber()) return " number of nodes not a number";
+            const double n = raw.toDouble();
+            if (n < 2.0) return " the number of nodes must be one or more";
+            o.nodes = n > 2.0e9 ? 2000000000 : static_cast<std::int32_t>(n);
+            return MString();
+        }
+        case 2:
+            if (v == "jml")
+                o.method = EstimationMethod::Jml;
+            else if (v == "quadrature")
+                o.method = EstimationMethod::Quadrature;
+            else if (v == "montecarlo")
+                o.method = EstimationMethod::MonteCarlo;
+            else if (v == "gauss")
+                o.method = EstimationMethod::Gauss;
+            else
+                return "Estimation method incorrect";
+            return MString();
+        case 3:
+            if (!confirmOverwrite(session, raw)) return "Can't create the plausible value file";
+            o.plausibleFile = raw;
+            return MString();
+        case 4: {
+            if (!raw.isNumber()) return " Number of iterations is not a number";
+            const double n = raw.toDouble();
+            o.iterations = n > 2.0e9 ? 2000000000 : (n < -2.0e9 ? -2000000000 : static_cast<std::int32_t>(n));
+            return MString();
+        }
+        case 5:
+            if (v == "disk")
+                o.storage = StorageMode::Disk;
+            else if (v == "ram")
+                o.storage = StorageMode::Ram;
+            else
+                return "Storage request must be 'disk' or 'ram'";
+            return MString();
+        case 6:
+            if (!raw.isNumber()) return "Min_node is not a number";
+            o.minNode = static_cast<float>(raw.toDouble());
+            return MString();
+        case 7:
+            if (!raw.isNumber()) return "Max_node is not a number";
+            if (!(static_cast<float>(raw.toDouble()) > o.minNode)) return "Min_node must be less than max_node";
+            o.maxNode = static_cast<float>(raw.toDouble());
+            return MString();
+        case 8:
+            if (v == "none" || v == "n")
+                o.stdErr = StdErrMode::None;
+            else if (v == "full" || v == "f")
+                o.stdErr = StdErrMode::Full;
+            else if (v == "quick" || v == "q")
+                o.stdErr = StdErrMode::Quick;
+            else
+                return "StdErr option value must be either 'none', 'full' or 'quick'";
+            return MString();
+        case 9:
+            if (!yesNo(v, o.fit)) return "Fit option value must be either 'yes' or 'no'";
+            return MString();
+        case 10:
+            if (v == "discrete")
+                o.distribution = Distribution::Discrete;
+            else if (v == "normal")
+                o.distribution = Distribution::Normal;
+            else
+                return "The distribution option value must be either 'normal' or 'discrete'";
+            return MString();
+        case 11:
+            if (!raw.isNumber()) return " deviance convergence criterion not a number";
+            o.devianceChange = raw.toDouble();
+            return MString();
+        case 12:
+            if (!raw.isNumber()) return " the alpha value not a number";
+            o.alpha = raw.toDouble();
+            return MString();
+        case 13:
+            if (!yesNo(v, o.abilities)) return "Abilities option value must be either 'yes' or 'no'";
+            return MString();
+        default:
+            return "Error in estimate option";
     }
 }
 
@@ -221,7 +221,8 @@ int estimateCommand(Session& session, const MString& text) {
         for (int d = 0; d < D; ++d) q *= o.nodes;
     }
     if (q > 20000.0) {
-        const MString count = q > 2.0e9 ? MString(std::to_string(static_cast<long long>(q > 9.0e18 ? 9.0e18 : q))) : itoMString(static_cast<long long>(q));
+        const MString count = q > 2.0e9 ? MString(std::to_string(static_cast<long long>(q > 9.0e18 ? 9.0e18 : q)))
+                                        : itoMString(static_cast<long long>(q));
         if (!session.yesNoQuestion("Wow! Do you really wish to use " + count + " nodes?")) return -1;
         if (q > 2.0e9) {
             session.errorReport("Too many nodes for estimation");

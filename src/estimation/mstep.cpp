@@ -25,7 +25,8 @@ void loadModel(EstimationWork& work, const ModelBuild& build, int P) {
     work.first.assign(static_cast<std::size_t>(work.I), 0);
     for (int i = 0; i < work.I; ++i) {
         if (static_cast<std::size_t>(i) < build.categoryCount.size())
-            work.ncat[static_cast<std::size_t>(i)] = std::min(build.categoryCount[static_cast<std::size_t>(i)], work.maxCat);
+            work.ncat[static_cast<std::size_t>(i)] =
+                std::min(build.categoryCount[static_cast<std::size_t>(i)], work.maxCat);
         if (static_cast<std::size_t>(i) < build.lowestCategory.size())
             work.first[static_cast<std::size_t>(i)] = std::max(0, build.lowestCategory[static_cast<std::size_t>(i)]);
     }
@@ -114,63 +115,65 @@ int estimationSetup(Session& session, EstimationWork& work) {
     for (const AnchorEntry& a : est.anchors) {
         const double value = a.value;
         switch (a.kind) {
-        case kAnchorItem:
-        case kInitItem:
-            if (a.first < 0 || a.first >= P) {
-                session.errorReport(a.kind == kAnchorItem
-                                        ? "A parameter index is out of range for an item parameter anchor value"
-                                        : "A parameter index is out of range for an item parameter initial value");
-                return -1;
+            case kAnchorItem:
+            case kInitItem:
+                if (a.first < 0 || a.first >= P) {
+                    session.errorReport(a.kind == kAnchorItem
+                                            ? "A parameter index is out of range for an item parameter anchor value"
+                                            : "A parameter index is out of range for an item parameter initial value");
+                    return -1;
+                }
+                est.xsi[a.first][0] = est.previousXsi[a.first][0] = est.bestXsi[a.first][0] = value;
+                if (a.kind == kAnchorItem && !est.anchored[static_cast<std::size_t>(a.first)]) {
+                    est.anchored[static_cast<std::size_t>(a.first)] = 1;
+                    ++est.anchoredCount;
+                }
+                break;
+            case kAnchorRegression:
+            case kInitRegression: {
+                const bool anchor = a.kind == kAnchorRegression;
+                if (a.first < 0 || a.first >= D) {
+                    session.errorReport(anchor ? "A dimension index is out of range for a regression anchor value"
+                                               : "A dimension index is out of range for a regression initial value");
+                    return -1;
+                }
+                if (a.second < 0 || a.second >= R) {
+                    session.errorReport(
+                        anchor ? "A regression variable index is out of range for a regression anchor value"
+                               : "A regression variable index is out of range for a regression initial value");
+                    return -1;
+                }
+                if (anchor) est.regressionAnchors[a.first][a.second] = value;
+                est.beta[a.first][a.second] = est.previousBeta[a.first][a.second] = est.bestBeta[a.first][a.second] =
+                    value;
+                break;
             }
-            est.xsi[a.first][0] = est.previousXsi[a.first][0] = est.bestXsi[a.first][0] = value;
-            if (a.kind == kAnchorItem && !est.anchored[static_cast<std::size_t>(a.first)]) {
-                est.anchored[static_cast<std::size_t>(a.first)] = 1;
-                ++est.anchoredCount;
-            }
-            break;
-        case kAnchorRegression:
-        case kInitRegression: {
-            const bool anchor = a.kind == kAnchorRegression;
-            if (a.first < 0 || a.first >= D) {
-                session.errorReport(anchor ? "A dimension index is out of range for a regression anchor value"
-                                           : "A dimension index is out of range for a regression initial value");
-                return -1;
-            }
-            if (a.second < 0 || a.second >= R) {
-                session.errorReport(anchor ? "A regression variable index is out of range for a regression anchor value"
-                                           : "A regression variable index is out of range for a regression initial value");
-                return -1;
-            }
-            if (anchor) est.regressionAnchors[a.first][a.second] = value;
-            est.beta[a.first][a.second] = est.previousBeta[a.first][a.second] = est.bestBeta[a.first][a.second] = value;
-            break;
-        }
-        case kAnchorCovariance:
-            if (a.first < 0 || a.first >= D) {
-                session.errorReport("The first dimension index is out of range for a covariance anchor value");
-                return -1;
-            }
-            if (a.second < 0 || a.second >= D) {
-                session.errorReport("The second dimension index is out of range for a covariance anchor value");
-                return -1;
-            }
-            for (Matrix* m : {&est.covarianceAnchors, &est.sigma, &est.previousSigma, &est.bestSigma}) {
-                (*m)[a.first][a.second] = value;
-                (*m)[a.second][a.first] = value;
-            }
-            break;
-        case kInitCovariance:
-            if (a.first < 0 || a.first >= D || a.second < 0 || a.second >= D) {
-                session.errorReport("A dimension index is out of range for a covariance initial value");
-                return -1;
-            }
-            for (Matrix* m : {&est.sigma, &est.previousSigma, &est.bestSigma}) {
-                (*m)[a.first][a.second] = value;
-                (*m)[a.second][a.first] = value;
-            }
-            break;
-        default:
-            break;
+            case kAnchorCovariance:
+                if (a.first < 0 || a.first >= D) {
+                    session.errorReport("The first dimension index is out of range for a covariance anchor value");
+                    return -1;
+                }
+                if (a.second < 0 || a.second >= D) {
+                    session.errorReport("The second dimension index is out of range for a covariance anchor value");
+                    return -1;
+                }
+                for (Matrix* m : {&est.covarianceAnchors, &est.sigma, &est.previousSigma, &est.bestSigma}) {
+                    (*m)[a.first][a.second] = value;
+                    (*m)[a.second][a.first] = value;
+                }
+                break;
+            case kInitCovariance:
+                if (a.first < 0 || a.first >= D || a.second < 0 || a.second >= D) {
+                    session.errorReport("A dimension index is out of range for a covariance initial value");
+                    return -1;
+                }
+                for (Matrix* m : {&est.sigma, &est.previousSigma, &est.bestSigma}) {
+                    (*m)[a.first][a.second] = value;
+                    (*m)[a.second][a.first] = value;
+                }
+                break;
+            default:
+                break;
         }
     }
     work.allAnchored = P == 0 || est.anchoredCount >= P;
@@ -209,7 +212,8 @@ int estimationSetup(Session& session, EstimationWork& work) {
         work.discrete = true;
         est.gwt = Vector(work.Q);
         for (int q = 0; q < work.Q; ++q)
-            est.gwt[q][0] = q < static_cast<int>(work.nodeWeights.size()) ? work.nodeWeights[static_cast<std::size_t>(q)] : 0.0;
+            est.gwt[q][0] =
+                q < static_cast<int>(work.nodeWeights.size()) ? work.nodeWeights[static_cast<std::size_t>(q)] : 0.0;
         est.previousGwt = est.bestGwt = est.gwt;
     } else {
         est.gwt = Vector();
@@ -307,7 +311,9 @@ MString describeParameter(Session& session, int p) {
         VariableRef v = ws.model.modelVariableAt(static_cast<int>(j));
         if (v.kind == kExplicitVariable) {
             const auto& vars = ws.data.layout.explicitVariables;
-            MString name = v.index >= 0 && v.index < static_cast<int>(vars.size()) ? vars[static_cast<std::size_t>(v.index)].name : MString();
+            MString name = v.index >= 0 && v.index < static_cast<int>(vars.size())
+                               ? vars[static_cast<std::size_t>(v.index)].name
+                               : MString();
             MString code = itoMString(level + 1);
             for (const ValueList& list : ws.data.passes.valueLists)
                 if (list.variable == v.index && level < static_cast<int>(list.values.size()))
@@ -315,7 +321,9 @@ MString describeParameter(Session& session, int p) {
             text += name + " " + labelLookup(ws, name, kLabelExplicit, code) + ", ";
         } else {
             const auto& vars = ws.data.layout.implicitVariables;
-            MString name = v.index >= 0 && v.index < static_cast<int>(vars.size()) ? vars[static_cast<std::size_t>(v.index)].name : MString();
+            MString name = v.index >= 0 && v.index < static_cast<int>(vars.size())
+                               ? vars[static_cast<std::size_t>(v.index)].name
+                               : MString();
             text += name + " " + itoMString(level + 1) + ",";
         }
     }
@@ -394,7 +402,8 @@ bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust
     if (text)
         for (int d = 0; d < D; ++d) {
             char buffer[64];
-            std::snprintf(buffer, sizeof buffer, "%10.2f %10.2f ", raw[static_cast<std::size_t>(d)], maximum[static_cast<std::size_t>(d)]);
+            std::snprintf(buffer, sizeof buffer, "%10.2f %10.2f ", raw[static_cast<std::size_t>(d)],
+                          maximum[static_cast<std::size_t>(d)]);
             *text += buffer;
         }
     return valid;
@@ -499,7 +508,8 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
     for (int p = 0; p < P; ++p) {
         if (firstPair[static_cast<std::size_t>(p)] >= 0 && !manyPairs[static_cast<std::size_t>(p)]) {
             opposite[static_cast<std::size_t>(p)] = 0;
-            est.nonIdentifiedItems.push_back(static_cast<std::int32_t>(firstPair[static_cast<std::size_t>(p)] / maxCat));
+            est.nonIdentifiedItems.push_back(
+                static_cast<std::int32_t>(firstPair[static_cast<std::size_t>(p)] / maxCat));
         }
         if (!opposite[static_cast<std::size_t>(p)]) {
             const ParameterSpec* spec =
@@ -519,7 +529,8 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
             bool data = false;
             for (std::size_t row = 0; row < observed.size() && !data; ++row) {
                 std::size_t at = row * static_cast<std::size_t>(C) + static_cast<std::size_t>(c);
-                if (observed[row] && at < build.constrainedDesign.size() && build.constrainedDesign[at] != 0.0f) data = true;
+                if (observed[row] && at < build.constrainedDesign.size() && build.constrainedDesign[at] != 0.0f)
+                    data = true;
             }
             if (data) continue;
             const ParameterSpec& spec = build.constrained[static_cast<std::size_t>(c)];
@@ -541,7 +552,8 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
                 text += name + " " + (isExplicit ? labelLookup(ws, name, kLabelExplicit, code) + ", " : code + ",");
             }
             if (spec.step >= 0) text += " step " + itoMString(spec.step);
-            session.warningReport("No data for " + text + " estimation cannot proceed. Data is needed for a constraint");
+            session.warningReport("No data for " + text +
+                                  " estimation cannot proceed. Data is needed for a constraint");
             stop = true;
         }
     }
@@ -562,7 +574,8 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
         s[static_cast<std::size_t>(kept)] = s[static_cast<std::size_t>(p)];
         if (kept != p)
             for (std::size_t row = 0; row < rows; ++row)
-                build.design[row * stride + static_cast<std::size_t>(kept)] = build.design[row * stride + static_cast<std::size_t>(p)];
+                build.design[row * stride + static_cast<std::size_t>(kept)] =
+                    build.design[row * stride + static_cast<std::size_t>(p)];
         ++kept;
     }
     if (kept < P) {
@@ -604,7 +617,8 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
         std::vector<int> signs(static_cast<std::size_t>(kept));
         for (int p = 0; p < P; ++p)
             if (newNumber[static_cast<std::size_t>(p)] >= 0)
-                signs[static_cast<std::size_t>(newNumber[static_cast<std::size_t>(p)])] = work.sign[static_cast<std::size_t>(p)];
+                signs[static_cast<std::size_t>(newNumber[static_cast<std::size_t>(p)])] =
+                    work.sign[static_cast<std::size_t>(p)];
         loadModel(work, build, kept);
         work.sign = signs;
         logStatistics(session, "Modified Sufficient Statistics\n", s);
@@ -630,7 +644,8 @@ int MStep(Session& session, EstimationWork& work, double& largestStep) {
     largestStep = 0.0;
     const int innerloops = session.ws.settings.innerloops;
     const double convergence = est.options.convergence;
-    std::vector<double> E1(static_cast<std::size_t>(Q)), E2(static_cast<std::size_t>(Q)), E3(static_cast<std::size_t>(Q));
+    std::vector<double> E1(static_cast<std::size_t>(Q)), E2(static_cast<std::size_t>(Q)),
+        E3(static_cast<std::size_t>(Q));
     std::vector<double> sa(static_cast<std::size_t>(Q)), sa2(static_cast<std::size_t>(Q));
     for (int sweep = 0;; ++sweep) {
         bool done = true;
@@ -662,7 +677,8 @@ int MStep(Session& session, EstimationWork& work, double& largestStep) {
                     const int i = items[n];
                     std::fill(sa.begin(), sa.end(), 0.0);
                     std::fill(sa2.begin(), sa2.end(), 0.0);
-                    for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)]; ++k) {
+                    for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)];
+                         ++k) {
                         const double a = values[n * maxCat + k];
                         if (a == 0.0) continue;
                         const double* pr = work.probRow(i, k);

@@ -40,7 +40,8 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
     // Expected design values E[i][q][p] over the parameters each item uses.
     std::vector<std::vector<std::int32_t>> itemParams(static_cast<std::size_t>(I));
     for (int p = 0; p < P; ++p)
-        for (std::int32_t i : work.parameterItems[static_cast<std::size_t>(p)]) itemParams[static_cast<std::size_t>(i)].push_back(p);
+        for (std::int32_t i : work.parameterItems[static_cast<std::size_t>(p)])
+            itemParams[static_cast<std::size_t>(i)].push_back(p);
     auto designValue = [&](int i, int k, int p) {
         const std::size_t row = static_cast<std::size_t>(i) * maxCat + k;
         for (std::size_t e = work.designStart[row]; e < work.designStart[row + 1]; ++e)
@@ -65,8 +66,9 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
     std::vector<double> Z(static_cast<std::size_t>(P), 0.0), U(static_cast<std::size_t>(R), 0.0);
     double S = 0.0;
     work.expected.assign(static_cast<std::size_t>(I + 1) * Q, 0.0);
-    std::vector<double> e(static_cast<std::size_t>(Q) * P), m(static_cast<std::size_t>(P)), l(static_cast<std::size_t>(P)),
-        h(static_cast<std::size_t>(P)), y(static_cast<std::size_t>(R)), caseW, caseMean(1);
+    std::vector<double> e(static_cast<std::size_t>(Q) * P), m(static_cast<std::size_t>(P)),
+        l(static_cast<std::size_t>(P)), h(static_cast<std::size_t>(P)), y(static_cast<std::size_t>(R)), caseW,
+        caseMean(1);
     const double s2 = est.sigma[0][0];
     long long processed = 0, cases = 0;
     ResponseReader reader(session.ws.data.passes);
@@ -113,7 +115,8 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
                         const auto& Ei = expectedDesign[static_cast<std::size_t>(i)];
                         for (int q = 0; q < Q; ++q)
                             for (std::size_t j = 0; j < ps.size(); ++j)
-                                e[static_cast<std::size_t>(q) * P + ps[j]] += Ei[static_cast<std::size_t>(q) * ps.size() + j];
+                                e[static_cast<std::size_t>(q) * P + ps[j]] +=
+                                    Ei[static_cast<std::size_t>(q) * ps.size() + j];
                     }
                     double t1 = 0, t2 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0;
                     std::fill(m.begin(), m.end(), 0.0);
@@ -141,15 +144,21 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
                     }
                     const double V = t2 - t1 * t1;
                     for (int a = 0; a < P; ++a) {
-                        for (int b = 0; b < P; ++b) Dm[a][b] += w * m[static_cast<std::size_t>(a)] * m[static_cast<std::size_t>(b)];
+                        for (int b = 0; b < P; ++b)
+                            Dm[a][b] += w * m[static_cast<std::size_t>(a)] * m[static_cast<std::size_t>(b)];
                         for (int r = 0; r < R; ++r)
-                            X[a][r] -= w * y[static_cast<std::size_t>(r)] * (l[static_cast<std::size_t>(a)] - t1 * m[static_cast<std::size_t>(a)]) / s2;
-                        Z[static_cast<std::size_t>(a)] -= w * (h[static_cast<std::size_t>(a)] - c2 * m[static_cast<std::size_t>(a)]) / (2.0 * s2 * s2);
+                            X[a][r] -= w * y[static_cast<std::size_t>(r)] *
+                                       (l[static_cast<std::size_t>(a)] - t1 * m[static_cast<std::size_t>(a)]) / s2;
+                        Z[static_cast<std::size_t>(a)] -=
+                            w * (h[static_cast<std::size_t>(a)] - c2 * m[static_cast<std::size_t>(a)]) /
+                            (2.0 * s2 * s2);
                     }
                     for (int r = 0; r < R; ++r) {
                         for (int s = 0; s < R; ++s)
-                            Y[r][s] -= w * (1.0 - V / s2) / s2 * y[static_cast<std::size_t>(r)] * y[static_cast<std::size_t>(s)];
-                        U[static_cast<std::size_t>(r)] -= w * (c3 - c1 * c2) * y[static_cast<std::size_t>(r)] / (2.0 * s2 * s2 * s2);
+                            Y[r][s] -= w * (1.0 - V / s2) / s2 * y[static_cast<std::size_t>(r)] *
+                                       y[static_cast<std::size_t>(s)];
+                        U[static_cast<std::size_t>(r)] -=
+                            w * (c3 - c1 * c2) * y[static_cast<std::size_t>(r)] / (2.0 * s2 * s2 * s2);
                     }
                     S += w * (c4 - c2 * c2) / (4.0 * s2 * s2 * s2 * s2);
                 }
@@ -171,10 +180,12 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
             for (std::size_t a = 0; a < ps.size(); ++a)
                 for (std::size_t b = 0; b < ps.size(); ++b) {
                     double s = 0.0;
-                    for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)]; ++k)
+                    for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)];
+                         ++k)
                         s += designValue(i, k, ps[a]) * designValue(i, k, ps[b]) * work.probRow(i, k)[q];
                     A[ps[a]][ps[b]] += r * s;
-                    B[ps[a]][ps[b]] += r * Ei[static_cast<std::size_t>(q) * ps.size() + a] * Ei[static_cast<std::size_t>(q) * ps.size() + b];
+                    B[ps[a]][ps[b]] += r * Ei[static_cast<std::size_t>(q) * ps.size() + a] *
+                                       Ei[static_cast<std::size_t>(q) * ps.size() + b];
                 }
         }
     }

@@ -27,7 +27,9 @@ double bisect(const std::function<double(double)>& f, double lo, double hi) {
     return 0.5 * (lo + hi);
 }
 
-double probability(double theta, double delta) { return 1.0 / (1.0 + std::exp(delta - theta)); }
+double probability(double theta, double delta) {
+    return 1.0 / (1.0 + std::exp(delta - theta));
+}
 
 // Sum of P - score, and the weighted version with the Warm correction.
 double mleEquation(double theta, double score) {
@@ -73,14 +75,17 @@ protected:
         s.writeFile("c.dat", responsesFor(scores));
         ASSERT_EQ(s.runAllOf("datafile c.dat;\nformat pid 1-5 responses 7-16;\nmodel item;\n"), 1);
         // Known item parameters: the first nine anchored, the last minus their sum.
-        for (int p = 0; p < 9; ++p) s.session.ws.est.anchors.push_back({kAnchorItem, p, 0, static_cast<float>(kDelta[static_cast<std::size_t>(p)])});
+        for (int p = 0; p < 9; ++p)
+            s.session.ws.est.anchors.push_back(
+                {kAnchorItem, p, 0, static_cast<float>(kDelta[static_cast<std::size_t>(p)])});
     }
     ScriptSession s;
 };
 
 TEST_F(CaseEstimates, MleAndWleSolveTheirScoreEquations) {
     ASSERT_EQ(s.run("set mle_criteria=0.0000000000000001;\nestimate ! abilities=yes, fit=no;\n"), 1)
-        << (s.shell.errors.empty() ? "" : s.shell.errors.back()) << s.shell.output.substr(s.shell.output.size() > 600 ? s.shell.output.size() - 600 : 0);
+        << (s.shell.errors.empty() ? "" : s.shell.errors.back())
+        << s.shell.output.substr(s.shell.output.size() > 600 ? s.shell.output.size() - 600 : 0);
     CaseScoreRecords rec;
     ASSERT_EQ(openCaseScores(s.session, rec), 1);
     const double z = s.session.ws.settings.zero_perfect;
@@ -124,7 +129,9 @@ TEST_F(CaseEstimates, EapsAgreeWithNumericalIntegrationOfThePosterior) {
             double like = std::exp(-0.5 * (k / 500.0) * (k / 500.0));
             for (std::size_t i = 0; i < 10; ++i) {
                 static const int rank[10] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 7};
-                const double p = probability(t, s.session.ws.est.xsi.rows() == 9 && i < 9 ? s.session.ws.est.xsi[static_cast<int>(i)][0] : kDelta[i]);
+                const double p = probability(t, s.session.ws.est.xsi.rows() == 9 && i < 9
+                                                    ? s.session.ws.est.xsi[static_cast<int>(i)][0]
+                                                    : kDelta[i]);
                 like *= rank[i] < scores[n] ? p : 1 - p;
             }
             z0 += like;

@@ -30,7 +30,8 @@ struct Fit {
 
 Fit estimate(ScriptSession& s, const std::string& data, const std::string& statements) {
     s.copyReference(data);
-    EXPECT_EQ(s.runAllOf("datafile " + data + ";\n" + statements), 1) << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
+    EXPECT_EQ(s.runAllOf("datafile " + data + ";\n" + statements), 1)
+        << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
     Fit f;
     const EstimationState& est = s.session.ws.est;
     EXPECT_EQ(est.estimated, 1);
@@ -89,7 +90,8 @@ TEST(Validation, FortyOneNodesMatchAdaptiveQuadrature) {
 }
 
 TEST(Validation, LatentRegressionWithBockAitkenQuadrature) {
-    const std::string format = "format pid 1-3 gender 5 anger 7-8 responses 10-33;\nregression gender anger;\nmodel item;\n";
+    const std::string format =
+        "format pid 1-3 gender 5 anger 7-8 responses 10-33;\nregression gender anger;\nmodel item;\n";
     {
         ScriptSession s;
         Fit f = estimate(s, "verbagg.dat", format + "estimate;\n");
@@ -157,7 +159,8 @@ TEST(Validation, FullStandardErrorsMatchThePeersInformationMatrix) {
         const std::vector<double>& se = r.at("se_delta");
         ASSERT_EQ(static_cast<std::size_t>(P + 1), se.size());
         for (int p = 0; p < P; ++p)
-            EXPECT_NEAR(std::sqrt(est.fullErrors[p][p]), se[static_cast<std::size_t>(p)], 0.03 * se[static_cast<std::size_t>(p)])
+            EXPECT_NEAR(std::sqrt(est.fullErrors[p][p]), se[static_cast<std::size_t>(p)],
+                        0.03 * se[static_cast<std::size_t>(p)])
                 << "item " << p + 1;
         // The last item is minus the sum of the others.
         double last = 0;
