@@ -24,13 +24,24 @@ int ResponseReader::close() {
     return -1;
 }
 
+int ResponseReader::shortFile(Shell& shell) {
+    shell.errorReport("The scratch file " + state_.modelFile + " ends before its last record");
+    close();
+    return -1;
+}
+
 bool ResponseReader::readRecord(ModelRecord& record) {
     if (consumed_ >= total_) return false;
     if (ram_) {
         record = state_.ramRecords[static_cast<std::size_t>(consumed_)];
     } else {
         const unsigned char* r = file_.next();
-        if (r == nullptr) return false;  // a model file shorter than its count ends the cases
+        if (r == nullptr) {
+            // Shorter than the count the passes wrote: the file was changed
+            // under us, and the cases after this point would be lost.
+            short_ = true;
+            return false;
+        }
         record.caseNumber = loadInt32(r);
         record.category = loadInt32(r + 4);
         record.item = loadInt32(r + 8);
@@ -51,6 +62,7 @@ int ResponseReader::next(int& caseNumber, std::int32_t* itemNo, std::int32_t* rs
     }
     if (!havePending_) {
         if (!readRecord(pending_)) {
+            if (short_) return shortFile(shell);
             // No record at all: nothing to hand over.
             finished_ = true;
             close();
@@ -74,6 +86,7 @@ int ResponseReader::next(int& caseNumber, std::int32_t* itemNo, std::int32_t* rs
     ModelRecord record;
     for (;;) {
         if (!readRecord(record)) {
+            if (short_) return shortFile(shell);
             finished_ = true;
             havePending_ = false;
             close();

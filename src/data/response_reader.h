@@ -42,12 +42,14 @@ public:
 
 private:
     bool readRecord(ModelRecord& record);  // false when all are consumed
+    int shortFile(Shell& shell);           // -1 after the report
 
     const DataPassState& state_;
     bool recoded_ = false;
     bool open_ = false;
     bool ram_ = false;
     bool finished_ = false;
+    bool short_ = false;
     BlockReader file_;
     std::int64_t consumed_ = 0;
     std::int64_t total_ = 0;

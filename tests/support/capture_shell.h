@@ -2,6 +2,7 @@
 // with preset answers.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,10 @@ public:
     void clearOutput() override { output.clear(); }
     void statusText(const MString& t, int pane) override { status.push_back(std::to_string(pane) + ":" + t.str()); }
     void setOutputLimit(int n) override { outputLimit = n; }
+    // Called at every poll for stop: lets a test act while a statement runs.
+    std::function<void()> onPoll;
     bool takeStopRequest() override {
+        if (onPoll) onPoll();
         if (stopRequests > 0) {
             --stopRequests;
             return true;
