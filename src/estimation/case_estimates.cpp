@@ -60,16 +60,10 @@ int openCaseScores(Session& session, CaseScoreRecords& records) {
     records.V = est.caseScorePlausible;
     records.N = std::max(0, session.ws.data.passes.cases);
     const std::size_t count = records.recordSize() * static_cast<std::size_t>(records.N);
-    std::FILE* f = std::fopen(est.caseScoreFile.c_str(), "rb");
-    if (!f) {
-        session.errorReport("Open failure to scratch file " + est.caseScoreFile);
-        return -1;
-    }
-    records.data.assign(count, 0.0);
-    std::size_t got = count ? std::fread(records.data.data(), sizeof(double), count, f) : 0;
-    std::fclose(f);
-    if (got != count) {
-        session.errorReport("Error reading scratch file " + est.caseScoreFile);
+    const int read = readDoubles(est.caseScoreFile, records.data, count);
+    if (read != 1) {
+        session.errorReport((read == 0 ? "Open failure to scratch file " : "Error reading scratch file ") +
+                            est.caseScoreFile);
         return -1;
     }
     return 1;
@@ -147,12 +141,6 @@ int openOutput(Session& session, const MString& name, OutputFile& out, const MSt
     return 1;
 }
 
-MString percentText(const char* title, long long k, long long N) {
-    long long denominator = N - 5;
-    long long p = denominator > 0 ? 100 * k / denominator : 100;
-    return MString(title) + itoMString(std::min(100LL, std::max(0LL, p))) + "%";
-}
-
 MString fmt(const char* format, double v) {
     return fmtNumber(format, v);
 }
@@ -198,120 +186,110 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     records.reshape(std::max(0, ws.settings.n_plausible));
     const int keep = std::min(V, records.V);
 
-    ResponseReader reader(ws.data.passes);
-    if (reader.open(session) != 1) return -1;
     Stopwatch statusClock;
     std::vector<double> mean(static_cast<std::size_t>(D)), eap(static_cast<std::size_t>(D));
     std::vector<double> W(static_cast<std::size_t>(D) * D), F(static_cast<std::size_t>(Q));
     Matrix caseGrid;
     long long k = 0;
     const long long N = ws.data.passes.cases;
-    for (;;) {
-        int caseNumber = -1;
-        bool last = false;
-        int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
-        if (m < 0) return -1;
-        if (caseNumber >= 0) {
-            if (session.pollForStop()) {
-                reader.close();
-                return -1;
+    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
+        if (session.pollForStop()) {
+            return -1;
+        }
+        const double* rec = work.caseRecord(caseNumber);
+        if (rec && rec[0] == 0.0) m = 0;
+        const Matrix* theta = &nodes;
+        if (R >= 2) {
+            for (int d = 0; d < D; ++d) {
+                double s = 0.0;
+                for (int r = 0; r < R; ++r) s += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
+                mean[static_cast<std::size_t>(d)] = s;
             }
-            const double* rec = work.caseRecord(caseNumber);
-            if (rec && rec[0] == 0.0) m = 0;
-            const Matrix* theta = &nodes;
-            if (R >= 2) {
-                for (int d = 0; d < D; ++d) {
+            caseGrid = nodes;
+            for (int q = 0; q < Q; ++q)
+                for (int d = 0; d < D; ++d) caseGrid[q][d] += mean[static_cast<std::size_t>(d)];
+            theta = &caseGrid;
+        }
+        double ll = 0.0;
+        if (casePosterior(work, m, work.nodeWeights, mean, 0.0f, ll) != 1) {
+            session.appendOutput("error_FLAG=1 student " + itoMString(caseNumber + 1) + "\r\n");
+        } else {
+            const double* post = work.posterior.data();
+            for (int j = 0; j < D; ++j) {
+                double s = 0.0;
+                for (int q = 0; q < Q; ++q) s += post[q] * (*theta)[q][j];
+                eap[static_cast<std::size_t>(j)] = s;
+            }
+            for (int j = 0; j < D; ++j)
+                for (int l = 0; l < D; ++l) {
                     double s = 0.0;
-                    for (int r = 0; r < R; ++r) s += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                    mean[static_cast<std::size_t>(d)] = s;
+                    for (int q = 0; q < Q; ++q) s += post[q] * (*theta)[q][j] * (*theta)[q][l];
+                    W[static_cast<std::size_t>(j) * D + l] =
+                        s - eap[static_cast<std::size_t>(j)] * eap[static_cast<std::size_t>(l)];
                 }
-                caseGrid = nodes;
+            if (writeFile) {
+                char head[32];
+                std::snprintf(head, sizeof head, "%5d", caseNumber + 1);
+                out.put(MString(head) + "  " + caseIdentifier(session, caseNumber));
+            }
+            double cumulative = 0.0;
+            for (int q = 0; q < Q; ++q) {
+                cumulative += post[q];
+                F[static_cast<std::size_t>(q)] = cumulative;
+            }
+            double* r = records.valid(caseNumber) ? records.record(caseNumber) : nullptr;
+            for (int v = 1; v <= V; ++v) {
+                const double u = session.uniform.draw();
+                int chosen = Q - 1;  // rounding can leave the last sum below the draw
                 for (int q = 0; q < Q; ++q)
-                    for (int d = 0; d < D; ++d) caseGrid[q][d] += mean[static_cast<std::size_t>(d)];
-                theta = &caseGrid;
-            }
-            double ll = 0.0;
-            if (casePosterior(work, m, work.nodeWeights, mean, 0.0f, ll) != 1) {
-                session.appendOutput("error_FLAG=1 student " + itoMString(caseNumber + 1) + "\r\n");
-            } else {
-                const double* post = work.posterior.data();
-                for (int j = 0; j < D; ++j) {
-                    double s = 0.0;
-                    for (int q = 0; q < Q; ++q) s += post[q] * (*theta)[q][j];
-                    eap[static_cast<std::size_t>(j)] = s;
-                }
-                for (int j = 0; j < D; ++j)
-                    for (int l = 0; l < D; ++l) {
-                        double s = 0.0;
-                        for (int q = 0; q < Q; ++q) s += post[q] * (*theta)[q][j] * (*theta)[q][l];
-                        W[static_cast<std::size_t>(j) * D + l] =
-                            s - eap[static_cast<std::size_t>(j)] * eap[static_cast<std::size_t>(l)];
+                    if (F[static_cast<std::size_t>(q)] >= u) {
+                        chosen = q;
+                        break;
                     }
                 if (writeFile) {
-                    char head[32];
-                    std::snprintf(head, sizeof head, "%5d", caseNumber + 1);
-                    out.put(MString(head) + "  " + caseIdentifier(session, caseNumber));
+                    char line[32];
+                    std::snprintf(line, sizeof line, "\n %3d        ", v);
+                    out.put(line);
                 }
-                double cumulative = 0.0;
-                for (int q = 0; q < Q; ++q) {
-                    cumulative += post[q];
-                    F[static_cast<std::size_t>(q)] = cumulative;
+                for (int d = 0; d < D; ++d) {
+                    const double value = (*theta)[chosen][d];
+                    if (writeFile) out.put(fmt("%6.2lf", value));
+                    if (r && v <= keep)
+                        r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V + (v - 1)] = value;
+                    est.plausibleSummary.add(d, value);
                 }
-                double* r = records.valid(caseNumber) ? records.record(caseNumber) : nullptr;
-                for (int v = 1; v <= V; ++v) {
-                    const double u = session.uniform.draw();
-                    int chosen = Q - 1;  // rounding can leave the last sum below the draw
-                    for (int q = 0; q < Q; ++q)
-                        if (F[static_cast<std::size_t>(q)] >= u) {
-                            chosen = q;
-                            break;
-                        }
-                    if (writeFile) {
-                        char line[32];
-                        std::snprintf(line, sizeof line, "\n %3d        ", v);
-                        out.put(line);
-                    }
+            }
+            if (r) {
+                for (int d = 0; d < D; ++d) r[records.eapAt() + d] = eap[static_cast<std::size_t>(d)];
+                for (int j = 0; j < D * D; ++j) r[records.posteriorCovAt() + j] = W[static_cast<std::size_t>(j)];
+            }
+            for (int d = 0; d < D; ++d) est.eapSummary.add(d, eap[static_cast<std::size_t>(d)]);
+            if (writeFile) {
+                MString text;
+                if (est.caseEstimateType == kCaseEap) {
                     for (int d = 0; d < D; ++d) {
-                        const double value = (*theta)[chosen][d];
-                        if (writeFile) out.put(fmt("%6.2lf", value));
-                        if (r && v <= keep)
-                            r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V + (v - 1)] = value;
-                        est.plausibleSummary.add(d, value);
+                        const double w = W[static_cast<std::size_t>(d) * D + d];
+                        text += fmt("%10.5f ", eap[static_cast<std::size_t>(d)]) +
+                                fmt("%10.5f ", std::sqrt(std::max(0.0, w))) + fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
                     }
+                } else {
+                    text += "\n";
+                    for (int d = 0; d < D; ++d) text += fmt("%10.5lf ", eap[static_cast<std::size_t>(d)]);
+                    text += "\n";
+                    for (int d = 0; d < D; ++d)
+                        text += fmt("%10.5lf ", std::sqrt(std::max(0.0, W[static_cast<std::size_t>(d) * D + d])));
                 }
-                if (r) {
-                    for (int d = 0; d < D; ++d) r[records.eapAt() + d] = eap[static_cast<std::size_t>(d)];
-                    for (int j = 0; j < D * D; ++j) r[records.posteriorCovAt() + j] = W[static_cast<std::size_t>(j)];
-                }
-                for (int d = 0; d < D; ++d) est.eapSummary.add(d, eap[static_cast<std::size_t>(d)]);
-                if (writeFile) {
-                    MString text;
-                    if (est.caseEstimateType == kCaseEap) {
-                        for (int d = 0; d < D; ++d) {
-                            const double w = W[static_cast<std::size_t>(d) * D + d];
-                            text += fmt("%10.5f ", eap[static_cast<std::size_t>(d)]) +
-                                    fmt("%10.5f ", std::sqrt(std::max(0.0, w))) +
-                                    fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
-                        }
-                    } else {
-                        text += "\n";
-                        for (int d = 0; d < D; ++d) text += fmt("%10.5lf ", eap[static_cast<std::size_t>(d)]);
-                        text += "\n";
-                        for (int d = 0; d < D; ++d)
-                            text += fmt("%10.5lf ", std::sqrt(std::max(0.0, W[static_cast<std::size_t>(d) * D + d])));
-                    }
-                    out.put(text + "\n");
-                }
-            }
-            ++k;
-            if (statusClock.seconds() >= 1.0) {
-                session.statusText(percentText("Constructing Posteriors: ", k, N), 0);
-                statusClock.restart();
+                out.put(text + "\n");
             }
         }
-        if (last) break;
-    }
-    reader.close();
+        ++k;
+        if (statusClock.seconds() >= 1.0) {
+            session.statusText(progressText("Constructing Posteriors: ", k, N), 0);
+            statusClock.restart();
+        }
+        return 1;
+    });
+    if (visited != 1) return -1;
     if (writeFile && out.f && std::ferror(out.f)) {
         session.errorReport(
             "Could not write to the plausible value file.  Plausible values were not drawn. The file may be already "
@@ -468,58 +446,49 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
     if (prepareCaseWork(session, work, est.method) != 1) return -1;
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
-    ResponseReader reader(ws.data.passes);
-    if (reader.open(session) != 1) return -1;
     Stopwatch statusClock;
     std::vector<double> raw, maximum, theta, cov, info;
     const long long N = ws.data.passes.cases;
-    for (;;) {
-        int caseNumber = -1;
-        bool last = false;
-        int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
-        if (m < 0) return -1;
-        if (caseNumber >= 0) {
-            if (session.pollForStop()) {
-                reader.close();
-                return -1;
-            }
-            const double* rec = work.caseRecord(caseNumber);
-            if (!(rec && rec[0] == 0.0)) {
-                MString text;
-                if (writeFile) {
-                    char head[32];
-                    std::snprintf(head, sizeof head, "%7d", caseNumber + 1);
-                    text = MString(head) + "  " + caseIdentifier(session, caseNumber);
-                }
-                bool valid =
-                    caseScores(session, work, m, !wle, true, caseNumber + 1, raw, maximum, writeFile ? &text : nullptr);
-                if (valid) {
-                    caseNewton(session, work, m, raw, wle, caseNumber + 1, theta, cov, info);
-                    if (records.valid(caseNumber)) {
-                        double* r = records.record(caseNumber);
-                        const std::size_t at = wle ? records.wleAt() : records.mleAt();
-                        const std::size_t covAt = wle ? records.wleCovAt() : records.mleCovAt();
-                        for (int d = 0; d < D; ++d) r[at + d] = theta[static_cast<std::size_t>(d)];
-                        for (int j = 0; j < D * D; ++j) r[covAt + j] = cov[static_cast<std::size_t>(j)];
-                    }
-                    for (int d = 0; d < D; ++d) summary.add(d, theta[static_cast<std::size_t>(d)]);
-                    if (writeFile)
-                        for (int d = 0; d < D; ++d) {
-                            const double I = info[static_cast<std::size_t>(d) * D + d];
-                            text += fmt("%10.5f ", theta[static_cast<std::size_t>(d)]) +
-                                    fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
-                        }
-                    if (statusClock.seconds() >= 1.0) {
-                        session.statusText(percentText(wle ? "WLEs: " : "MLEs: ", caseNumber + 1, N), 0);
-                        statusClock.restart();
-                    }
-                }
-                if (writeFile) out.put(text + "\n");
-            }
+    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
+        if (session.pollForStop()) {
+            return -1;
         }
-        if (last) break;
-    }
-    reader.close();
+        const double* rec = work.caseRecord(caseNumber);
+        if (!(rec && rec[0] == 0.0)) {
+            MString text;
+            if (writeFile) {
+                char head[32];
+                std::snprintf(head, sizeof head, "%7d", caseNumber + 1);
+                text = MString(head) + "  " + caseIdentifier(session, caseNumber);
+            }
+            bool valid =
+                caseScores(session, work, m, !wle, true, caseNumber + 1, raw, maximum, writeFile ? &text : nullptr);
+            if (valid) {
+                caseNewton(session, work, m, raw, wle, caseNumber + 1, theta, cov, info);
+                if (records.valid(caseNumber)) {
+                    double* r = records.record(caseNumber);
+                    const std::size_t at = wle ? records.wleAt() : records.mleAt();
+                    const std::size_t covAt = wle ? records.wleCovAt() : records.mleCovAt();
+                    for (int d = 0; d < D; ++d) r[at + d] = theta[static_cast<std::size_t>(d)];
+                    for (int j = 0; j < D * D; ++j) r[covAt + j] = cov[static_cast<std::size_t>(j)];
+                }
+                for (int d = 0; d < D; ++d) summary.add(d, theta[static_cast<std::size_t>(d)]);
+                if (writeFile)
+                    for (int d = 0; d < D; ++d) {
+                        const double I = info[static_cast<std::size_t>(d) * D + d];
+                        text += fmt("%10.5f ", theta[static_cast<std::size_t>(d)]) +
+                                fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
+                    }
+                if (statusClock.seconds() >= 1.0) {
+                    session.statusText(progressText(wle ? "WLEs: " : "MLEs: ", caseNumber + 1, N), 0);
+                    statusClock.restart();
+                }
+            }
+            if (writeFile) out.put(text + "\n");
+        }
+        return 1;
+    });
+    if (visited != 1) return -1;
     if (writeFile && out.f && std::ferror(out.f)) {
         session.errorReport(wle ? "Could not write to the WARM value file. The file may be already open"
                                 : "Could not write to the MLE value file. The file may be already open");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/matrix.h"
@@ -148,6 +149,17 @@ void quickStandardErrors(Session& session, const EstimationWork& work);
 // Observed information of item and population parameters (one dimension)
 // by Louis' method, inverted into the full error covariance. 1 or -1.
 int fullStandardErrors(Session& session, EstimationWork& work);
+
+// Hands every case of the model file, in order, to visit(caseNumber,
+// responses) with its items and categories in work.itemNo and work.rsp.
+// visit returns 1 to go on or -1 to end the pass. 1 when every case was
+// visited; -1 after the reader's report or visit's -1.
+int forEachCase(Session& session, EstimationWork& work, const std::function<int(int, int)>& visit);
+// Reads count doubles from a work file: 1, 0 when it cannot be opened, -1
+// when it holds fewer.
+int readDoubles(const MString& name, std::vector<double>& values, std::size_t count);
+// "<title><p>%" for k of N cases done, as the status line shows it.
+MString progressText(const char* title, long long k, long long N);
 
 // Printing helpers shared by the engine's reports.
 MString fmtNumber(const char* format, double value);

@@ -403,17 +403,6 @@ int casePosterior(EstimationWork& work, int m, const std::vector<double>& weight
 
 namespace {
 
-MString percentText(const char* title, long long k, long long N) {
-    long long denominator = N - 5;
-    long long p = denominator > 0 ? 100 * k / denominator : 100;
-    if (p > 100) p = 100;
-    return MString(title) + itoMString(p) + "%";
-}
-
-}  // namespace
-
-namespace {
-
 bool positiveDefinite(const Matrix& a) {
     const int D = a.rows();
     for (int d = 0; d < D; ++d)
@@ -492,120 +481,111 @@ int EStep(Session& session, EstimationWork& work) {
     long long processed = 0, failed = 0, responses = 0;
     const long long N = session.ws.data.passes.cases;
 
-    ResponseReader reader(session.ws.data.passes);
-    if (reader.open(session) != 1) return -1;
     Stopwatch statusClock;
-    for (;;) {
-        int caseNumber = -1;
-        bool last = false;
-        int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
-        if (m < 0) return -1;
-        if (caseNumber >= 0) {
-            const double* rec = work.caseRecord(caseNumber);
-            double w = rec ? rec[0] : 1.0;
-            if (w != 0.0) {
-                if (session.pollForStop()) {
-                    reader.close();
-                    return -1;
+    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
+        const double* rec = work.caseRecord(caseNumber);
+        double w = rec ? rec[0] : 1.0;
+        if (w != 0.0) {
+            if (session.pollForStop()) {
+                return -1;
+            }
+            std::fill(y.begin(), y.end(), 0.0);
+            y[0] = 1.0;
+            if (rec)
+                for (int r = 0; r < R; ++r) y[static_cast<std::size_t>(r)] = rec[1 + r];
+            w *= est.weightFactor;
+            const std::vector<double>* weights = &work.nodeWeights;
+            bool ok = true;
+            std::fill(caseMean.begin(), caseMean.end(), 0.0);
+            if (R >= 2) {
+                for (int d = 0; d < D; ++d) {
+                    double s = 0.0;
+                    for (int r = 0; r < R; ++r) s += est.beta[d][r] * y[static_cast<std::size_t>(r)];
+                    caseMean[static_cast<std::size_t>(d)] = s;
                 }
-                std::fill(y.begin(), y.end(), 0.0);
-                y[0] = 1.0;
-                if (rec)
-                    for (int r = 0; r < R; ++r) y[static_cast<std::size_t>(r)] = rec[1 + r];
-                w *= est.weightFactor;
-                const std::vector<double>* weights = &work.nodeWeights;
-                bool ok = true;
-                std::fill(caseMean.begin(), caseMean.end(), 0.0);
-                if (R >= 2) {
-                    for (int d = 0; d < D; ++d) {
-                        double s = 0.0;
-                        for (int r = 0; r < R; ++r) s += est.beta[d][r] * y[static_cast<std::size_t>(r)];
-                        caseMean[static_cast<std::size_t>(d)] = s;
-                    }
-                    if (work.method == EstimationMethod::Quadrature) {
-                        if (caseNodeWeights(work, est.nodeGrid, caseMean, caseW) != 1) ok = false;
-                        weights = &caseW;
-                    }
-                }
-                double ll = 0.0;
-                if (ok && casePosterior(work, m, *weights, caseMean, est.stepH, ll) != 1) ok = false;
-                if (ok) {
-                    accumulator += w * ll;
-                    responses += m;
-                    const double* post = work.posterior.data();
-                    if (needCounts) {
-                        double* wpost = work.likelihood.data();  // free after the posterior
-                        for (int q = 0; q < Q; ++q) wpost[q] = w * post[q];
-                        for (int r = 0; r < m; ++r)
-                            addInto(work.expected.data() +
-                                        static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q,
-                                    wpost, Q);
-                    }
-                    if (!work.discrete) {
-                        const double* t = theta.data();
-                        for (int j = 0; j < D; ++j)
-                            E[static_cast<std::size_t>(j)] = dot(post, t + static_cast<std::size_t>(j) * Q, Q);
-                        for (int j = 0; j < D; ++j)
-                            for (int k = j; k < D; ++k) {
-                                std::vector<double>& tmp = work.likelihood;  // free after the posterior
-                                const double* tj = t + static_cast<std::size_t>(j) * Q;
-                                const double* tk = t + static_cast<std::size_t>(k) * Q;
-                                for (int q = 0; q < Q; ++q) tmp[static_cast<std::size_t>(q)] = tj[q] * tk[q];
-                                M[j][k] = M[k][j] = dot(post, tmp.data(), Q);
-                            }
-                        if (mcRegression)
-                            for (int j = 0; j < D; ++j)
-                                for (int k = 0; k < D; ++k)
-                                    M[j][k] +=
-                                        caseMean[static_cast<std::size_t>(j)] * E[static_cast<std::size_t>(k)] +
-                                        E[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)] +
-                                        caseMean[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)];
-                        if (mcRegression)
-                            for (int j = 0; j < D; ++j)
-                                E[static_cast<std::size_t>(j)] += caseMean[static_cast<std::size_t>(j)];
-                        for (int j = 0; j < D; ++j) {
-                            T[static_cast<std::size_t>(j)] += E[static_cast<std::size_t>(j)];
-                            for (int r = 0; r < R; ++r)
-                                U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
-                            for (int k = 0; k < D; ++k) S[j][k] += w * M[j][k];
-                        }
-                        if (scoreForm) {
-                            std::fill(raw.begin(), raw.end(), 0.0);
-                            for (int r = 0; r < m; ++r) {
-                                const double* b =
-                                    work.scores.data() +
-                                    (static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * work.maxCat +
-                                     work.rsp[static_cast<std::size_t>(r)]) *
-                                        D;
-                                for (int d = 0; d < D; ++d) raw[static_cast<std::size_t>(d)] += b[d];
-                            }
-                            weightSum += w;
-                            for (int d = 0; d < D; ++d) {
-                                rawSum[static_cast<std::size_t>(d)] += w * raw[static_cast<std::size_t>(d)];
-                                for (int j = 0; j < D; ++j)
-                                    rawMoment[static_cast<std::size_t>(j) * D + d] +=
-                                        w * raw[static_cast<std::size_t>(d)] *
-                                        (E[static_cast<std::size_t>(j)] - work.shift[static_cast<std::size_t>(j)]);
-                            }
-                        }
-                    } else {
-                        for (int q = 0; q < Q; ++q) G[static_cast<std::size_t>(q)] += w * post[q];
-                    }
-                } else {
-                    MString text = "Error processing case " + itoMString(caseNumber + 1) + "\r\n";
-                    session.appendOutput(text);
-                    ++failed;
-                }
-                ++processed;
-                if (statusClock.seconds() >= 1.0) {
-                    session.statusText(percentText("EStep: ", processed, N), 0);
-                    statusClock.restart();
+                if (work.method == EstimationMethod::Quadrature) {
+                    if (caseNodeWeights(work, est.nodeGrid, caseMean, caseW) != 1) ok = false;
+                    weights = &caseW;
                 }
             }
+            double ll = 0.0;
+            if (ok && casePosterior(work, m, *weights, caseMean, est.stepH, ll) != 1) ok = false;
+            if (ok) {
+                accumulator += w * ll;
+                responses += m;
+                const double* post = work.posterior.data();
+                if (needCounts) {
+                    double* wpost = work.likelihood.data();  // free after the posterior
+                    for (int q = 0; q < Q; ++q) wpost[q] = w * post[q];
+                    for (int r = 0; r < m; ++r)
+                        addInto(work.expected.data() +
+                                    static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q,
+                                wpost, Q);
+                }
+                if (!work.discrete) {
+                    const double* t = theta.data();
+                    for (int j = 0; j < D; ++j)
+                        E[static_cast<std::size_t>(j)] = dot(post, t + static_cast<std::size_t>(j) * Q, Q);
+                    for (int j = 0; j < D; ++j)
+                        for (int k = j; k < D; ++k) {
+                            std::vector<double>& tmp = work.likelihood;  // free after the posterior
+                            const double* tj = t + static_cast<std::size_t>(j) * Q;
+                            const double* tk = t + static_cast<std::size_t>(k) * Q;
+                            for (int q = 0; q < Q; ++q) tmp[static_cast<std::size_t>(q)] = tj[q] * tk[q];
+                            M[j][k] = M[k][j] = dot(post, tmp.data(), Q);
+                        }
+                    if (mcRegression)
+                        for (int j = 0; j < D; ++j)
+                            for (int k = 0; k < D; ++k)
+                                M[j][k] +=
+                                    caseMean[static_cast<std::size_t>(j)] * E[static_cast<std::size_t>(k)] +
+                                    E[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)] +
+                                    caseMean[static_cast<std::size_t>(j)] * caseMean[static_cast<std::size_t>(k)];
+                    if (mcRegression)
+                        for (int j = 0; j < D; ++j)
+                            E[static_cast<std::size_t>(j)] += caseMean[static_cast<std::size_t>(j)];
+                    for (int j = 0; j < D; ++j) {
+                        T[static_cast<std::size_t>(j)] += E[static_cast<std::size_t>(j)];
+                        for (int r = 0; r < R; ++r)
+                            U[j][r] += w * E[static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(r)];
+                        for (int k = 0; k < D; ++k) S[j][k] += w * M[j][k];
+                    }
+                    if (scoreForm) {
+                        std::fill(raw.begin(), raw.end(), 0.0);
+                        for (int r = 0; r < m; ++r) {
+                            const double* b =
+                                work.scores.data() +
+                                (static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * work.maxCat +
+                                 work.rsp[static_cast<std::size_t>(r)]) *
+                                    D;
+                            for (int d = 0; d < D; ++d) raw[static_cast<std::size_t>(d)] += b[d];
+                        }
+                        weightSum += w;
+                        for (int d = 0; d < D; ++d) {
+                            rawSum[static_cast<std::size_t>(d)] += w * raw[static_cast<std::size_t>(d)];
+                            for (int j = 0; j < D; ++j)
+                                rawMoment[static_cast<std::size_t>(j) * D + d] +=
+                                    w * raw[static_cast<std::size_t>(d)] *
+                                    (E[static_cast<std::size_t>(j)] - work.shift[static_cast<std::size_t>(j)]);
+                        }
+                    }
+                } else {
+                    for (int q = 0; q < Q; ++q) G[static_cast<std::size_t>(q)] += w * post[q];
+                }
+            } else {
+                MString text = "Error processing case " + itoMString(caseNumber + 1) + "\r\n";
+                session.appendOutput(text);
+                ++failed;
+            }
+            ++processed;
+            if (statusClock.seconds() >= 1.0) {
+                session.statusText(progressText("EStep: ", processed, N), 0);
+                statusClock.restart();
+            }
         }
-        if (last) break;
-    }
-    reader.close();
+        return 1;
+    });
+    if (visited != 1) return -1;
 
     est.deviance = -2.0 * accumulator;
     session.appendOutput("Deviance = " + fmtNumber("%14.5f", est.deviance) + "\r\n");
@@ -690,6 +670,39 @@ int EStep(Session& session, EstimationWork& work) {
         }
     }
     return 1;
+}
+
+int forEachCase(Session& session, EstimationWork& work, const std::function<int(int, int)>& visit) {
+    ResponseReader reader(session.ws.data.passes);
+    if (reader.open(session) != 1) return -1;
+    for (;;) {
+        int caseNumber = -1;
+        bool last = false;
+        const int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
+        if (m < 0) return -1;
+        if (caseNumber >= 0 && visit(caseNumber, m) != 1) {
+            reader.close();
+            return -1;
+        }
+        if (last) break;
+    }
+    reader.close();
+    return 1;
+}
+
+int readDoubles(const MString& name, std::vector<double>& values, std::size_t count) {
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f) return 0;
+    values.assign(count, 0.0);
+    const std::size_t got = count ? std::fread(values.data(), sizeof(double), count, f) : 0;
+    std::fclose(f);
+    return got == count ? 1 : -1;
+}
+
+MString progressText(const char* title, long long k, long long N) {
+    const long long denominator = N - 5;
+    const long long p = denominator > 0 ? 100 * k / denominator : 100;
+    return MString(title) + itoMString(std::min(100LL, std::max(0LL, p))) + "%";
 }
 
 MString fmtNumber(const char* format, double value) {

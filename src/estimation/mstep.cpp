@@ -236,15 +236,12 @@ int loadCaseInformation(Session& session, EstimationWork& work) {
     const DataPassState& passes = session.ws.data.passes;
     work.caseInfoWidth = std::max(1, passes.caseInfoWidth);
     const std::size_t count = static_cast<std::size_t>(std::max(0, passes.cases)) * work.caseInfoWidth;
-    std::FILE* f = std::fopen(passes.caseInfoFile.c_str(), "rb");
-    if (!f) {
+    const int read = readDoubles(passes.caseInfoFile, work.caseInfo, count);
+    if (read == 0) {
         session.errorReport("Can't open Y variable file (subroutine calcYYinv)");
         return -1;
     }
-    work.caseInfo.assign(count, 0.0);
-    std::size_t got = count ? std::fread(work.caseInfo.data(), sizeof(double), count, f) : 0;
-    std::fclose(f);
-    if (got != count) {
+    if (read < 0) {
         session.errorReport("Can't read the case information file " + passes.caseInfoFile);
         return -1;
     }
@@ -412,23 +409,15 @@ bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust
 int writeCaseScores(Session& session, EstimationWork& work) {
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
-    ResponseReader reader(session.ws.data.passes);
-    if (reader.open(session) != 1) return -1;
     std::vector<double> raw, maximum;
-    for (;;) {
-        int caseNumber = -1;
-        bool last = false;
-        int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
-        if (m < 0) return -1;
-        if (caseNumber >= 0) {
-            const double* rec = work.caseRecord(caseNumber);
-            if (rec && rec[0] == 0.0) m = 0;  // a placeholder, not a response
-            caseScores(session, work, m, false, false, caseNumber, raw, maximum, nullptr);
-            records.setScores(caseNumber, raw, maximum);
-        }
-        if (last) break;
-    }
-    reader.close();
+    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
+        const double* rec = work.caseRecord(caseNumber);
+        if (rec && rec[0] == 0.0) m = 0;  // a placeholder, not a response
+        caseScores(session, work, m, false, false, caseNumber, raw, maximum, nullptr);
+        records.setScores(caseNumber, raw, maximum);
+        return 1;
+    });
+    if (visited != 1) return -1;
     return saveCaseScores(session, records);
 }
 
@@ -461,45 +450,37 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
 
-    ResponseReader reader(ws.data.passes);
-    if (reader.open(session) != 1) return -1;
     std::vector<double> raw, maximum;
-    for (;;) {
-        int caseNumber = -1;
-        bool last = false;
-        int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
-        if (m < 0) return -1;
-        if (caseNumber >= 0) {
-            const double* rec = work.caseRecord(caseNumber);
-            const double w = (rec ? rec[0] : 1.0) * est.weightFactor;
-            // A case of weight zero carries only its placeholder record, or
-            // counts for nothing: it identifies no parameter.
-            if (w == 0.0) m = 0;
-            for (int r = 0; r < m; ++r) {
-                const int i = work.itemNo[static_cast<std::size_t>(r)], k = work.rsp[static_cast<std::size_t>(r)];
-                if (i < 0 || i >= I || k < 0 || k >= maxCat) continue;
-                const std::size_t row = static_cast<std::size_t>(i) * maxCat + k;
-                observed[row] = 1;
-                for (std::size_t e = work.designStart[row]; e < work.designStart[row + 1]; ++e) {
-                    const DesignEntry& de = work.designEntries[e];
-                    s[static_cast<std::size_t>(de.parameter)] += de.value * w;
-                    if (work.sign[static_cast<std::size_t>(de.parameter)] * de.value * w < 0.0)
-                        opposite[static_cast<std::size_t>(de.parameter)] = 1;
-                }
-                for (std::int32_t p : conflicts[static_cast<std::size_t>(i)]) {
-                    long long& f = firstPair[static_cast<std::size_t>(p)];
-                    if (f < 0)
-                        f = static_cast<long long>(row);
-                    else if (f != static_cast<long long>(row))
-                        manyPairs[static_cast<std::size_t>(p)] = 1;
-                }
+    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
+        const double* rec = work.caseRecord(caseNumber);
+        const double w = (rec ? rec[0] : 1.0) * est.weightFactor;
+        // A case of weight zero carries only its placeholder record, or
+        // counts for nothing: it identifies no parameter.
+        if (w == 0.0) m = 0;
+        for (int r = 0; r < m; ++r) {
+            const int i = work.itemNo[static_cast<std::size_t>(r)], k = work.rsp[static_cast<std::size_t>(r)];
+            if (i < 0 || i >= I || k < 0 || k >= maxCat) continue;
+            const std::size_t row = static_cast<std::size_t>(i) * maxCat + k;
+            observed[row] = 1;
+            for (std::size_t e = work.designStart[row]; e < work.designStart[row + 1]; ++e) {
+                const DesignEntry& de = work.designEntries[e];
+                s[static_cast<std::size_t>(de.parameter)] += de.value * w;
+                if (work.sign[static_cast<std::size_t>(de.parameter)] * de.value * w < 0.0)
+                    opposite[static_cast<std::size_t>(de.parameter)] = 1;
             }
-            caseScores(session, work, m, false, false, caseNumber, raw, maximum, nullptr);
-            records.setScores(caseNumber, raw, maximum);
+            for (std::int32_t p : conflicts[static_cast<std::size_t>(i)]) {
+                long long& f = firstPair[static_cast<std::size_t>(p)];
+                if (f < 0)
+                    f = static_cast<long long>(row);
+                else if (f != static_cast<long long>(row))
+                    manyPairs[static_cast<std::size_t>(p)] = 1;
+            }
         }
-        if (last) break;
-    }
-    reader.close();
+        caseScores(session, work, m, false, false, caseNumber, raw, maximum, nullptr);
+        records.setScores(caseNumber, raw, maximum);
+        return 1;
+    });
+    if (visited != 1) return -1;
     if (saveCaseScores(session, records) != 1) return -1;
     session.appendOutput("Sufficient Statistics Computed\r\n");
     logStatistics(session, "Original Sufficient Statistics\n", s);

@@ -71,102 +71,92 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
         caseMean(1);
     const double s2 = est.sigma[0][0];
     long long processed = 0, cases = 0;
-    ResponseReader reader(session.ws.data.passes);
-    if (reader.open(session) != 1) return -1;
-    for (;;) {
-        int caseNumber = -1;
-        bool last = false;
-        int count = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
-        if (count < 0) return -1;
-        if (caseNumber >= 0) {
-            if (session.pollForStop()) {
-                reader.close();
-                return -1;
+    const int visited = forEachCase(session, work, [&](int caseNumber, int count) {
+        if (session.pollForStop()) {
+            return -1;
+        }
+        const double* rec = work.caseRecord(caseNumber);
+        double w = rec ? rec[0] : 1.0;
+        if (w != 0.0) {
+            ++cases;
+            session.statusText("Standard Error: case " + itoMString(cases), 0);
+            for (int r = 0; r < R; ++r) y[static_cast<std::size_t>(r)] = rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0);
+            w *= est.weightFactor;
+            double mean = 0.0;
+            for (int r = 0; r < R; ++r) mean += est.beta[0][r] * y[static_cast<std::size_t>(r)];
+            caseMean[0] = mean;
+            const std::vector<double>* weights = &work.nodeWeights;
+            bool ok = true;
+            if (R >= 2 && work.method == EstimationMethod::Quadrature) {
+                ok = caseNodeWeights(work, est.nodeGrid, caseMean, caseW) == 1;
+                weights = &caseW;
             }
-            const double* rec = work.caseRecord(caseNumber);
-            double w = rec ? rec[0] : 1.0;
-            if (w != 0.0) {
-                ++cases;
-                session.statusText("Standard Error: case " + itoMString(cases), 0);
-                for (int r = 0; r < R; ++r) y[static_cast<std::size_t>(r)] = rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0);
-                w *= est.weightFactor;
-                double mean = 0.0;
-                for (int r = 0; r < R; ++r) mean += est.beta[0][r] * y[static_cast<std::size_t>(r)];
-                caseMean[0] = mean;
-                const std::vector<double>* weights = &work.nodeWeights;
-                bool ok = true;
-                if (R >= 2 && work.method == EstimationMethod::Quadrature) {
-                    ok = caseNodeWeights(work, est.nodeGrid, caseMean, caseW) == 1;
-                    weights = &caseW;
+            double ll = 0.0;
+            if (ok) ok = casePosterior(work, count, *weights, caseMean, est.stepH, ll) == 1;
+            if (!ok) {
+                session.appendOutput("error_FLAG=1 student " + itoMString(caseNumber + 1) + "\r\n");
+            } else {
+                ++processed;
+                const double* post = work.posterior.data();
+                std::fill(e.begin(), e.end(), 0.0);
+                for (int r = 0; r < count; ++r) {
+                    const int i = work.itemNo[static_cast<std::size_t>(r)];
+                    double* ri = work.expected.data() + static_cast<std::size_t>(i) * Q;
+                    for (int q = 0; q < Q; ++q) ri[q] += w * post[q];
+                    const auto& ps = itemParams[static_cast<std::size_t>(i)];
+                    const auto& Ei = expectedDesign[static_cast<std::size_t>(i)];
+                    for (int q = 0; q < Q; ++q)
+                        for (std::size_t j = 0; j < ps.size(); ++j)
+                            e[static_cast<std::size_t>(q) * P + ps[j]] +=
+                                Ei[static_cast<std::size_t>(q) * ps.size() + j];
                 }
-                double ll = 0.0;
-                if (ok) ok = casePosterior(work, count, *weights, caseMean, est.stepH, ll) == 1;
-                if (!ok) {
-                    session.appendOutput("error_FLAG=1 student " + itoMString(caseNumber + 1) + "\r\n");
-                } else {
-                    ++processed;
-                    const double* post = work.posterior.data();
-                    std::fill(e.begin(), e.end(), 0.0);
-                    for (int r = 0; r < count; ++r) {
-                        const int i = work.itemNo[static_cast<std::size_t>(r)];
-                        double* ri = work.expected.data() + static_cast<std::size_t>(i) * Q;
-                        for (int q = 0; q < Q; ++q) ri[q] += w * post[q];
-                        const auto& ps = itemParams[static_cast<std::size_t>(i)];
-                        const auto& Ei = expectedDesign[static_cast<std::size_t>(i)];
-                        for (int q = 0; q < Q; ++q)
-                            for (std::size_t j = 0; j < ps.size(); ++j)
-                                e[static_cast<std::size_t>(q) * P + ps[j]] +=
-                                    Ei[static_cast<std::size_t>(q) * ps.size() + j];
+                double t1 = 0, t2 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0;
+                std::fill(m.begin(), m.end(), 0.0);
+                std::fill(l.begin(), l.end(), 0.0);
+                std::fill(h.begin(), h.end(), 0.0);
+                for (int q = 0; q < Q; ++q) {
+                    const double pq = post[q], t = theta[static_cast<std::size_t>(q)], d = t - mean;
+                    t1 += pq * t;
+                    t2 += pq * t * t;
+                    c1 += pq * d;
+                    c2 += pq * d * d;
+                    c3 += pq * d * d * d;
+                    c4 += pq * d * d * d * d;
+                    const double* eq = e.data() + static_cast<std::size_t>(q) * P;
+                    for (int p = 0; p < P; ++p) {
+                        m[static_cast<std::size_t>(p)] += pq * eq[p];
+                        l[static_cast<std::size_t>(p)] += pq * t * eq[p];
+                        h[static_cast<std::size_t>(p)] += pq * d * d * eq[p];
                     }
-                    double t1 = 0, t2 = 0, c1 = 0, c2 = 0, c3 = 0, c4 = 0;
-                    std::fill(m.begin(), m.end(), 0.0);
-                    std::fill(l.begin(), l.end(), 0.0);
-                    std::fill(h.begin(), h.end(), 0.0);
-                    for (int q = 0; q < Q; ++q) {
-                        const double pq = post[q], t = theta[static_cast<std::size_t>(q)], d = t - mean;
-                        t1 += pq * t;
-                        t2 += pq * t * t;
-                        c1 += pq * d;
-                        c2 += pq * d * d;
-                        c3 += pq * d * d * d;
-                        c4 += pq * d * d * d * d;
-                        const double* eq = e.data() + static_cast<std::size_t>(q) * P;
-                        for (int p = 0; p < P; ++p) {
-                            m[static_cast<std::size_t>(p)] += pq * eq[p];
-                            l[static_cast<std::size_t>(p)] += pq * t * eq[p];
-                            h[static_cast<std::size_t>(p)] += pq * d * d * eq[p];
-                        }
-                        for (int a = 0; a < P; ++a) {
-                            if (eq[a] == 0.0) continue;
-                            const double f = w * pq * eq[a];
-                            for (int b = 0; b < P; ++b) Psi[a][b] += f * eq[b];
-                        }
-                    }
-                    const double V = t2 - t1 * t1;
                     for (int a = 0; a < P; ++a) {
-                        for (int b = 0; b < P; ++b)
-                            Dm[a][b] += w * m[static_cast<std::size_t>(a)] * m[static_cast<std::size_t>(b)];
-                        for (int r = 0; r < R; ++r)
-                            X[a][r] -= w * y[static_cast<std::size_t>(r)] *
-                                       (l[static_cast<std::size_t>(a)] - t1 * m[static_cast<std::size_t>(a)]) / s2;
-                        Z[static_cast<std::size_t>(a)] -=
-                            w * (h[static_cast<std::size_t>(a)] - c2 * m[static_cast<std::size_t>(a)]) /
-                            (2.0 * s2 * s2);
+                        if (eq[a] == 0.0) continue;
+                        const double f = w * pq * eq[a];
+                        for (int b = 0; b < P; ++b) Psi[a][b] += f * eq[b];
                     }
-                    for (int r = 0; r < R; ++r) {
-                        for (int s = 0; s < R; ++s)
-                            Y[r][s] -= w * (1.0 - V / s2) / s2 * y[static_cast<std::size_t>(r)] *
-                                       y[static_cast<std::size_t>(s)];
-                        U[static_cast<std::size_t>(r)] -=
-                            w * (c3 - c1 * c2) * y[static_cast<std::size_t>(r)] / (2.0 * s2 * s2 * s2);
-                    }
-                    S += w * (c4 - c2 * c2) / (4.0 * s2 * s2 * s2 * s2);
                 }
+                const double V = t2 - t1 * t1;
+                for (int a = 0; a < P; ++a) {
+                    for (int b = 0; b < P; ++b)
+                        Dm[a][b] += w * m[static_cast<std::size_t>(a)] * m[static_cast<std::size_t>(b)];
+                    for (int r = 0; r < R; ++r)
+                        X[a][r] -= w * y[static_cast<std::size_t>(r)] *
+                                   (l[static_cast<std::size_t>(a)] - t1 * m[static_cast<std::size_t>(a)]) / s2;
+                    Z[static_cast<std::size_t>(a)] -=
+                        w * (h[static_cast<std::size_t>(a)] - c2 * m[static_cast<std::size_t>(a)]) / (2.0 * s2 * s2);
+                }
+                for (int r = 0; r < R; ++r) {
+                    for (int s = 0; s < R; ++s)
+                        Y[r][s] -=
+                            w * (1.0 - V / s2) / s2 * y[static_cast<std::size_t>(r)] * y[static_cast<std::size_t>(s)];
+                    U[static_cast<std::size_t>(r)] -=
+                        w * (c3 - c1 * c2) * y[static_cast<std::size_t>(r)] / (2.0 * s2 * s2 * s2);
+                }
+                S += w * (c4 - c2 * c2) / (4.0 * s2 * s2 * s2 * s2);
             }
         }
-        if (last) break;
-    }
-    reader.close();
+        return 1;
+    });
+    if (visited != 1) return -1;
 
     // Complete-data item information from the expected counts.
     Matrix A(P, P), B(P, P);
