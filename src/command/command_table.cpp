@@ -6,6 +6,7 @@
 #include "data/format.h"
 #include "estimation/estimate_command.h"
 #include "model/model_statements.h"
+#include "report/show_command.h"
 
 namespace ordena {
 
@@ -45,7 +46,7 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleSubmit,      // submit
     handleSet,         // set
     handleTitle,       // title
-    notAvailable<18>,  // show
+    showCommand,       // show
     notAvailable<19>,  // generate
     keyCommand,        // key
     notAvailable<21>,  // itanal

@@ -1,0 +1,106 @@
+#include "report/report_writer.h"
+
+#include <cstdio>
+
+#include "command/parse.h"
+#include "command/session.h"
+
+namespace ordena {
+
+MString reportLine(int width) { return MString(width); }
+
+MString rule(char c, int n) { return MString::repeat(c, n); }
+
+MString reportDate(const std::tm& when) {
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    int day = when.tm_wday >= 0 && when.tm_wday < 7 ? when.tm_wday : 0;
+    int month = when.tm_mon >= 0 && when.tm_mon < 12 ? when.tm_mon : 0;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s %s %2d %02d:%02d %04d", kDays[day], kMonths[month], when.tm_mday,
+                  when.tm_hour, when.tm_min, when.tm_year + 1900);
+    return MString(buffer);
+}
+
+std::array<MString, 4> buildPageHeader(const MString& reportTitle, const std::tm& when) {
+    std::array<MString, 4> header;
+    header[0] = "\f" + rule('=');
+    header[1] = reportLine();
+    header[1].overlay(reportTitle, 0);
+    header[1].overlay(reportDate(when), 59);
+    header[3] = rule('=');
+    return header;
+}
+
+bool prepareOutputFile(Session& session, const MString& name) {
+    if (session.ws.replication >= 1) return true;
+    return confirmOverwrite(session, name);
+}
+
+namespace {
+
+std::tm localNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm when{};
+    localtime_r(&now, &when);
+    return when;
+}
+
+}  // namespace
+
+ReportWriter::ReportWriter(Session& session)
+    : session_(session), savedLineEnd_(session.lineEnd), header_(buildPageHeader(session.ws.title, localNow())) {
+    session_.lineEnd = "\r\n";
+}
+
+ReportWriter::~ReportWriter() {
+    file_.close();
+    session_.lineEnd = savedLineEnd_;
+}
+
+bool ReportWriter::openFile(const MString& name, bool append) {
+    // A zero byte would cut the name short and write to another file.
+    if (name.str().find('\0') != std::string::npos || !file_.open(name.str(), append ? "a" : "w")) {
+        session_.errorReport("Could not open the output file " + name);
+        return false;
+    }
+    session_.lineEnd = "\n";
+    return true;
+}
+
+bool ReportWriter::closeFile() {
+    bool wasOpen = file_.isOpen();
+    std::string path = file_.path();
+    bool ok = file_.close();
+    session_.lineEnd = "\r\n";
+    if (wasOpen && !ok) {
+        session_.errorReport("Could not write the output file " + MString(path));
+        return false;
+    }
+    return true;
+}
+
+const MString& ReportWriter::lineEnd() const { return session_.lineEnd; }
+
+void ReportWriter::text(const MString& t) { printText(session_, t, &file_); }
+
+void ReportWriter::line(const MString& l) { rawLine(l.trimRight()); }
+
+void ReportWriter::rawLine(const MString& l) {
+    // The file's line end while it takes the text; CR LF once a failed write
+    // has sent the report to the pane.
+    bool usable = file_.isOpen() && !file_.failed();
+    text(l + (usable ? "\n" : "\r\n"));
+}
+
+void ReportWriter::lines(const std::vector<MString>& ls) {
+    for (const MString& l : ls) line(l);
+}
+
+void ReportWriter::pageHeader(const MString& tableTitle) {
+    header_[2] = tableTitle;
+    for (const MString& l : header_) line(l);
+}
+
+}  // namespace ordena
