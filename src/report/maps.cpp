@@ -34,21 +34,23 @@ struct MapScale {
     double low = -4.0, high = 4.0, width = 8.0 / kRows;
     const DistributionSummary* summary = nullptr;  // null: no case estimates shown
 
-    int rowOf(double v) const {
-        double t = width > 0.0 ? std::floor((v - low) / width) : 0.0;
-        int b = std::isfinite(t) ? static_cast<int>(std::clamp(t, 0.0, static_cast<double>(kRows - 1))) : 0;
-        return kRows - 1 - b;
+    // Bin of v, limited to the map; the small allowance keeps a whole
+    // number that falls on a bin edge in the bin it starts.
+    int binOf(double v) const {
+        double t = width > 0.0 ? std::floor((v - low) / width + 1e-7) : 0.0;
+        return std::isfinite(t) ? static_cast<int>(std::clamp(t, 0.0, static_cast<double>(kRows - 1))) : 0;
     }
+    int rowOf(double v) const { return kRows - 1 - binOf(v); }
     // The whole number inside row r, if one falls there.
     bool wholeNumberIn(int r, long long& k) const {
+        if (!(width > 0.0)) return false;
         double from = low + (kRows - 1 - r) * width;
-        double to = from + width;
-        double c = std::ceil(from - 1e-9 * std::max(1.0, std::fabs(from)));
-        if (c < to && c >= from - 1e-6) {
-            k = static_cast<long long>(c);
-            return true;
-        }
-        return false;
+        double c = std::ceil(from - 1e-7 * width);
+        if (!std::isfinite(c) || std::fabs(c) > 1e9) return false;
+        double t = std::floor((c - low) / width + 1e-7);
+        if (t != kRows - 1 - r) return false;
+        k = static_cast<long long>(c);
+        return true;
     }
     double count(int d, int r) const {
         if (summary == nullptr || d >= summary->counts.rows() || r >= summary->counts.columns()) return 0.0;
