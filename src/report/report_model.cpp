@@ -31,6 +31,14 @@ const ParameterSpec* specOf(const ModelBuild& build, int number, bool constraine
     return &list[static_cast<std::size_t>(number)];
 }
 
+// The dimension whose item list holds the item level; -1 when none does.
+int dimensionOf(const ModelBuild& build, int level) {
+    for (std::size_t d = 0; d < build.dimensionItems.size(); ++d)
+        for (std::int32_t l : build.dimensionItems[d])
+            if (l == level) return static_cast<int>(d);
+    return -1;
+}
+
 }  // namespace
 
 int keptIndexOf(const EstimationState& est, int parameterNumber) {
@@ -74,6 +82,10 @@ std::vector<TermRow> termRows(const Workspace& ws, const ModelTerm& term) {
     const int n = term.variableCount();
     std::vector<int> positions(static_cast<std::size_t>(n), -1);
     for (int i = 0; i < n; ++i) positions[static_cast<std::size_t>(i)] = ws.model.modelPosition(term.variables[static_cast<std::size_t>(i)]);
+
+    int itemIndex = -1;
+    for (int i = 0; i < n; ++i)
+        if (positions[static_cast<std::size_t>(i)] == build.itemVariablePosition) itemIndex = i;
 
     std::vector<TermRow> rows;
     for (int r = 0; r < term.parameterCount(); ++r) {
@@ -120,8 +132,14 @@ std::vector<TermRow> termRows(const Workspace& ws, const ModelTerm& term) {
         for (const TermRow& f : rows) {
             if (f.constrained || !f.hasValue) continue;
             bool agrees = true;
-            for (int i = 0; i < n && agrees; ++i)
-                if (!fixedBy[static_cast<std::size_t>(i)] && f.levels[static_cast<std::size_t>(i)] != c.levels[static_cast<std::size_t>(i)]) agrees = false;
+            for (int i = 0; i < n && agrees; ++i) {
+                const std::size_t k = static_cast<std::size_t>(i);
+                if (!fixedBy[k] && f.levels[k] != c.levels[k]) agrees = false;
+                // The last item of a dimension is minus the sum of that
+                // dimension's items only.
+                if (fixedBy[k] && i == itemIndex && dimensionOf(build, f.levels[k]) != dimensionOf(build, c.levels[k]))
+                    agrees = false;
+            }
             if (!agrees) continue;
             sum += f.value;
             if (f.variance > 0.0) variance += f.variance;

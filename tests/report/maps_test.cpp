@@ -95,4 +95,39 @@ TEST_F(MapsTest, LabelsThatFindNoRoomAreDroppedAndTheFooterSaysSo) {
     for (const std::string& r : rows) EXPECT_LE(r.size(), 89u);
 }
 
+TEST_F(MapsTest, OneMapPerDimensionShowsOnlyThatDimensionsItems) {
+    buildModelFrom("datafile resp.dat; format responses 1-6; codes 0,1; scores (0,1) (0,1) () ! item(1-3);"
+                   "scores (0,1) () (0,1) ! item(4-6); model item;",
+                   "010110\n110001\n101011\n000111\n");
+    fillEstimates(2, 1);
+    EstimationState& est = session.ws.est;
+    est.caseEstimateType = kCaseWle;
+    est.wleAvailable = true;
+    est.wleSummary.reset(2, -4.0f, 4.0f, 8.0f / 60.0f);
+    est.wleSummary.counts[0][5] = 10.0;
+    est.wleSummary.counts[1][6] = 20.0;
+    // Items 1, 2, 4, 5 are estimated; 3 and 6 close their dimensions.
+    for (int p = 0; p < est.xsi.rows(); ++p) est.xsi[p][0] = -3.0 + p;
+    auto labelsOf = [](const std::vector<std::string>& rows) {
+        std::string all;
+        for (const std::string& r : rows) {
+            std::size_t bar = r.find('|');
+            if (bar != std::string::npos && bar + 1 < r.size()) all += r.substr(bar + 1);
+        }
+        return all;
+    };
+    auto first = printMap(0);
+    EXPECT_NE(find(first, std::string(22, ' ') + "Dimension 1"), -1);
+    EXPECT_EQ(labelsOf(mapRows(first)), " 3 2 1");  // 3 is -(1 + 2) = 5: top row
+    auto rows = mapRows(first);
+    EXPECT_EQ(rows[5].substr(8, 41), std::string(40, 'X') + "|");
+    EXPECT_EQ(labelsOf(mapRows(printMap(1))), " 6 5 4");
+    // Table 4: both case columns, 20 wide each, and every item.
+    auto both = printMap(-1);
+    rows = mapRows(both);
+    EXPECT_EQ(rows[5].substr(8, 41), std::string(10, ' ') + std::string(10, 'X') + std::string(20, ' ') + "|");
+    EXPECT_EQ(rows[6].substr(8, 41), std::string(20, ' ') + std::string(20, 'X') + "|");
+    EXPECT_EQ(labelsOf(rows).size(), 12u);
+}
+
 }  // namespace ordena::test
