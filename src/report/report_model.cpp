@@ -177,7 +177,8 @@ MString itemLabelText(const Workspace& ws, int g) {
 }
 
 bool categoryTablesAvailable(const ModelBuild& build) {
-    if (build.items <= 0 || build.dimensions < 1) return false;
+    if (build.items <= 0 || build.dimensions < 1 || build.categoryCount.size() < static_cast<std::size_t>(build.items))
+        return false;
     for (int g = 0; g < build.items; ++g) {
         int m = static_cast<std::size_t>(g) < build.categoryCount.size() ? build.categoryCount[static_cast<std::size_t>(g)] : 0;
         if (m > build.maxCategories) return false;
@@ -234,7 +235,9 @@ double upperProbability(const std::vector<double>& scores, const std::vector<dou
 
 double threshold(const Workspace& ws, int g, int k) {
     const ModelBuild& build = ws.build;
+    if (g < 0 || static_cast<std::size_t>(g) >= build.categoryCount.size()) return 0.0;
     int m = build.categoryCount[static_cast<std::size_t>(g)];
+    if ((static_cast<std::size_t>(g) * build.maxCategories + m) * build.dimensions > build.scores.size()) return 0.0;
     std::vector<double> scores(static_cast<std::size_t>(m)), logits(static_cast<std::size_t>(m));
     for (int j = 0; j < m; ++j) {
         double s = 0.0;
