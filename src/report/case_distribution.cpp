@@ -1,10 +1,7 @@
 #include "report/case_distribution.h"
 
 #include "command/session.h"
-#if __has_include("estimation/case_estimates.h")
 #include "estimation/case_estimates.h"
-#define ORDENA_HAVE_CASE_ESTIMATES 1
-#endif
 
 namespace ordena {
 
@@ -12,7 +9,6 @@ int caseDistribution(Session& session, int type, const DistributionSummary*& sum
     EstimationState& est = session.ws.est;
     summary = nullptr;
     if (type != kCaseLatent && type != kCaseEap && type != kCaseMle && type != kCaseWle) return 1;
-#ifdef ORDENA_HAVE_CASE_ESTIMATES
     int result = 1;
     if (type == kCaseLatent && !est.plausibleAvailable) {
         session.statusText("The latent distributions will now be built", 0);
@@ -25,9 +21,6 @@ int caseDistribution(Session& session, int type, const DistributionSummary*& sum
         result = caseMlePass(session, false, MString());
     }
     if (result != 1) return -1;
-#else
-    (void)session;
-#endif
     switch (type) {
         case kCaseLatent: summary = &est.plausibleSummary; break;
         case kCaseEap: summary = &est.eapSummary; break;

@@ -1,13 +1,10 @@
 #include "report/show_command.h"
 
 #include "command/parse.h"
+#include "estimation/case_estimates.h"
 #include "command/session.h"
 #include "report/report_tables.h"
 #include "report/report_writer.h"
-#if __has_include("estimation/case_estimates.h")
-#include "estimation/case_estimates.h"
-#define ORDENA_HAVE_CASE_ESTIMATES 1
-#endif
 
 namespace ordena {
 
@@ -185,18 +182,7 @@ int printShow(Session& session, const ShowRequest& request) {
             session.errorReport("Case output must be directed to a file");
             return -1;
         }
-        if (ws.est.caseEstimateType == kCaseNone) {
-            session.errorReport("You must select the type of case estimate that you want");
-            return -1;
-        }
-#ifdef ORDENA_HAVE_CASE_ESTIMATES
-        int result = caseOutput(session, request.file);
-        session.statusText(" ", 0);
-        return result;
-#else
-        session.errorReport("Case output is not available yet");
-        return -1;
-#endif
+        return caseOutput(session, request.file);
     }
 
     ReportWriter out(session);
