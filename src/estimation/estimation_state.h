@@ -40,15 +40,16 @@ struct DistributionSummary {
         width = binWidth;
         available = true;
     }
-    // Below the range counts in bin 0, at or above it in bin 59; inside it
-    // bin 59 is the low end.
+    // Bin 59 is the low end and bin 0 the high end; values outside the
+    // range count in the bin of the end they passed, so the maps (which
+    // print bin 0 at the top) show them where they belong.
     void add(int dimension, double x) {
         if (counts.isEmpty() || dimension < 0 || dimension >= counts.rows()) return;
         int bin;
         if (x < low)
-            bin = 0;
-        else if (x >= high)
             bin = kSummaryBins - 1;
+        else if (x >= high)
+            bin = 0;
         else {
             double t = width > 0.0f ? (x - low) / width : 0.0;
             bin = kSummaryBins - 1 - static_cast<int>(t);

@@ -191,11 +191,36 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
     }
     M[P + R][P + R] = S - static_cast<double>(processed) / (2.0 * s2 * s2);
     M *= -1.0;
-    const int k = magnitude(M);
+    // Anchored parameters are not estimated: their rows and columns leave
+    // the matrix before it is inverted (with them the information matrix is
+    // singular, for example under constraints=cases) and get no error.
+    std::vector<int> freeIndex;
+    for (int a = 0; a < K; ++a) {
+        bool anchored = false;
+        if (a < P)
+            anchored = est.anchored[static_cast<std::size_t>(a)] != 0;
+        else if (a < P + R)
+            anchored = est.regressionAnchors[0][a - P] < 9998.0;
+        else
+            anchored = est.covarianceAnchors[0][0] < 9998.0;
+        if (!anchored) freeIndex.push_back(a);
+    }
+    const int F = static_cast<int>(freeIndex.size());
+    est.fullErrors = Matrix();
+    if (F == 0) return 1;
+    Matrix free(F, F);
+    for (int a = 0; a < F; ++a)
+        for (int b = 0; b < F; ++b) free[a][b] = M[freeIndex[static_cast<std::size_t>(a)]][freeIndex[static_cast<std::size_t>(b)]];
+    const int k = magnitude(free);
     double scale = 1.0;
     if (k >= 2) scale = std::pow(10.0, -k);
-    Matrix inv = inverse(M * scale);
-    est.fullErrors = inv.isEmpty() ? Matrix() : inv * scale;
+    Matrix inv = inverse(free * scale);
+    if (inv.isEmpty()) return 1;
+    inv *= scale;
+    est.fullErrors = Matrix(K, K);
+    for (int a = 0; a < F; ++a)
+        for (int b = 0; b < F; ++b)
+            est.fullErrors[freeIndex[static_cast<std::size_t>(a)]][freeIndex[static_cast<std::size_t>(b)]] = inv[a][b];
     return 1;
 }
 

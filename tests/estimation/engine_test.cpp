@@ -113,6 +113,17 @@ TEST(Nodes, MonteCarloDrawsAreMadeExactlyStandard) {
     }
 }
 
+TEST(Summaries, BinsRunFromTheHighEndAndOutliersStayAtTheirEnd) {
+    DistributionSummary summary;
+    summary.reset(1, -1.0f, 1.0f, 2.0f / 60);
+    for (double x : {-5.0, -1.0, 0.999, 5.0, 0.01}) summary.add(0, x);
+    EXPECT_EQ(summary.counts[0][59], 2.0);  // below the range, and the low end
+    EXPECT_EQ(summary.counts[0][0], 2.0);   // the top bin and above the range
+    EXPECT_EQ(summary.counts[0][29], 1.0);  // the middle
+    summary.add(1, 0.0);                    // no such dimension: ignored
+    EXPECT_EQ(sum(summary.counts), 5.0);
+}
+
 TEST(PriorWeights, NormalWeightsOnTheGridAndASingularCovariance) {
     ScriptSession s;
     EstimationWork work;
@@ -242,6 +253,19 @@ TEST_F(EstimateStatement, ConvergesAndKeepsTheBestIteration) {
     EXPECT_NEAR(est.covarianceErrors[0][0], 2.0 * est.sigma[0][0] * est.sigma[0][0] / 400, 1e-12);
     EXPECT_NEAR(est.regressionErrors[0][0], est.sigma[0][0] * est.yyInverse[0][0], 1e-12);
     for (int p = 0; p < est.parameters(); ++p) EXPECT_GT(est.itemErrors[p][0], 0.0);
+}
+
+TEST_F(EstimateStatement, FullErrorsLeaveAnchoredParametersOut) {
+    // Under constraints=cases the mean is anchored at zero and every item is
+    // free: the errors of the items are positive, the mean has none.
+    ASSERT_EQ(run("set constraints=cases;\nestimate ! stderr=full, fit=no;"), 1);
+    const EstimationState& est = s.session.ws.est;
+    const int P = est.parameters();
+    ASSERT_EQ(P, 8);
+    ASSERT_EQ(est.fullErrors.rows(), P + 2);
+    for (int p = 0; p < P; ++p) EXPECT_GT(est.fullErrors[p][p], 0.0) << p;
+    EXPECT_EQ(est.fullErrors[P][P], 0.0);
+    EXPECT_GT(est.fullErrors[P + 1][P + 1], 0.0);
 }
 
 TEST_F(EstimateStatement, FullErrorsNeedOneDimensionAndManyNodesAskFirst) {
