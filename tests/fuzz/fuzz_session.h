@@ -123,6 +123,14 @@ inline int refuseSystem(Session& session, const MString&) {
     return -1;
 }
 
+// An estimation may run for minutes on a small input; it needs a target of
+// its own that caps iterations and nodes. The script target stops at the
+// model build, which it runs itself.
+inline int refuseEstimate(Session& session, const MString&) {
+    session.errorReport("Fuzz session: estimate is refused");
+    return -1;
+}
+
 // submit, labels and datafile read only files of the scratch directory: a
 // path could name a device that never ends (/dev/zero) or blocks.
 template <int N>
@@ -162,6 +170,7 @@ inline void guard(Session& session) {
         commandNumber("datafile") != 0)
         std::abort();
     session.handlers[static_cast<std::size_t>(commandNumber("system"))] = refuseSystem;
+    session.handlers[static_cast<std::size_t>(commandNumber("estimates"))] = refuseEstimate;
     session.handlers[0] = localFilesOnly<0>;
     session.handlers[15] = localFilesOnly<15>;
     session.handlers[22] = localFilesOnly<22>;
