@@ -131,8 +131,9 @@ inline int refuseEstimate(Session& session, const MString&) {
     return -1;
 }
 
-// submit, labels and datafile read only files of the scratch directory: a
-// path could name a device that never ends (/dev/zero) or blocks.
+// Statements that name files use only files of the scratch directory: a
+// path could name a device that never ends (/dev/zero) or blocks, or a
+// file outside that a report would overwrite.
 template <int N>
 int localFilesOnly(Session& session, const MString& arguments) {
     if (arguments.str().find('/') != std::string::npos) {
@@ -166,14 +167,31 @@ inline void guard(Session& session) {
     statementsRun = 0;
     installCounted(session, std::make_index_sequence<kCommandCount>{});
     static_assert(kCommandCount == 37);
-    if (commandNumber("set") != 16 || commandNumber("submit") != 15 || commandNumber("labels") != 22 ||
-        commandNumber("datafile") != 0)
-        std::abort();
+    static const std::pair<const char*, int> places[] = {
+        {"datafile", 0}, {"import", 13},     {"export", 14}, {"submit", 15},      {"set", 16},
+        {"show", 18},    {"generate", 19},   {"itanal", 21}, {"labels", 22},      {"simulate", 24},
+        {"plot", 25},    {"fit", 26},        {"equivalence", 30}, {"put", 31},    {"get", 32},
+        {"descriptives", 34}};
+    for (const auto& [word, place] : places)
+        if (commandNumber(word) != place) std::abort();
     session.handlers[static_cast<std::size_t>(commandNumber("system"))] = refuseSystem;
     session.handlers[static_cast<std::size_t>(commandNumber("estimates"))] = refuseEstimate;
-    session.handlers[0] = localFilesOnly<0>;
-    session.handlers[15] = localFilesOnly<15>;
-    session.handlers[22] = localFilesOnly<22>;
+    // The statements that read or write a named file (>> and << included).
+    session.handlers[0] = localFilesOnly<0>;    // datafile
+    session.handlers[13] = localFilesOnly<13>;  // import
+    session.handlers[14] = localFilesOnly<14>;  // export
+    session.handlers[15] = localFilesOnly<15>;  // submit
+    session.handlers[18] = localFilesOnly<18>;  // show
+    session.handlers[19] = localFilesOnly<19>;  // generate
+    session.handlers[21] = localFilesOnly<21>;  // itanal
+    session.handlers[22] = localFilesOnly<22>;  // labels
+    session.handlers[24] = localFilesOnly<24>;  // simulate
+    session.handlers[25] = localFilesOnly<25>;  // plot
+    session.handlers[26] = localFilesOnly<26>;  // fit
+    session.handlers[30] = localFilesOnly<30>;  // equivalence
+    session.handlers[31] = localFilesOnly<31>;  // put
+    session.handlers[32] = localFilesOnly<32>;  // get
+    session.handlers[34] = localFilesOnly<34>;  // descriptives
     session.handlers[16] = setInScratch;
 }
 
