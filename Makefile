@@ -2,9 +2,12 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
 SANITIZE := build/sanitize
+FUZZ := build/fuzz
+# Seconds each fuzz target runs under make fuzz; make check runs each for 20.
+FUZZ_SECONDS ?= 300
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps demo build check check-release check-sanitize bench fuzz clean
+.PHONY: deps demo build check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
 
 deps:
 	@./tools/install-deps
@@ -16,7 +19,7 @@ build: deps
 demo: build
 	cd examples && ../$(RELEASE)/ordena demo.zrc
 
-check: deps check-release check-sanitize
+check: deps check-release check-sanitize check-fuzz
 
 check-release:
 	cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DORDENA_WERROR=ON
@@ -28,6 +31,18 @@ check-sanitize:
 	cmake --build $(SANITIZE) -j $(JOBS)
 	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# The fuzz targets need clang and its libFuzzer runtime.
+fuzz-build:
+	@ORDENA_WITH_CLANG=1 ./tools/install-deps
+	cmake -S . -B $(FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DORDENA_FUZZ=ON
+	cmake --build $(FUZZ) -j $(JOBS)
+
+fuzz: fuzz-build
+	tests/fuzz/run-fuzz $(FUZZ) $(FUZZ_SECONDS)
+
+check-fuzz: fuzz-build
+	tests/fuzz/run-fuzz $(FUZZ) 20
 
 bench: build
 	$(RELEASE)/ordena-bench

@@ -30,6 +30,10 @@ public:
     // The most characters the output pane keeps; front ends without a pane
     // ignore it.
     virtual void setOutputLimit(int /*characters*/) {}
+    // Empty while everything appended so far reached its destination;
+    // otherwise why it did not (standard output on a full device, say).
+    // The statement that wrote it then fails.
+    virtual MString outputFailure() { return MString(); }
 };
 
 // Where foundation code (text, matrices, special functions) sends its

@@ -247,7 +247,14 @@ int executeStatement(Session& session, const MString& statementText) {
     if (number < 0) return -1;
 
     try {
-        return session.handlers[static_cast<std::size_t>(number)](session, arguments) == -1 ? -1 : 1;
+        int result = session.handlers[static_cast<std::size_t>(number)](session, arguments) == -1 ? -1 : 1;
+        // Output that was lost must not pass for a statement that worked.
+        MString failure = session.outputFailure();
+        if (!failure.isEmpty()) {
+            session.errorReport("The output could not be written: " + failure);
+            return -1;
+        }
+        return result;
     } catch (const FatalExit&) {
         throw;
     } catch (const std::bad_alloc&) {

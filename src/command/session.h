@@ -70,6 +70,7 @@ public:
     void statusText(const MString& text, int pane) override;
     bool takeStopRequest() override;
     void setOutputLimit(int characters) override;
+    MString outputFailure() override { return frontEnd_.outputFailure(); }
 
     // Called by long computations between steps: when the user asked to
     // stop, asks whether to interrupt. True when the analysis must stop.

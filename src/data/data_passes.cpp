@@ -480,7 +480,8 @@ int dataPassTwo(Session& session) {
             if (v.segments.size() > 1) return failPass("Variable with multiple values can't be group variable");
             std::string_view text = v.segments.empty() ? std::string_view() : segmentText(lines, v.segments[0]);
             std::size_t n = std::min(text.size(), static_cast<std::size_t>(groupWidths[i]));
-            std::memcpy(groupRecord.data() + at, text.data(), n);
+            // A group value beyond the end of a short line is empty: its view has no data.
+            if (n > 0) std::memcpy(groupRecord.data() + at, text.data(), n);
             at += static_cast<std::size_t>(groupWidths[i]);
         }
         double weight = 1.0;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "app/console/console_shell.h"
+#include "command/reader.h"
+#include "command/session.h"
 
 namespace ordena {
 namespace {
@@ -56,6 +58,27 @@ TEST_F(ConsoleShellTest, NoAnswersCancelAndNo) {
     EXPECT_EQ(contents(err),
               "Question: File x already exists. Replace? [Cancel]\n"
               "Question: Do you want to interrupt the current analysis? [No]\n");
+}
+
+TEST_F(ConsoleShellTest, OutputToAFullDeviceFailsTheStatementThatWroteIt) {
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    {
+        ConsoleShell shell(false, full, err);
+        EXPECT_TRUE(shell.outputFailure().isEmpty());
+        Session session(shell);
+        EXPECT_EQ(runScript(session, MString("title a; title b;")), -1);
+        EXPECT_EQ(session.ws.title.str(), "a");  // the run ended after the first statement
+        EXPECT_FALSE(shell.finish());
+    }
+    std::fclose(full);
+    EXPECT_EQ(contents(err), "Error: The output could not be written: No space left on device\n");
+
+    // The same statements to a working stream succeed.
+    ConsoleShell shell(false, out, err);
+    Session session(shell);
+    EXPECT_EQ(runScript(session, MString("title a; title b;")), 1);
+    EXPECT_TRUE(shell.finish());
 }
 
 TEST_F(ConsoleShellTest, OutputTurnsCrLfIntoLfAlsoAcrossCalls) {

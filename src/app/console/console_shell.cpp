@@ -1,7 +1,9 @@
 #include "app/console/console_shell.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace ordena {
 
@@ -19,8 +21,11 @@ extern "C" void onInterrupt(int) {
     interruptPending = 1;
 }
 
-void writeOut(std::FILE* f, const std::string& s) {
-    if (!s.empty()) std::fwrite(s.data(), 1, s.size(), f);
+// The errno of a failed write, 0 when it succeeded.
+int writeOut(std::FILE* f, const std::string& s) {
+    errno = 0;
+    if (!s.empty() && std::fwrite(s.data(), 1, s.size(), f) != s.size()) return errno != 0 ? errno : EIO;
+    return 0;
 }
 
 }  // namespace
@@ -91,13 +96,21 @@ void ConsoleShell::appendOutput(const MString& text) {
             out += c;
         }
     }
-    writeOut(out_, out);
+    int e = writeOut(out_, out);
+    if (outputError_ == 0) outputError_ = e;
 }
 
-void ConsoleShell::finish() {
+MString ConsoleShell::outputFailure() {
+    errno = 0;
+    if (std::fflush(out_) != 0 && outputError_ == 0) outputError_ = errno != 0 ? errno : EIO;
+    if (outputError_ == 0) return MString();
+    return MString(std::strerror(outputError_));
+}
+
+bool ConsoleShell::finish() {
     if (heldCarriageReturn_) std::fputc('\r', out_);
     heldCarriageReturn_ = false;
-    std::fflush(out_);
+    return outputFailure().isEmpty();
 }
 
 }  // namespace ordena

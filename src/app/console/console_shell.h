@@ -28,8 +28,13 @@ public:
     // A Ctrl-C since the last call counts as a stop request.
     bool takeStopRequest() override;
 
-    // Writes what is still held back and flushes standard output.
-    void finish();
+    // Flushes standard output and tells whether everything written so far
+    // reached it.
+    MString outputFailure() override;
+
+    // Writes what is still held back and flushes standard output. False
+    // when some output was lost.
+    bool finish();
 
     // Lets Ctrl-C ask to stop a long computation; a second Ctrl-C before
     // the first was seen ends the program.
@@ -42,6 +47,7 @@ private:
     bool answerNo_;
     std::FILE* out_;
     std::FILE* err_;
+    int outputError_ = 0;  // errno of the first failed write to standard output
     bool heldCarriageReturn_ = false;  // a CR at the end of the last output, perhaps half of a CR LF
 };
 

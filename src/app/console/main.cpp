@@ -100,6 +100,11 @@ int main(int argc, char** argv) {
     } catch (const ordena::FatalExit& fatal) {
         status = fatal.code;
     }
-    shell.finish();
+    // Output lost after the last statement (the held-back end of it) still
+    // makes the run a failure.
+    if (!shell.finish() && status == 0) {
+        shell.errorReport("The output could not be written: " + shell.outputFailure());
+        status = 1;
+    }
     return status;
 }
