@@ -255,6 +255,23 @@ TEST_F(EstimateStatement, ConvergesAndKeepsTheBestIteration) {
     for (int p = 0; p < est.parameters(); ++p) EXPECT_GT(est.itemErrors[p][0], 0.0);
 }
 
+TEST_F(EstimateStatement, MemoryStorageGivesTheSameEstimatesAsDisk) {
+    ASSERT_EQ(run("estimate ! fit=no;"), 1);
+    const Vector disk = s.session.ws.est.xsi;
+    const double deviance = s.session.ws.est.deviance;
+    ASSERT_EQ(run("estimate ! fit=no, storage=ram;"), 1);
+    EXPECT_EQ(s.session.ws.est.deviance, deviance);
+    for (int p = 0; p < disk.rows(); ++p) EXPECT_EQ(s.session.ws.est.xsi[p][0], disk[p][0]);
+}
+
+TEST_F(EstimateStatement, RedirectionIsRecordedForLaterReports) {
+    ASSERT_EQ(run("estimate ! iterations=1 >> later.txt;"), 1);
+    EXPECT_TRUE(s.session.ws.files.outputRedirected);
+    EXPECT_EQ(s.session.ws.files.outputFileName, MString("later.txt"));
+    ASSERT_EQ(run("estimate ! iterations=1;"), 1);
+    EXPECT_FALSE(s.session.ws.files.outputRedirected);
+}
+
 TEST_F(EstimateStatement, FullErrorsLeaveAnchoredParametersOut) {
     // Under constraints=cases the mean is anchored at zero and every item is
     // free: the errors of the items are positive, the mean has none.
