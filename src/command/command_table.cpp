@@ -1,5 +1,7 @@
 #include "command/command_table.h"
 
+#include "analysis/fit.h"
+#include "analysis/itanal.h"
 #include "command/commands.h"
 #include "command/session.h"
 #include "data/coding.h"
@@ -49,12 +51,12 @@ const std::array<Handler, kCommandCount> kHandlers = {
     showCommand,       // show
     notAvailable<19>,  // generate
     keyCommand,        // key
-    notAvailable<21>,  // itanal
+    itanalCommand,     // itanal
     handleLabels,      // labels
     missingCommand,    // missing
     notAvailable<24>,  // simulate
     notAvailable<25>,  // plot
-    notAvailable<26>,  // fit
+    fitCommand,        // fit
     handleDirectory,   // directory
     handleSystem,      // system
     deleteCommand,     // delete

@@ -60,7 +60,9 @@ struct DistributionSummary {
     }
 };
 
-// Items whose fit was computed: one row per fit group (see the fit code).
+// The fit statistics of one fit group, in the order of the groups (for the
+// parameter layout, the order the parameter tables print fit lines). The
+// variances are the squared standard errors of the mean squares.
 struct FitResult {
     MString label;
     double weightedMeanSquare = 0.0, weightedT = 0.0, weightedVariance = 0.0;

@@ -1,0 +1,680 @@
+#include "analysis/itanal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "analysis/fit.h"
+#include "analysis/report_text.h"
+#include "base/special.h"
+#include "base/textfile.h"
+#include "command/labels.h"
+#include "command/parse.h"
+#include "command/session.h"
+#include "data/response_reader.h"
+#include "estimation/case_estimates.h"
+#include "estimation/engine.h"
+#include "estimation/estimate_command.h"
+#include "model/parameter_list.h"
+
+namespace ordena {
+
+namespace {
+
+const char* const kOptionWords[] = {"estimates", "format"};
+
+int categoriesOf(const ModelBuild& build, int g) {
+    if (g < 0 || static_cast<std::size_t>(g) >= build.categoryCount.size()) return 0;
+    return std::clamp(build.categoryCount[static_cast<std::size_t>(g)], 0, std::max(1, build.maxCategories));
+}
+
+MString fmt(const char* format, double v) { return dtoMString(v, format); }
+
+}  // namespace
+
+int parseItanalOptions(Session& session, const MString& text, ItanalOptions& options) {
+    const bool jml = session.ws.est.method == EstimationMethod::Jml;
+    options = ItanalOptions{};
+    options.estimates = jml ? kCaseWle : kCaseLatent;
+    SplitStatement split = splitArguments(text);
+    if (!split.arguments.trim().isEmpty()) {
+        session.errorReport("Error in the argument of the itanal command");
+        return -1;
+    }
+    const std::string all = split.options.str();
+    std::size_t start = 0;
+    while (!split.options.trim().isEmpty()) {
+        const std::size_t comma = all.find(',', start);
+        const MString piece(all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        const int eq = piece.find('=');
+        const MString word = (eq >= 0 ? piece.mid(0, eq) : piece).trim();
+        const MString value = (eq >= 0 ? piece.mid(eq + 1, piece.length()) : MString()).trim().lower();
+        if (word.isEmpty()) {
+            session.errorReport("Error in itanal argument");
+            return -1;
+        }
+        const int which = matchKeyword(word, kOptionWords, 2);
+        if (which < 0) {
+            session.errorReport(" An incorrect itanal argument");
+            return -1;
+        }
+        if (which == 0) {
+            if (value == "wle") options.estimates = kCaseWle;
+            else if (value == "mle") options.estimates = kCaseMle;
+            else if (value == "eap") options.estimates = kCaseEap;
+            else if (value == "latent") options.estimates = kCaseLatent;
+            else {
+                session.errorReport("The itanal option must be one of: wle, mle, eap or latent");
+                return -1;
+            }
+            if (jml && options.estimates == kCaseEap) session.errorReport("EAP estimates are not available with JML");
+            if (jml && options.estimates == kCaseLatent) session.errorReport("Plausible values are not available with JML");
+        } else {
+            if (value == "long") options.format = 1;
+            else if (value == "export") options.format = 2;
+            else {
+                session.errorReport("The format option must be one of: long or export");
+                return -1;
+            }
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    options.file = split.file.trim();
+    if (options.format == 2 && options.file.isEmpty()) {
+        session.errorReport("A file name must be provided when export format is requested");
+        return -1;
+    }
+    return 1;
+}
+
+double categoryScore(const ModelBuild& build, int item, int category) {
+    double s = 0.0;
+    for (int d = 0; d < build.dimensions; ++d) {
+        const std::size_t at = (static_cast<std::size_t>(item) * build.maxCategories + category) * build.dimensions + d;
+        if (at < build.scores.size()) s += build.scores[at];
+    }
+    return s;
+}
+
+double itemMaximumScore(const ModelBuild& build, int item) {
+    double top = 0.0;
+    for (int k = 0; k < categoriesOf(build, item); ++k) top = std::max(top, categoryScore(build, item, k));
+    return top;
+}
+
+ItanalSums emptySums(const ModelBuild& build, int dimensions) {
+    ItanalSums sums;
+    sums.items.resize(static_cast<std::size_t>(std::max(0, build.items)));
+    for (int g = 0; g < build.items; ++g) {
+        ItanalSums::Item& item = sums.items[static_cast<std::size_t>(g)];
+        item.categories.resize(static_cast<std::size_t>(categoriesOf(build, g)));
+        for (ItanalSums::Category& c : item.categories) {
+            c.theta.assign(static_cast<std::size_t>(dimensions), 0.0);
+            c.theta2.assign(static_cast<std::size_t>(dimensions), 0.0);
+        }
+        sums.S += itemMaximumScore(build, g);
+    }
+    return sums;
+}
+
+void addCase(Session& session, const ModelBuild& build, ItanalSums& sums, int caseNumber, int m,
+             const std::int32_t* itemNo, const std::int32_t* rsp, const double* estimate, int dimensions,
+             std::vector<int>& repeatCounts) {
+    const int I = static_cast<int>(sums.items.size());
+    repeatCounts.resize(static_cast<std::size_t>(I), 0);
+    double M = 0.0, score = 0.0;
+    int valid = 0;
+    for (int r = 0; r < m; ++r) {
+        const int i = itemNo[r], k = rsp[r];
+        if (i < 0 || i >= I || k < 0 || k >= static_cast<int>(sums.items[static_cast<std::size_t>(i)].categories.size()))
+            continue;
+        M += itemMaximumScore(build, i);
+        score += categoryScore(build, i, k);
+        ++valid;
+    }
+    double p = score;
+    if (M == 0.0)
+        session.warningReport("Case " + itoMString(caseNumber) + " has a zero maximum possible score");
+    else
+        p = score / M;
+    sums.N += 1;
+    sums.p1 += p;
+    sums.p2 += p * p;
+    sums.p3 += p * p * p;
+    sums.p4 += p * p * p * p;
+    sums.responses += valid;
+    for (int r = 0; r < m; ++r) {
+        const int i = itemNo[r], k = rsp[r];
+        if (i < 0 || i >= I) continue;
+        ItanalSums::Item& item = sums.items[static_cast<std::size_t>(i)];
+        if (k < 0 || k >= static_cast<int>(item.categories.size())) continue;
+        const double x = categoryScore(build, i, k);
+        // With no maximum the plain score stands in, as for p.
+        const double a = M != 0.0 ? x / M : x;
+        item.n += 1;
+        item.p += p;
+        item.p2 += p * p;
+        item.x += x;
+        item.x2 += x * x;
+        item.xp += x * p;
+        item.a += a;
+        item.a2 += a * a;
+        ItanalSums::Category& c = item.categories[static_cast<std::size_t>(k)];
+        c.count += 1;
+        c.p += p;
+        if (estimate)
+            for (int d = 0; d < dimensions; ++d) {
+                c.theta[static_cast<std::size_t>(d)] += estimate[d];
+                c.theta2[static_cast<std::size_t>(d)] += estimate[d] * estimate[d];
+            }
+        int& seen = repeatCounts[static_cast<std::size_t>(i)];
+        ++seen;
+        sums.largestRepeat = std::max(sums.largestRepeat, seen);
+    }
+    for (int r = 0; r < m; ++r) {
+        const int i = itemNo[r];
+        if (i >= 0 && i < I) repeatCounts[static_cast<std::size_t>(i)] = 0;
+    }
+}
+
+std::vector<ItanalItemResult> itemResults(const Workspace& ws, const ItanalSums& sums, int dimensions) {
+    std::vector<ItanalItemResult> out;
+    const std::vector<MString>& codes = ws.data.passes.t2;
+    for (std::size_t g = 0; g < sums.items.size(); ++g) {
+        const ItanalSums::Item& item = sums.items[g];
+        if (item.categories.empty()) continue;
+        ItanalItemResult res;
+        res.item = static_cast<int>(g);
+        const double n = item.n;
+        res.n = n;
+        if (n > 0) {
+            const double product = (item.x2 - item.x * item.x / n) * (item.p2 - item.p * item.p / n);
+            if (product > 0.0) {
+                res.discriminationDefined = true;
+                res.discrimination = (item.xp - item.x * item.p / n) / std::sqrt(product);
+            }
+        }
+        const double spread = n > 0 ? (item.p2 - item.p * item.p / n) / n : 0.0;
+        const double s = spread > 0.0 ? std::sqrt(spread) : 0.0;
+        for (std::size_t k = 0; k < item.categories.size(); ++k) {
+            const ItanalSums::Category& c = item.categories[k];
+            ItanalCategoryResult cr;
+            cr.code = k < codes.size() ? codes[k] : itoMString(static_cast<long long>(k));
+            cr.score = categoryScore(ws.build, static_cast<int>(g), static_cast<int>(k));
+            cr.count = c.count;
+            const double q = n > 0 ? c.count / n : 0.0;
+            cr.percent = 100.0 * q;
+            // Without spread in the proportion scores there is nothing to
+            // correlate with.
+            if (n > 1 && q > 0.0 && q < 1.0 && s > 0.0) {
+                cr.biserial = true;
+                cr.r = std::sqrt(q / (1.0 - q)) * (c.p / c.count - item.p / n) / s;
+                cr.t = std::fabs(cr.r) < 1.0 ? cr.r * std::sqrt((n - 2.0) / (1.0 - cr.r * cr.r)) : 0.0;
+                const int df = static_cast<int>(n) - 2;
+                cr.p = df >= 1 ? StudentTProb(cr.t, df) : 0.0;
+            }
+            cr.meanDefined.assign(static_cast<std::size_t>(dimensions), false);
+            cr.mean.assign(static_cast<std::size_t>(dimensions), 0.0);
+            cr.sd.assign(static_cast<std::size_t>(dimensions), 0.0);
+            for (int d = 0; d < dimensions && d < static_cast<int>(c.theta.size()); ++d) {
+                if (c.count <= 0) continue;
+                const double mean = c.theta[static_cast<std::size_t>(d)] / c.count;
+                double sd = 0.0;
+                if (c.count > 1) {
+                    const double v = (c.theta2[static_cast<std::size_t>(d)] - mean * mean * c.count) / (c.count - 1);
+                    sd = v > 0.0 ? std::sqrt(v) : 0.0;
+                }
+                cr.meanDefined[static_cast<std::size_t>(d)] = true;
+                cr.mean[static_cast<std::size_t>(d)] = mean;
+                cr.sd[static_cast<std::size_t>(d)] = sd;
+            }
+            res.categories.push_back(std::move(cr));
+        }
+        out.push_back(std::move(res));
+    }
+    return out;
+}
+
+ItanalSummary summaryResults(const ItanalSums& sums, int itemCount) {
+    ItanalSummary s;
+    const double N = sums.N, I = itemCount, S = sums.S;
+    s.N = N;
+    s.repeated = sums.largestRepeat > 1;
+    s.missing = N * I > 0 ? 100.0 * (N * I - sums.responses) / (N * I) : 0.0;
+    if (N <= 0) return s;
+    const double m1 = sums.p1 / N;
+    const double v = sums.p2 / N - m1 * m1;
+    const double mu3 = sums.p3 / N - 3.0 * m1 * v - m1 * m1 * m1;
+    const double mu4 = sums.p4 / N - 4.0 * m1 * sums.p3 / N + 6.0 * m1 * m1 * sums.p2 / N - 3.0 * m1 * m1 * m1 * m1;
+    s.mean = S * m1;
+    // One case gives no spread: the N - 1 divisors are then left out.
+    const double V = N > 1 ? N * v / (N - 1) : 0.0;
+    s.variance = S * S * V;
+    s.sd = s.variance > 0.0 ? std::sqrt(s.variance) : 0.0;
+    s.skewness = v > 0.0 ? mu3 / std::pow(v, 1.5) : 0.0;
+    s.kurtosis = v > 0.0 ? mu4 / (v * v) - 3.0 : 0.0;
+    s.seMean = N > 1 && v > 0.0 ? S * std::sqrt(v / (N - 1)) : 0.0;
+    double itemVariances = 0.0;
+    for (const ItanalSums::Item& item : sums.items)
+        if (N > 1) itemVariances += (item.a2 - item.a * item.a / N) / (N - 1);
+    if (V > 0.0 && I > 1) s.alpha = std::min(1.0, (I / (I - 1.0)) * (1.0 - itemVariances / V));
+    const double error = (1.0 - s.alpha) * S * S * V;
+    s.sem = error > 0.0 ? std::sqrt(error) : 0.0;
+    return s;
+}
+
+bool thresholdsAvailable(const ModelBuild& build) {
+    for (int g = 0; g < build.items; ++g)
+        for (int k = 0; k < categoriesOf(build, g); ++k) {
+            int matching = 0;
+            for (int d = 0; d < build.dimensions; ++d) {
+                const double b = build.scoreAt(g, k, d);
+                if (k > 0 && b == k && matching == 0)
+                    ++matching;
+                else if (b != 0.0)
+                    return false;
+            }
+            if (k > 0 && matching != 1) return false;
+        }
+    return true;
+}
+
+double itemThreshold(const std::vector<double>& L, const std::vector<double>& scores, int first, int k) {
+    const int n = static_cast<int>(L.size());
+    auto probability = [&](double theta) {
+        double top = -HUGE_VAL;
+        for (int j = first; j < n; ++j) top = std::max(top, theta * scores[static_cast<std::size_t>(j)] + L[static_cast<std::size_t>(j)]);
+        double all = 0.0, upper = 0.0;
+        for (int j = first; j < n; ++j) {
+            const double e = std::exp(theta * scores[static_cast<std::size_t>(j)] + L[static_cast<std::size_t>(j)] - top);
+            all += e;
+            if (j >= k) upper += e;
+        }
+        return upper / all;
+    };
+    double low = -8.0, high = 8.0, A = 8.0, B = -8.0, theta = 8.0;
+    // The limits stop the search at +-32; the count guards against a
+    // probability that never settles.
+    for (int step = 0; step < 10000; ++step) {
+        const double P = probability(theta);
+        if (!(std::fabs(P - 0.5) > 0.001)) break;
+        if (P > 0.5)
+            high = theta;
+        else
+            low = theta;
+        theta = (low + high) / 2.0;
+        if (std::fabs(theta - A) < 0.005) {
+            A += 8.0;
+            high += 8.0;
+            if (A > 32.0) break;
+        }
+        if (std::fabs(theta - B) < 0.005) {
+            B -= 8.0;
+            low -= 8.0;
+            if (B < -32.0) break;
+        }
+    }
+    return theta;
+}
+
+namespace {
+
+MString variableName(const Workspace& ws, const VariableRef& v) {
+    const DataLayout& layout = ws.data.layout;
+    if (v.kind == kExplicitVariable && v.index >= 0 && v.index < static_cast<int>(layout.explicitVariables.size()))
+        return layout.explicitVariables[static_cast<std::size_t>(v.index)].name;
+    if (v.kind == kImplicitVariable && v.index >= 0 && v.index < static_cast<int>(layout.implicitVariables.size()))
+        return layout.implicitVariables[static_cast<std::size_t>(v.index)].name;
+    return MString();
+}
+
+// "item:3 (label)" for every model variable of the generalised item.
+MString itemDescription(const Workspace& ws, int g) {
+    std::vector<std::int32_t> levels;
+    generalisedItemLevels(g, ws.build.levelCounts, levels);
+    MString text;
+    for (int j = 0; j < ws.model.modelVariableCount() && j < static_cast<int>(levels.size()); ++j) {
+        const VariableRef v = ws.model.modelVariableAt(j);
+        const MString name = variableName(ws, v);
+        const int level = levels[static_cast<std::size_t>(j)];
+        MString label;
+        if (v.kind == kExplicitVariable) {
+            MString code = itoMString(level + 1);
+            for (const ValueList& list : ws.data.passes.valueLists)
+                if (list.variable == v.index && level >= 0 && level < static_cast<int>(list.values.size()))
+                    code = list.values[static_cast<std::size_t>(level)];
+            label = labelLookup(ws, name, kLabelExplicit, code);
+        } else {
+            label = labelLookup(ws, name, kLabelImplicit, itoMString(level + 1));
+        }
+        if (!text.isEmpty()) text += " ";
+        text += name + ":" + itoMString(level + 1) + " (" + label + ")";
+    }
+    return text;
+}
+
+// What the estimation results say about each item: thresholds, deltas and
+// the weighted mean square of its fit line.
+struct ItemFacts {
+    bool thresholds = false;
+    std::vector<double> threshold, delta;
+    bool weighted = false;
+    double weightedMeanSquare = 0.0;
+};
+
+std::vector<ItemFacts> itemFacts(Session& session) {
+    Workspace& ws = session.ws;
+    const EstimationState& est = ws.est;
+    const ModelBuild& build = ws.build;
+    std::vector<ItemFacts> facts(static_cast<std::size_t>(std::max(0, build.items)));
+    EstimationWork work;
+    loadModel(work, build, est.parameters());
+    if (est.parameters() > 0) computeAXsi(work, est.xsi);
+    else work.axsi.assign(static_cast<std::size_t>(work.I) * work.maxCat, 0.0);
+    const bool available = thresholdsAvailable(build);
+
+    // The fit line of an item: its parameter's group in the term without a
+    // step, when the model is one term or an item term plus a step term.
+    int itemTerm = -1;
+    const int terms = static_cast<int>(ws.model.terms.size());
+    if (terms == 1 && !ws.model.terms[0].hasStep()) itemTerm = 0;
+    if (terms == 2 && ws.model.terms[0].hasStep() != ws.model.terms[1].hasStep())
+        itemTerm = ws.model.terms[0].hasStep() ? 1 : 0;
+    std::vector<LayoutGroup> groups;
+    if (itemTerm >= 0 && est.fitAvailable && !build.importedDesign) {
+        groups = parameterLayoutGroups(ws.model, build, est.keptParameters);
+        if (groups.size() != est.fit.size()) groups.clear();
+    }
+    std::vector<std::int32_t> levels;
+    for (int g = 0; g < build.items; ++g) {
+        ItemFacts& f = facts[static_cast<std::size_t>(g)];
+        if (std::find(est.nonIdentifiedItems.begin(), est.nonIdentifiedItems.end(), g) != est.nonIdentifiedItems.end())
+            continue;
+        const int ncat = work.ncat[static_cast<std::size_t>(g)];
+        if (available && ncat > 1) {
+            f.thresholds = true;
+            std::vector<double> L(static_cast<std::size_t>(ncat)), b(static_cast<std::size_t>(ncat));
+            for (int k = 0; k < ncat; ++k) {
+                L[static_cast<std::size_t>(k)] = work.axsi[static_cast<std::size_t>(g) * work.maxCat + k];
+                b[static_cast<std::size_t>(k)] = categoryScore(build, g, k);
+            }
+            const int first = std::min(work.first[static_cast<std::size_t>(g)], ncat - 1);
+            for (int k = 1; k < ncat; ++k) {
+                f.threshold.push_back(itemThreshold(L, b, first, k));
+                f.delta.push_back(k == 1 ? -L[1] : -(L[static_cast<std::size_t>(k)] - L[static_cast<std::size_t>(k - 1)]));
+            }
+        }
+        if (!groups.empty()) {
+            generalisedItemLevels(g, build.levelCounts, levels);
+            for (std::size_t j = 0; j < groups.size(); ++j) {
+                const LayoutGroup& group = groups[j];
+                if (group.term != itemTerm || group.category >= 0) continue;
+                bool match = true;
+                for (std::size_t v = 0; v < group.levels.size(); ++v)
+                    if (group.levels[v] >= 0 && (v >= levels.size() || group.levels[v] != levels[v])) match = false;
+                if (!match) continue;
+                f.weighted = true;
+                f.weightedMeanSquare = est.fit[j].weightedMeanSquare;
+                break;
+            }
+        }
+    }
+    return facts;
+}
+
+MString padded(const MString& text, int width) {
+    MString line(width);
+    line.overlay(text, 0);
+    return line;
+}
+
+std::vector<MString> longReport(Session& session, const std::vector<ItanalItemResult>& items,
+                                const ItanalSummary& summary, const MString& estimateLabel, int D) {
+    Workspace& ws = session.ws;
+    const bool jml = ws.est.method == EstimationMethod::Jml;
+    const int W = 19 * D + 59;
+    const std::vector<ItemFacts> facts = itemFacts(session);
+    std::vector<MString> lines = pageHeader(
+        ws.title, MString("GENERALISED ITEM ANALYSIS") + (jml ? ": Joint Maximum Likelihood Estimation" : ""),
+        reportDateNow());
+    const MString dashes = MString::repeat('-', W);
+    for (const ItanalItemResult& item : items) {
+        const ItemFacts& f = facts[static_cast<std::size_t>(item.item)];
+        lines.push_back("Item " + itoMString(item.item + 1));
+        lines.push_back(dashes);
+        lines.push_back(itemDescription(ws, item.item));
+        lines.push_back("Cases for this item " + fmt("%6.0f", item.n) + "   " + "Discrimination " +
+                        (item.discriminationDefined ? fmt("%5.2f", item.discrimination) : MString("NA")));
+        MString thresholds = "Item ";
+        MString deltas = "Item ";
+        if (f.thresholds) {
+            thresholds += "Threshold(s):   ";
+            for (double t : f.threshold) thresholds += fmt("%6.2f", t);
+            deltas += "Delta(s):";
+            for (double d : f.delta) deltas += fmt("%6.2f", d);
+        } else {
+            thresholds += "Threshold(s): NOT AVAILABLE";
+            deltas += "Delta(s): NOT AVAILABLE";
+        }
+        thresholds += "   ";
+        thresholds += f.weighted ? "Weighted MNSQ " + fmt("%6.2f", f.weightedMeanSquare) : MString("Weighted MNSQ: NOT AVAILABLE");
+        lines.push_back(thresholds);
+        lines.push_back(deltas);
+        lines.push_back(dashes);
+        MString head(W);
+        head.centre("Label", 0, 8);
+        head.overlay("Score", 10);
+        head.overlay("Count", 20);
+        head.overlay("% of tot", 28);
+        head.overlay("Pt Bis", 38);
+        head.overlay("t  (p)", 49);
+        for (int d = 1; d <= D; ++d) {
+            head.overlay(estimateLabel + "Avg:" + itoMString(d), 58 + 19 * (d - 1));
+            head.overlay(estimateLabel + " SD:" + itoMString(d), 67 + 19 * (d - 1));
+        }
+        lines.push_back(head);
+        lines.push_back(dashes);
+        for (const ItanalCategoryResult& c : item.categories) {
+            MString line(W);
+            line.centre(c.code, 0, 8);
+            if (c.count != 0) line.overlay(fmt("%5.2f", c.score), 10);
+            line.overlay(fmt("%6.0f", c.count), 18);
+            line.overlay(fmt("%6.2f", c.percent), 29);
+            line.overlay(c.biserial ? fmt("%5.2f", c.r) : MString("  NA"), 38);
+            line.overlay(c.biserial ? fmt("%6.2f", c.t) : MString("   NA"), 46);
+            line.overlay(fmt("%4.3f", c.p), 52);
+            line.overlay("(", 52);
+            line.overlay(")", 57);
+            for (int d = 0; d < D; ++d) {
+                const bool defined = d < static_cast<int>(c.meanDefined.size()) && c.meanDefined[static_cast<std::size_t>(d)];
+                line.overlay(defined ? fmt("%5.2f", c.mean[static_cast<std::size_t>(d)]) : MString("   NA"), 59 + 19 * d);
+                line.overlay(defined ? fmt("%5.2f", c.sd[static_cast<std::size_t>(d)]) : MString("   NA"), 68 + 19 * d);
+            }
+            lines.push_back(line);
+        }
+    }
+    lines.push_back(MString::repeat('=', W));
+    lines.push_back(dashes);
+    const bool reliability = !summary.repeated && summary.missing < 10.0;
+    if (summary.repeated) {
+        lines.push_back("Your model includes repeated measures.");
+        lines.push_back("Reliability indices will not be reported.");
+    } else if (summary.missing < 10.0) {
+        lines.push_back(MString("The following traditional statistics are only meaningful for complete ") + "designs and when ");
+        lines.push_back("the amount of missing data is minimal.");
+    }
+    lines.push_back("In this analysis " + fmt("%5.2f", summary.missing) + "%" + "  of the data are missing.");
+    lines.push_back("");
+    lines.push_back("The following results are scaled to assume that a single response");
+    lines.push_back("was provided for each item.");
+    lines.push_back("");
+    auto row = [&](const char* label, const MString& value) { lines.push_back(padded(label, 30) + value); };
+    row("N", fmt("%6.0f", summary.N));
+    row("Mean", fmt("%6.2f", summary.mean));
+    row("Standard Deviation", fmt("%6.2f", summary.sd));
+    row("Variance", fmt("%8.2f", summary.variance));
+    row("Skewness", fmt("%6.2f", summary.skewness));
+    row("Kurtosis", fmt("%6.2f", summary.kurtosis));
+    row("Standard error of mean", fmt("%6.2f", summary.seMean));
+    if (reliability) {
+        row("Standard error of measurement ", fmt("%6.2f", summary.sem));
+        row("Coefficient Alpha", fmt("%6.2f", summary.alpha));
+    }
+    return lines;
+}
+
+MString exportNumber(bool defined, double v) {
+    if (!defined || !std::isfinite(v)) return "NA";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.6f", v);
+    return MString(buffer);
+}
+
+// One tab-separated line per item: number, cases, discrimination, the
+// category count and per category its code, score, count, percentage,
+// point-biserial, t, p and the mean and SD of the estimate per dimension;
+// then one summary line.
+std::vector<MString> exportReport(const std::vector<ItanalItemResult>& items, const ItanalSummary& summary, int D) {
+    std::vector<MString> lines;
+    for (const ItanalItemResult& item : items) {
+        MString line = itoMString(item.item + 1) + "\t" + exportNumber(true, item.n) + "\t" +
+                       exportNumber(item.discriminationDefined, item.discrimination) + "\t" +
+                       itoMString(static_cast<long long>(item.categories.size()));
+        for (const ItanalCategoryResult& c : item.categories) {
+            line += "\t" + c.code.trim() + "\t" + exportNumber(true, c.score) + "\t" + exportNumber(true, c.count) + "\t" +
+                    exportNumber(true, c.percent) + "\t" + exportNumber(c.biserial, c.r) + "\t" +
+                    exportNumber(c.biserial, c.t) + "\t" + exportNumber(c.biserial, c.p);
+            for (int d = 0; d < D; ++d) {
+                const bool defined = d < static_cast<int>(c.meanDefined.size()) && c.meanDefined[static_cast<std::size_t>(d)];
+                line += "\t" + exportNumber(defined, defined ? c.mean[static_cast<std::size_t>(d)] : 0.0) + "\t" +
+                        exportNumber(defined, defined ? c.sd[static_cast<std::size_t>(d)] : 0.0);
+            }
+        }
+        lines.push_back(line);
+    }
+    const bool reliability = !summary.repeated && summary.missing < 10.0;
+    lines.push_back("summary\t" + exportNumber(true, summary.N) + "\t" + exportNumber(true, summary.mean) + "\t" +
+                    exportNumber(true, summary.sd) + "\t" + exportNumber(true, summary.variance) + "\t" +
+                    exportNumber(true, summary.skewness) + "\t" + exportNumber(true, summary.kurtosis) + "\t" +
+                    exportNumber(true, summary.seMean) + "\t" + exportNumber(reliability, summary.sem) + "\t" +
+                    exportNumber(reliability, summary.alpha) + "\t" + exportNumber(true, summary.missing));
+    return lines;
+}
+
+// Case estimates of the chosen kind, computed when they do not exist.
+int ensureEstimates(Session& session, int type) {
+    EstimationState& est = session.ws.est;
+    if (type == kCaseWle || type == kCaseMle) {
+        const bool wle = type == kCaseWle;
+        if (wle ? est.wleAvailable : est.mleAvailable) return 1;
+        session.statusText(wle ? "WLE estimates will now be computed." : "MLE estimates will now be computed.", 0);
+        const std::int32_t savedType = est.caseEstimateType;
+        est.caseEstimateType = type;
+        const int status = caseMlePass(session, false, MString());
+        est.caseEstimateType = savedType;
+        if (status != 1) {
+            session.errorReport(wle ? "Error in WLE computation" : "Error in MLE computation");
+            return -1;
+        }
+        return 1;
+    }
+    if (type == kCaseLatent && session.ws.settings.n_plausible < 1 && est.caseScorePlausible < 1) {
+        session.errorReport("Plausible values are not available while n_plausible is 0");
+        return -1;
+    }
+    if (type == kCaseEap ? est.eapAvailable : est.plausibleAvailable) return 1;
+    session.statusText("The latent distributions will now be built", 0);
+    const EstimationMethod method = est.method;
+    const std::int32_t Q = est.nodeCount;
+    const double deviance = est.deviance;
+    est.method = EstimationMethod::MonteCarlo;
+    const int status = posteriorPass(session, false, MString(), std::max(0, session.ws.settings.n_plausible));
+    est.method = method;
+    est.nodeCount = Q;
+    est.deviance = deviance;
+    if (status != 1) return -1;
+    if (type == kCaseLatent && est.caseScorePlausible < 1) {
+        session.errorReport("Plausible values are not available while n_plausible is 0");
+        return -1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int itanalCommand(Session& session, const MString& arguments) {
+    Workspace& ws = session.ws;
+    EstimationState& est = ws.est;
+    if (!est.estimated && estimateCommand(session, " !iter=0,fit=no") != 1) return -1;
+    if (!est.estimated) return -1;
+
+    ItanalOptions options;
+    if (parseItanalOptions(session, arguments, options) != 1) return -1;
+    TextFile file;
+    if (!options.file.isEmpty()) {
+        const bool append = ws.replication >= 1;
+        if (!append && !confirmOverwrite(session, options.file)) return -1;
+        if (!file.open(options.file.str(), append ? "a" : "w")) {
+            session.errorReport("The file: '" + options.file + "' cannot be opened");
+            return -1;
+        }
+    }
+    if (ensureEstimates(session, options.estimates) != 1) return -1;
+    const int D = std::max(1, est.dimensions());
+    CaseScoreRecords records;
+    if (openCaseScores(session, records) != 1) return -1;
+    MString label;
+    std::size_t offset = 0;
+    switch (options.estimates) {
+        case kCaseWle: label = "WLE"; offset = records.wleAt(); break;
+        case kCaseMle: label = "MLE"; offset = records.mleAt(); break;
+        case kCaseEap: label = "EAP"; offset = records.eapAt(); break;
+        default: label = "PV1"; offset = records.plausibleAt(); break;
+    }
+    const bool plausible = options.estimates == kCaseLatent;
+
+    session.statusText("Accumulating Counts", 0);
+    ItanalSums sums = emptySums(ws.build, D);
+    std::vector<std::int32_t> itemNo(kMaxCaseResponses + 1), rsp(kMaxCaseResponses + 1);
+    std::vector<int> repeats;
+    std::vector<double> estimate(static_cast<std::size_t>(D));
+    ResponseReader reader(ws.data.passes, true);
+    if (reader.open(session) != 1) return -1;
+    for (;;) {
+        int caseNumber = -1;
+        bool last = false;
+        const int m = reader.next(caseNumber, itemNo.data(), rsp.data(), last, session);
+        if (m < 0) return -1;
+        if (caseNumber >= 0) {
+            const double* theta = nullptr;
+            if (records.valid(caseNumber)) {
+                const double* r = records.record(caseNumber);
+                for (int d = 0; d < D; ++d)
+                    estimate[static_cast<std::size_t>(d)] =
+                        plausible ? r[offset + static_cast<std::size_t>(d) * records.V] : r[offset + d];
+                theta = estimate.data();
+            }
+            addCase(session, ws.build, sums, caseNumber + 1, m, itemNo.data(), rsp.data(), theta, D, repeats);
+        }
+        if (last) break;
+    }
+    reader.close();
+
+    const std::vector<ItanalItemResult> items = itemResults(ws, sums, D);
+    const ItanalSummary summary = summaryResults(sums, ws.build.items);
+    TextFile* out = file.isOpen() ? &file : nullptr;
+    LineEndScope scope(session, out);
+    if (options.format == 2)
+        writeReportLines(session, exportReport(items, summary, D), out);
+    else
+        writeReportLines(session, longReport(session, items, summary, label, D), out);
+    session.statusText(" ", 0);
+    if (out && (!file.close() || file.failed())) {
+        session.errorReport("The file: '" + options.file + "' cannot be written");
+        return -1;
+    }
+    return 1;
+}
+
+}  // namespace ordena
