@@ -619,15 +619,20 @@ std::vector<MString> fitTableLines(const Workspace& ws, const std::vector<FitRes
         if (label.length() >= 12) label = label.mid(0, 11) + "..";
         line = MString(W);
         line.overlay(label, 0);
+        // A group without information has no finite statistics: "NA"
+        // stands in for them, whatever sign the platform gives a NaN.
+        auto number = [](double v, const char* format, int width) {
+            return std::isnan(v) ? MString("NA").rightJustify(width) : dtoMString(v, format);
+        };
         auto interval = [&](double meanSquare, double variance, double t, int at) {
             const double se = std::sqrt(variance);
-            line.overlay(dtoMString(meanSquare, "%6.3f"), at);
+            line.overlay(number(meanSquare, "%6.3f", 6), at);
             line.overlay("(", at + 7);
-            line.overlay(dtoMString(std::max(0.0, 1.0 - 1.96 * se), "%5.3f"), at + 8);
+            line.overlay(number(std::isnan(se) ? se : std::max(0.0, 1.0 - 1.96 * se), "%5.3f", 5), at + 8);
             line.overlay(",", at + 13);
-            line.overlay(dtoMString(1.0 + 1.96 * se, "%5.3f"), at + 14);
+            line.overlay(number(1.0 + 1.96 * se, "%5.3f", 5), at + 14);
             line.overlay(")", at + 19);
-            line.overlay(dtoMString(t, "%6.3f"), at + 21);
+            line.overlay(number(t, "%6.3f", 6), at + 21);
         };
         interval(r.unweightedMeanSquare, r.unweightedVariance, r.unweightedT, 20);
         interval(r.weightedMeanSquare, r.weightedVariance, r.weightedT, 48);
