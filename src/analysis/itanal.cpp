@@ -392,16 +392,17 @@ std::vector<ItemFacts> itemFacts(Session& session) {
         if (std::find(est.nonIdentifiedItems.begin(), est.nonIdentifiedItems.end(), g) != est.nonIdentifiedItems.end())
             continue;
         const int ncat = work.ncat[static_cast<std::size_t>(g)];
-        if (available && ncat > 1) {
+        // A category below the lowest one observed is a null category: no
+        // ability makes the responses above it less likely than one half.
+        if (available && ncat > 1 && work.first[static_cast<std::size_t>(g)] == 0) {
             f.thresholds = true;
             std::vector<double> L(static_cast<std::size_t>(ncat)), b(static_cast<std::size_t>(ncat));
             for (int k = 0; k < ncat; ++k) {
                 L[static_cast<std::size_t>(k)] = work.axsi[static_cast<std::size_t>(g) * work.maxCat + k];
                 b[static_cast<std::size_t>(k)] = categoryScore(build, g, k);
             }
-            const int first = std::min(work.first[static_cast<std::size_t>(g)], ncat - 1);
             for (int k = 1; k < ncat; ++k) {
-                f.threshold.push_back(itemThreshold(L, b, first, k));
+                f.threshold.push_back(itemThreshold(L, b, 0, k));
                 f.delta.push_back(k == 1 ? -L[1] : -(L[static_cast<std::size_t>(k)] - L[static_cast<std::size_t>(k - 1)]));
             }
         }
