@@ -40,6 +40,10 @@ void checkAgainstReference(const std::string& columns, const std::string& model,
                          ";\nitanal ! format=export >> itn.txt;\n"),
               1)
         << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
+    // Without estimates itanal ran a zero-iteration estimation without fit.
+    EXPECT_EQ(s.session.ws.est.estimated, 1);
+    EXPECT_EQ(s.session.ws.est.iteration, 0);
+    EXPECT_FALSE(s.session.ws.est.fitAvailable);
     const auto ref = readReference(std::string(ORDENA_REFERENCE_DIR) + "/" + refName);
     const auto lines = exportLines(s.readFile("itn.txt"));
     ASSERT_EQ(lines.size(), 25u);
