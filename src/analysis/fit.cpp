@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
-#include "analysis/report_text.h"
 #include "base/timing.h"
 #include "command/labels.h"
 #include "command/parse.h"
@@ -15,6 +15,7 @@
 #include "estimation/engine.h"
 #include "estimation/hooks.h"
 #include "model/parameter_list.h"
+#include "report/report_writer.h"
 
 namespace ordena {
 
@@ -696,7 +697,13 @@ int fitDriver(Session& session, const MString& text, int mode, bool reportFailur
     for (std::size_t k = 0; k < results.size(); ++k)
         results[k].label = labelLookup(ws, MString(), kLabelFit, itoMString(static_cast<long long>(k) + 1));
     est.fit = std::move(results);
-    if (mode == 3) writeReportLines(session, fitTableLines(ws, est.fit, fileName, reportDateNow()), nullptr);
+    if (mode == 3) {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        ReportWriter out(session);
+        out.lines(fitTableLines(ws, est.fit, fileName, reportDate(local)));
+    }
     est.options.fit = mode != 3;
     est.fitAvailable = mode != 3;
     return 1;

@@ -5,9 +5,7 @@
 #include <cstdio>
 
 #include "analysis/fit.h"
-#include "analysis/report_text.h"
 #include "base/special.h"
-#include "base/textfile.h"
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
@@ -16,6 +14,7 @@
 #include "estimation/engine.h"
 #include "estimation/estimate_command.h"
 #include "model/parameter_list.h"
+#include "report/report_writer.h"
 
 namespace ordena {
 
@@ -425,7 +424,7 @@ std::vector<ItemFacts> itemFacts(Session& session) {
 }
 
 MString padded(const MString& text, int width) {
-    MString line(width);
+    MString line = reportLine(width);
     line.overlay(text, 0);
     return line;
 }
@@ -433,12 +432,9 @@ MString padded(const MString& text, int width) {
 std::vector<MString> longReport(Session& session, const std::vector<ItanalItemResult>& items,
                                 const ItanalSummary& summary, const MString& estimateLabel, int D) {
     Workspace& ws = session.ws;
-    const bool jml = ws.est.method == EstimationMethod::Jml;
     const int W = 19 * D + 59;
     const std::vector<ItemFacts> facts = itemFacts(session);
-    std::vector<MString> lines = pageHeader(
-        ws.title, MString("GENERALISED ITEM ANALYSIS") + (jml ? ": Joint Maximum Likelihood Estimation" : ""),
-        reportDateNow());
+    std::vector<MString> lines;
     const MString dashes = MString::repeat('-', W);
     for (const ItanalItemResult& item : items) {
         const ItemFacts& f = facts[static_cast<std::size_t>(item.item)];
@@ -612,14 +608,20 @@ int itanalCommand(Session& session, const MString& arguments) {
 
     ItanalOptions options;
     if (parseItanalOptions(session, arguments, options) != 1) return -1;
-    TextFile file;
+    ReportWriter out(session);
     if (!options.file.isEmpty()) {
         const bool append = ws.replication >= 1;
-        if (!append && !confirmOverwrite(session, options.file)) return -1;
-        if (!file.open(options.file.str(), append ? "a" : "w")) {
+        if (!prepareOutputFile(session, options.file)) return -1;
+        // Checked here so that the failure carries this statement's message.
+        std::FILE* probe = options.file.str().find('\0') == std::string::npos
+                               ? std::fopen(options.file.c_str(), append ? "a" : "w")
+                               : nullptr;
+        if (!probe) {
             session.errorReport("The file: '" + options.file + "' cannot be opened");
             return -1;
         }
+        std::fclose(probe);
+        if (!out.openFile(options.file, append)) return -1;
     }
     if (ensureEstimates(session, options.estimates) != 1) return -1;
     const int D = std::max(1, est.dimensions());
@@ -664,17 +666,15 @@ int itanalCommand(Session& session, const MString& arguments) {
 
     const std::vector<ItanalItemResult> items = itemResults(ws, sums, D);
     const ItanalSummary summary = summaryResults(sums, ws.build.items);
-    TextFile* out = file.isOpen() ? &file : nullptr;
-    LineEndScope scope(session, out);
-    if (options.format == 2)
-        writeReportLines(session, exportReport(items, summary, D), out);
-    else
-        writeReportLines(session, longReport(session, items, summary, label, D), out);
-    session.statusText(" ", 0);
-    if (out && (!file.close() || file.failed())) {
-        session.errorReport("The file: '" + options.file + "' cannot be written");
-        return -1;
+    if (options.format == 2) {
+        out.lines(exportReport(items, summary, D));
+    } else {
+        out.pageHeader(MString("GENERALISED ITEM ANALYSIS") +
+                       (est.method == EstimationMethod::Jml ? ": Joint Maximum Likelihood Estimation" : ""));
+        out.lines(longReport(session, items, summary, label, D));
     }
+    session.statusText(" ", 0);
+    if (out.toFile() && !out.closeFile()) return -1;
     return 1;
 }
 
