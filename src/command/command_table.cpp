@@ -8,6 +8,8 @@
 #include "data/format.h"
 #include "estimation/estimate_command.h"
 #include "model/model_statements.h"
+#include "report/export.h"
+#include "report/import.h"
 #include "report/show_command.h"
 
 namespace ordena {
@@ -43,8 +45,8 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleReset,       // reset
     handleExit,        // exit
     handleQuit,        // quit
-    notAvailable<13>,  // import
-    notAvailable<14>,  // export
+    handleImport,      // import
+    handleExport,      // export
     handleSubmit,      // submit
     handleSet,         // set
     handleTitle,       // title

@@ -1,10 +1,16 @@
 // Files named by export and import, and the log file.
 #pragma once
 
+#include <array>
+
 #include "base/mstring.h"
 #include "base/textfile.h"
 
 namespace ordena {
+
+// The import kinds that fill the anchor list, in the order of the anchor
+// kinds (anchor item parameters 0 ... initial covariances 5).
+inline constexpr int kImportKinds = 6;
 
 struct FileSpec {
     MString logFileName;  // empty: no log file
@@ -16,6 +22,16 @@ struct FileSpec {
     MString outputFileName;
     bool outputRedirected = false;
 
+    // Export targets; empty: not written.
+    MString parameterFile;
+    MString designMatrixFile;
+    MString regressionFile;
+    MString covarianceFile;
+    MString scoredDataFile;
+
+    // The file last imported for each anchor kind; empty after a failed import.
+    std::array<MString, kImportKinds> importFiles;
+
     void closeLogFile() {
         logFile.close();
         logFileName = MString();
@@ -23,7 +39,16 @@ struct FileSpec {
 
     // A reset clears the names of the import and export files and closes
     // the log file, so that none is named any more.
-    void clearOnReset() { closeLogFile(); }
+    void clearOnReset() {
+        closeLogFile();
+        importDesignFile = MString();
+        parameterFile = MString();
+        designMatrixFile = MString();
+        regressionFile = MString();
+        covarianceFile = MString();
+        scoredDataFile = MString();
+        for (MString& name : importFiles) name = MString();
+    }
 };
 
 }  // namespace ordena

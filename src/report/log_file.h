@@ -1,0 +1,52 @@
+// The log file: opened by the logfile clause of export, it receives the
+// statement echoes, every error and warning report and yes/no question
+// (the session copies those), the sufficient statistics tables and one
+// record per iteration.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/matrix.h"
+#include "base/mstring.h"
+
+namespace ordena {
+
+class Session;
+struct IterationChanges;
+
+// The logfile clause: asks before replacing an existing file, closes the
+// log file open so far and creates the new one. 1, or -1 after a report
+// when the file cannot be created. A cancelled question leaves no log file
+// and is not a failure.
+int openLogFile(Session& session, const MString& name);
+
+// The iteration record of the marginal estimation, from the estimation
+// state (iteration number, deviances, sigma, beta, xsi) and the largest
+// changes of the iteration. Nothing when no log file is open.
+void logIterationRecord(Session& session, const IterationChanges& changes);
+MString iterationRecordText(int iteration, double deviance, double bestDeviance, bool withEstimates,
+                            const Matrix& sigma, const Matrix& beta, const Vector& xsi,
+                            const IterationChanges& changes);
+
+// The iteration record of joint maximum likelihood: per dimension the
+// largest change of a case estimate, the case (from 1) where it occurred
+// and the average change; the largest item parameter change with its
+// parameter (from 1) and the average.
+struct JmlIterationChanges {
+    std::vector<double> caseMaximum;
+    std::vector<std::int32_t> caseAt;
+    std::vector<double> caseAverage;
+    double itemMaximum = 0.0;
+    std::int32_t itemAt = 0;
+    double itemAverage = 0.0;
+};
+void logJmlIterationRecord(Session& session, int iteration, const JmlIterationChanges& changes);
+MString jmlIterationRecordText(int iteration, const JmlIterationChanges& changes);
+
+// A table of sufficient statistics under its title line, e.g.
+// "Original Sufficient Statistics" (numbers from 1).
+void logSufficientStatistics(Session& session, const MString& title, const Vector& statistics);
+MString sufficientStatisticsText(const MString& title, const Vector& statistics);
+
+}  // namespace ordena
