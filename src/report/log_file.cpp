@@ -116,18 +116,4 @@ void logJmlIterationRecord(Session& session, int iteration, const JmlIterationCh
     session.logText(jmlIterationRecordText(iteration, changes));
 }
 
-MString sufficientStatisticsText(const MString& title, const Vector& statistics) {
-    MString text = title + "\n";
-    text += "Parameter No.              Sufficient Statistic\n";
-    if (!statistics.isEmpty())
-        for (int p = 0; p < statistics.rows(); ++p)
-            text += printFormat("  %5d                      %10.5f\n", p + 1, statistics[p][0]);
-    return text;
-}
-
-void logSufficientStatistics(Session& session, const MString& title, const Vector& statistics) {
-    if (!session.ws.files.logFile.isOpen()) return;
-    session.logText(sufficientStatisticsText(title, statistics));
-}
-
 }  // namespace ordena

@@ -1,7 +1,7 @@
 // The log file: opened by the logfile clause of export, it receives the
 // statement echoes, every error and warning report and yes/no question
-// (the session copies those), the sufficient statistics tables and one
-// record per iteration.
+// (the session copies those), the sufficient statistics tables (written
+// by the estimation) and one record per iteration.
 #pragma once
 
 #include <cstdint>
@@ -43,10 +43,5 @@ struct JmlIterationChanges {
 };
 void logJmlIterationRecord(Session& session, int iteration, const JmlIterationChanges& changes);
 MString jmlIterationRecordText(int iteration, const JmlIterationChanges& changes);
-
-// A table of sufficient statistics under its title line, e.g.
-// "Original Sufficient Statistics" (numbers from 1).
-void logSufficientStatistics(Session& session, const MString& title, const Vector& statistics);
-MString sufficientStatisticsText(const MString& title, const Vector& statistics);
 
 }  // namespace ordena

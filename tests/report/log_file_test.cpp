@@ -123,7 +123,7 @@ TEST_F(LogFileTest, TheDriversHookWritesOnlyWhileALogIsOpen) {
                                       .str());
 }
 
-TEST_F(LogFileTest, JmlAndSufficientStatisticsRecords) {
+TEST_F(LogFileTest, JmlIterationRecord) {
     JmlIterationChanges c;
     c.caseMaximum = {0.5, -0.25};
     c.caseAt = {7, 12};
@@ -140,14 +140,6 @@ TEST_F(LogFileTest, JmlAndSufficientStatisticsRecords) {
                   "Average for case parameter estimates ==>    0.12500    0.06250 "
                   "\nMaximum for item parameter estimates ==>   -0.75000 (Parameter:  3)"
                   "\nAverage for item parameter estimates ==>    0.10000\n");
-    Vector s(2);
-    s[0][0] = 12.0;
-    s[1][0] = -3.5;
-    EXPECT_EQ(sufficientStatisticsText("Original Sufficient Statistics", s).str(),
-              "Original Sufficient Statistics\n"
-              "Parameter No.              Sufficient Statistic\n"
-              "      1                        12.00000\n"
-              "      2                        -3.50000\n");
 }
 
 }  // namespace
