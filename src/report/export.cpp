@@ -195,7 +195,11 @@ MString designMatrixFileText(const Workspace& ws) {
     for (int g = 0; g < build.items; ++g)
         for (int k = 0; k < build.categoryCount[static_cast<std::size_t>(g)] && k < build.maxCategories; ++k) {
             line.clear();
-            for (int p = 0; p < P; ++p) line += printFormat("%6.2f ", static_cast<double>(build.designAt(g, k, p))).str();
+            for (int p = 0; p < P; ++p) {
+                // A zero reached by negation prints as 0.00, not -0.00.
+                double v = build.designAt(g, k, p) == 0.0f ? 0.0 : static_cast<double>(build.designAt(g, k, p));
+                line += printFormat("%6.2f ", v).str();
+            }
             line += "\r\n";
             text += line;
         }

@@ -181,7 +181,7 @@ TEST_F(ExportTest, DesignMatrixFileReadsBackAsTheSameDesign) {
     ASSERT_EQ(rows.size(), 1u + 3u * 3u);  // P, then three categories of three items
     EXPECT_EQ(rows[0], "  5");
     // Item 1, category 1: -1 for its item parameter and for its step.
-    EXPECT_EQ(rows[2], " -1.00  -0.00  -1.00  -0.00  -0.00 ");
+    EXPECT_EQ(rows[2], " -1.00   0.00  -1.00   0.00   0.00 ");
 
     ModelBuild original = ws.build;
     ASSERT_EQ(importDesign("out.des", ws.build, shell), 1);
