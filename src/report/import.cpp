@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -161,8 +162,11 @@ int readImportText(Session& session, const MString& fileName, const std::string&
 }
 
 int readImportFile(Session& session, const MString& fileName, int kind, std::vector<AnchorEntry>& records) {
-    std::ifstream in(fileName.str(), std::ios::binary);
-    if (!in) {
+    // A device or pipe could be endless: only plain files are read.
+    std::error_code error;
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(fileName.str(), error)) in.open(fileName.str(), std::ios::binary);
+    if (!in.is_open()) {
         session.errorReport("Error opening file " + fileName);
         return -1;
     }

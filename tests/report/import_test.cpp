@@ -165,6 +165,10 @@ TEST_F(ImportTest, MalformedContentNeverPassesForNumbers) {
     EXPECT_EQ(shell.errors, (Messages{"Error in import file format: bin.prm"}));
     EXPECT_EQ(import("anchor_parameters", "nul.prm", std::string("1\0 0.5", 6)), -1);
     EXPECT_TRUE(ws.est.anchors.empty());
+
+    // A device that never ends is not read.
+    EXPECT_EQ(run(handleImport, "anchor_parameters << /dev/zero"), -1);
+    EXPECT_EQ(shell.errors, (Messages{"Error opening file /dev/zero"}));
 }
 
 TEST_F(ImportTest, EmptyAndTruncatedFilesKeepTheCompleteRecordsAndSaySo) {
