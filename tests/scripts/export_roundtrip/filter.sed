@@ -1,3 +1,3 @@
-# The statements, the iteration headings, the largest changes and the
-# reason the iterations stopped.
-/^=>\|^Iteration: \|==>\|terminate\|criterion\|reached\|improving\|^General:\|^Question:\|^Error\|^Warning/!d
+# The statements, the reports and the reason the iterations stopped; the
+# iterations themselves are checked in the log files.
+/^=>\|terminate\|criterion\|reached\|improving\|^General:\|^Question:\|^Error\|^Warning/!d
