@@ -51,7 +51,9 @@ int writeExportText(Session& session, const MString& name, int mode, const MStri
 // The square root of an error variance, as the extra column of a record.
 MString errorColumn(double variance) { return printFormat("%10.5f", std::sqrt(variance)); }
 
-bool hasEntry(const Matrix& m, int i, int j) { return !m.isEmpty() && i >= 0 && j >= 0 && i < m.rows() && j < m.columns(); }
+bool hasEntry(const Matrix& m, int i, int j) {
+    return !m.isEmpty() && i >= 0 && j >= 0 && i < m.rows() && j < m.columns();
+}
 
 // A comment marker inside a label would end or nest the comment, and the
 // file could not be imported again.
@@ -65,10 +67,10 @@ MString commentSafe(const MString& text) {
 // The name of a variable of the layout, and the text of its level.
 MString variableName(const Workspace& ws, const VariableRef& v) {
     const DataLayout& layout = ws.data.layout;
-    if (v.kind == kExplicitVariable && v.index >= 0 && static_cast<std::size_t>(v.index) < layout.explicitVariables.size())
-        return layout.explicitVariables[static_cast<std::size_t>(v.index)].name;
-    if (v.kind == kImplicitVariable && v.index >= 0 && static_cast<std::size_t>(v.index) < layout.implicitVariables.size())
-        return layout.implicitVariables[static_cast<std::size_t>(v.index)].name;
+    const auto i = static_cast<std::size_t>(v.index);
+    if (v.index < 0) return MString();
+    if (v.kind == kExplicitVariable && i < layout.explicitVariables.size()) return layout.explicitVariables[i].name;
+    if (v.kind == kImplicitVariable && i < layout.implicitVariables.size()) return layout.implicitVariables[i].name;
     return MString();
 }
 
@@ -100,7 +102,8 @@ int exportParameterCount(const Workspace& ws) {
 MString parameterComment(const Workspace& ws, int p) {
     const EstimationState& est = ws.est;
     int original = p;
-    if (p >= 0 && static_cast<std::size_t>(p) < est.keptParameters.size()) original = est.keptParameters[static_cast<std::size_t>(p)];
+    if (p >= 0 && static_cast<std::size_t>(p) < est.keptParameters.size())
+        original = est.keptParameters[static_cast<std::size_t>(p)];
     if (original < 0 || static_cast<std::size_t>(original) >= ws.build.estimated.size()) return MString();
     const ParameterSpec& spec = ws.build.estimated[static_cast<std::size_t>(original)];
     const ModelTerm* term = termOfParameter(ws.model, p);
@@ -114,7 +117,8 @@ MString parameterComment(const Workspace& ws, int p) {
         int position = ws.model.modelPosition(v);
         if (position < 0 || static_cast<std::size_t>(position) >= spec.levels.size()) return MString();
         MString name = variableName(ws, v);
-        text += " " + commentSafe(name) + " " + commentSafe(levelText(ws, v, name, spec.levels[static_cast<std::size_t>(position)]));
+        const int level = spec.levels[static_cast<std::size_t>(position)];
+        text += " " + commentSafe(name) + " " + commentSafe(levelText(ws, v, name, level));
     }
     return text + " */";
 }

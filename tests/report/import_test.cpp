@@ -36,8 +36,8 @@ TEST_F(ImportTest, RecordsOfEachKindInFileOrder) {
     EXPECT_EQ(anchors(), (std::vector<Record>{{0, 2, 0, 0.5f}, {0, 0, 0, -0.25f}}));
     EXPECT_EQ(ws.files.importFiles[kAnchorItem], "a.prm");
 
-    ASSERT_EQ(import("init_reg", "r.reg", "         1           0     0.10000\r\n         1           1    -2.50000\r\n"),
-              1);
+    const std::string regression = "         1           0     0.10000\r\n         1           1    -2.50000\r\n";
+    ASSERT_EQ(import("init_reg", "r.reg", regression), 1);
     ASSERT_EQ(import("init_cov", "c.cov", "1 1 1.5 1 2 0.3 2 2 2.5"), 1);
     ASSERT_EQ(import("anchor_reg", "ar.reg", "2 0 1"), 1);
     ASSERT_EQ(import("anchor_cov", "ac.cov", "1 1 0.8"), 1);
