@@ -1,6 +1,11 @@
 # The anchored estimate reproduces the first one exactly, in one iteration
 # that changes nothing.
 cmp first.prm second.prm && cmp first.reg second.reg && cmp first.cov second.cov || exit 1
+# The parameter and population tables hold the same estimates; the anchored
+# ones carry an asterisk and no error.
+rows() { grep -E '^ +[0-9]+ +[0-9]+ |^ +Variance |^ +Mean ' "$1" |
+         sed -E 's/\*//; s/([0-9]\.[0-9]{3}) +[0-9]+\.[0-9]{3}/\1/' | tr -s ' '; }
+rows first.shw > first.rows && rows second.shw > second.rows && test -s first.rows && cmp first.rows second.rows || exit 1
 # Iteration records per estimate: the reset replaced the first log, which
 # held the first two estimates, by a second one with the third.
 awk '/=>estimate/ { n++ } /^Iteration =/ { count[n]++ }
