@@ -134,6 +134,7 @@ int estimationDriver(Session& session) {
         return -1;
     }
     if (writeDesignMatrixExport(session) != 1) return -1;
+    bool exportFailed = false;
     est.iteration = 0;
     est.iterationsWithoutImprovement = 0;
     est.bestIteration = 0;
@@ -147,7 +148,7 @@ int estimationDriver(Session& session) {
         if (!work.allAnchored && MStep(session, work, step) != 1) return -1;
         IterationChanges changes;
         bool terminate = changeReport(session, work, t, changes);
-        if (ws.settings.update) writeParameterExports(session);
+        if (ws.settings.update && writeParameterExports(session) == -1) exportFailed = true;
         if (std::fabs(determinant(est.sigma)) < 1e-10) {
             session.appendOutput(
                 "The variance has become too small for estimation to continue\r\n"
@@ -193,7 +194,7 @@ int estimationDriver(Session& session) {
         est.deviance = remembered;
         return -1;
     };
-    writeParameterExports(session);
+    if (writeParameterExports(session) == -1) exportFailed = true;
     if (work.D == 1 && work.method != EstimationMethod::MonteCarlo && est.options.stdErr == StdErrMode::Full) {
         session.appendOutput("Calculating standard errors\r\n");
         if (fullStandardErrors(session, work) != 1) return fail();
@@ -246,7 +247,10 @@ int estimationDriver(Session& session) {
     }
     est.method = savedMethod;
     est.nodeCount = savedQ;
-    if (writeScoredDataExport(session) != 1) return fail();
+    if (writeScoredDataExport(session) == -1) return fail();
+    // An export file that could not be written was reported where it
+    // failed; the estimates stay, but the statement must not pass as done.
+    if (exportFailed) return fail();
     session.statusText(" ", 0);
     return 1;
 }

@@ -76,6 +76,14 @@ TEST_F(Faults, CaseScoreFileRemovedDuringTheCaseEstimatesIsWrittenAgain) {
     EXPECT_EQ(std::filesystem::file_size(name), 200u * 15u * 8u);
 }
 
+TEST_F(Faults, AnExportFileThatCannotBeWrittenFailsTheEstimate) {
+    ASSERT_EQ(s.run("export parameters >> /dev/full;"), 1);
+    EXPECT_EQ(s.run("estimate ! fit=no;"), -1);
+    EXPECT_FALSE(s.shell.errors.empty());
+    // The estimates themselves are kept for the reports.
+    EXPECT_EQ(s.session.ws.est.estimated, 1);
+}
+
 TEST_F(Faults, StopAnsweredNoGoesOnAndYesEndsTheStatement) {
     ASSERT_EQ(s.run("estimate ! fit=no;"), 1);
     const double deviance = s.session.ws.est.deviance;
