@@ -308,6 +308,8 @@ namespace {
 #define ORDENA_VECTOR_CLONES
 #endif
 
+constexpr int kInlineNodes = 32;
+
 ORDENA_VECTOR_CLONES void multiplyInto(double* __restrict L, const double* __restrict p, int n) {
     for (int q = 0; q < n; ++q) L[q] *= p[q];
 }
@@ -343,7 +345,12 @@ int casePosterior(EstimationWork& work, int m, const std::vector<double>& weight
             break;
         }
         if (!numerators) {
-            multiplyInto(L, work.probRow(item, x), Q);
+            const double* p = work.probRow(item, x);
+            // Short rows are cheaper inline than through the dispatched call.
+            if (Q <= kInlineNodes)
+                for (int q = 0; q < Q; ++q) L[q] *= p[q];
+            else
+                multiplyInto(L, p, Q);
         } else {
             const int first = work.first[static_cast<std::size_t>(item)],
                       ncat = work.ncat[static_cast<std::size_t>(item)];
@@ -517,10 +524,14 @@ int EStep(Session& session, EstimationWork& work) {
                 if (needCounts) {
                     double* wpost = work.likelihood.data();  // free after the posterior
                     for (int q = 0; q < Q; ++q) wpost[q] = w * post[q];
-                    for (int r = 0; r < m; ++r)
-                        addInto(work.expected.data() +
-                                    static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q,
-                                wpost, Q);
+                    for (int r = 0; r < m; ++r) {
+                        double* e = work.expected.data() +
+                                    static_cast<std::size_t>(work.itemNo[static_cast<std::size_t>(r)]) * Q;
+                        if (Q <= kInlineNodes)
+                            for (int q = 0; q < Q; ++q) e[q] += wpost[q];
+                        else
+                            addInto(e, wpost, Q);
+                    }
                 }
                 if (!work.discrete) {
                     const double* t = theta.data();
