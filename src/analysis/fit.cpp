@@ -451,17 +451,6 @@ std::vector<FitResult> FitTotals::results(const std::vector<FitSums>& last) cons
     return out;
 }
 
-namespace {
-
-MString percentText(long long done, long long total) {
-    const long long denominator = total - 5;
-    long long p = denominator > 0 ? 100 * done / denominator : 100;
-    p = std::clamp(p, 0LL, 100LL);
-    return "Fit: " + itoMString(p) + "%";
-}
-
-}  // namespace
-
 int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& results) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
@@ -472,21 +461,10 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
         return -1;
     }
     const int R = work.R, D = work.D, maxCat = work.maxCat;
-    Matrix grid;
-    float h = 0.0f;
-    if (buildNodes(session, work, std::max(1, ws.settings.f_nodes), 0.0f, 0.0f, grid, h) != 1) return -1;
+    Matrix nodes;
+    if (monteCarloPosteriorNodes(session, work, std::max(1, ws.settings.f_nodes), nodes) != 1) return -1;
     const int Q = work.Q;
-    Matrix nodes = transformNodes(session, grid, est.sigma);
-    if (R == 1)
-        for (int q = 0; q < Q; ++q)
-            for (int d = 0; d < D; ++d) nodes[q][d] += est.beta[d][0];
-    work.likelihood.assign(static_cast<std::size_t>(Q), 0.0);
-    work.posterior.assign(static_cast<std::size_t>(Q), 0.0);
-    const std::vector<double> zeroShift(static_cast<std::size_t>(D), 0.0);
-    if (R == 1)
-        updateProbabilities(session, work, nodes, zeroShift);
-    else
-        monteCarloNumerators(work, nodes);
+    const float h = 0.0f;  // Monte Carlo nodes have no spacing
 
     FitAccumulator accumulator(fit, work.ncat);
     FitTotals totals;
@@ -499,84 +477,64 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
     Stopwatch statusClock;
     for (int repetition = 0; repetition < draws; ++repetition) {
         accumulator.startRepetition();
-        ResponseReader reader(ws.data.passes);
-        if (reader.open(session) != 1) return -1;
-        for (;;) {
-            int caseNumber = -1;
-            bool last = false;
-            const int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
-            if (m < 0) return -1;
-            if (caseNumber >= 0) {
-                const double* rec = work.caseRecord(caseNumber);
-                const double weight = rec ? rec[0] : 1.0;
-                if (weight != 0.0) {
-                    if (session.pollForStop()) {
-                        reader.close();
+        const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
+            const double* rec = work.caseRecord(caseNumber);
+            const double weight = rec ? rec[0] : 1.0;
+            if (weight != 0.0) {
+                if (session.pollForStop()) {
+                    return -1;
+                }
+                if (R >= 2)
+                    for (int d = 0; d < D; ++d) {
+                        double s = 0.0;
+                        for (int r = 0; r < R; ++r) s += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
+                        mean[static_cast<std::size_t>(d)] = s;
+                    }
+                double ll = 0.0;
+                // A case whose likelihood vanishes at every node has no
+                // posterior to draw from; it adds nothing.
+                if (casePosterior(work, m, work.nodeWeights, mean, h, ll) == 1) {
+                    const int chosen = drawNode(work.posterior.data(), Q, session.uniform.draw());
+                    for (int d = 0; d < D; ++d)
+                        theta[static_cast<std::size_t>(d)] = nodes[chosen][d] + (R >= 2 ? mean[static_cast<std::size_t>(d)] : 0.0);
+                    probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
+                    for (int r = 0; r < m; ++r) {
+                        const int i = work.itemNo[static_cast<std::size_t>(r)];
+                        if (i < 0 || i >= work.I) continue;
+                        const int first = work.first[static_cast<std::size_t>(i)], ncat = work.ncat[static_cast<std::size_t>(i)];
+                        double top = -HUGE_VAL;
+                        for (int k = first; k < ncat; ++k) {
+                            double e = work.axsi[static_cast<std::size_t>(i) * maxCat + k];
+                            for (int d = 0; d < D; ++d)
+                                e += work.scores[(static_cast<std::size_t>(i) * maxCat + k) * D + d] * theta[static_cast<std::size_t>(d)];
+                            logits[static_cast<std::size_t>(k)] = e;
+                            top = std::max(top, e);
+                        }
+                        double sum = 0.0;
+                        double* p = probabilities.data() + static_cast<std::size_t>(r) * maxCat;
+                        for (int k = first; k < ncat; ++k) {
+                            p[k] = std::exp(logits[static_cast<std::size_t>(k)] - top);
+                            sum += p[k];
+                        }
+                        for (int k = first; k < ncat; ++k) p[k] /= sum;
+                    }
+                    double negative = 0.0;
+                    if (!accumulator.addCase(m, work.itemNo.data(), work.rsp.data(), probabilities,
+                                             weight * est.weightFactor, negative)) {
+                        session.errorReport("Negative variance in fit for case:" + itoMString(caseNumber + 1));
+                        session.errorReport(fmtNumber("%10.5f", negative));
                         return -1;
                     }
-                    if (R >= 2)
-                        for (int d = 0; d < D; ++d) {
-                            double s = 0.0;
-                            for (int r = 0; r < R; ++r) s += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                            mean[static_cast<std::size_t>(d)] = s;
-                        }
-                    double ll = 0.0;
-                    // A case whose likelihood vanishes at every node has no
-                    // posterior to draw from; it adds nothing.
-                    if (casePosterior(work, m, work.nodeWeights, mean, h, ll) == 1) {
-                        const double u = session.uniform.draw();
-                        const double* post = work.posterior.data();
-                        int chosen = Q - 1;  // rounding can leave the last sum below the draw
-                        double cumulative = 0.0;
-                        for (int q = 0; q < Q; ++q) {
-                            cumulative += post[q];
-                            if (cumulative >= u) {
-                                chosen = q;
-                                break;
-                            }
-                        }
-                        for (int d = 0; d < D; ++d)
-                            theta[static_cast<std::size_t>(d)] = nodes[chosen][d] + (R >= 2 ? mean[static_cast<std::size_t>(d)] : 0.0);
-                        probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
-                        for (int r = 0; r < m; ++r) {
-                            const int i = work.itemNo[static_cast<std::size_t>(r)];
-                            if (i < 0 || i >= work.I) continue;
-                            const int first = work.first[static_cast<std::size_t>(i)], ncat = work.ncat[static_cast<std::size_t>(i)];
-                            double top = -HUGE_VAL;
-                            for (int k = first; k < ncat; ++k) {
-                                double e = work.axsi[static_cast<std::size_t>(i) * maxCat + k];
-                                for (int d = 0; d < D; ++d)
-                                    e += work.scores[(static_cast<std::size_t>(i) * maxCat + k) * D + d] * theta[static_cast<std::size_t>(d)];
-                                logits[static_cast<std::size_t>(k)] = e;
-                                top = std::max(top, e);
-                            }
-                            double sum = 0.0;
-                            double* p = probabilities.data() + static_cast<std::size_t>(r) * maxCat;
-                            for (int k = first; k < ncat; ++k) {
-                                p[k] = std::exp(logits[static_cast<std::size_t>(k)] - top);
-                                sum += p[k];
-                            }
-                            for (int k = first; k < ncat; ++k) p[k] /= sum;
-                        }
-                        double negative = 0.0;
-                        if (!accumulator.addCase(m, work.itemNo.data(), work.rsp.data(), probabilities,
-                                                 weight * est.weightFactor, negative)) {
-                            reader.close();
-                            session.errorReport("Negative variance in fit for case:" + itoMString(caseNumber + 1));
-                            session.errorReport(fmtNumber("%10.5f", negative));
-                            return -1;
-                        }
-                    }
-                    ++done;
-                    if (statusClock.seconds() > 1.0) {
-                        session.statusText(percentText(done, total), 0);
-                        statusClock.restart();
-                    }
+                }
+                ++done;
+                if (statusClock.seconds() > 1.0) {
+                    session.statusText(progressText("Fit: ", done, total), 0);
+                    statusClock.restart();
                 }
             }
-            if (last) break;
-        }
-        reader.close();
+            return 1;
+        });
+        if (visited != 1) return -1;
         totals.addRepetition(accumulator.sums);
     }
     results = totals.results(accumulator.sums);

@@ -165,21 +165,9 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     EstimationWork work;
     if (prepareCaseWork(session, work, EstimationMethod::MonteCarlo) != 1) return -1;
     const int R = work.R;
-    Matrix grid;
-    float h = 0.0f;
-    if (buildNodes(session, work, std::max(1, ws.settings.p_nodes), 0.0f, 0.0f, grid, h) != 1) return -1;
+    Matrix nodes;
+    if (monteCarloPosteriorNodes(session, work, std::max(1, ws.settings.p_nodes), nodes) != 1) return -1;
     const int Q = work.Q;
-    Matrix nodes = transformNodes(session, grid, est.sigma);
-    if (R == 1)
-        for (int q = 0; q < Q; ++q)
-            for (int d = 0; d < D; ++d) nodes[q][d] += est.beta[d][0];
-    work.likelihood.assign(static_cast<std::size_t>(Q), 0.0);
-    work.posterior.assign(static_cast<std::size_t>(Q), 0.0);
-    std::vector<double> zeroShift(static_cast<std::size_t>(D), 0.0);
-    if (R == 1)
-        updateProbabilities(session, work, nodes, zeroShift);
-    else
-        monteCarloNumerators(work, nodes);
 
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
@@ -188,7 +176,7 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
 
     Stopwatch statusClock;
     std::vector<double> mean(static_cast<std::size_t>(D)), eap(static_cast<std::size_t>(D));
-    std::vector<double> W(static_cast<std::size_t>(D) * D), F(static_cast<std::size_t>(Q));
+    std::vector<double> W(static_cast<std::size_t>(D) * D);
     Matrix caseGrid;
     long long k = 0;
     const long long N = ws.data.passes.cases;
@@ -232,20 +220,9 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                 std::snprintf(head, sizeof head, "%5d", caseNumber + 1);
                 out.put(MString(head) + "  " + caseIdentifier(session, caseNumber));
             }
-            double cumulative = 0.0;
-            for (int q = 0; q < Q; ++q) {
-                cumulative += post[q];
-                F[static_cast<std::size_t>(q)] = cumulative;
-            }
             double* r = records.valid(caseNumber) ? records.record(caseNumber) : nullptr;
             for (int v = 1; v <= V; ++v) {
-                const double u = session.uniform.draw();
-                int chosen = Q - 1;  // rounding can leave the last sum below the draw
-                for (int q = 0; q < Q; ++q)
-                    if (F[static_cast<std::size_t>(q)] >= u) {
-                        chosen = q;
-                        break;
-                    }
+                const int chosen = drawNode(post, Q, session.uniform.draw());
                 if (writeFile) {
                     char line[32];
                     std::snprintf(line, sizeof line, "\n %3d        ", v);

@@ -144,6 +144,16 @@ MString describeParameter(Session& session, int p);
 // estimates, fit, standard errors): model, case information, a . xsi.
 int prepareCaseWork(Session& session, EstimationWork& work, EstimationMethod method);
 
+// The Monte Carlo node set of the passes after the iterations (case
+// estimates, fit): `draws` standardised draws scaled by sigma, shifted by
+// the means without regressors, with the response probabilities (or the
+// numerators under regression) and room for the posterior. 1 or -1.
+int monteCarloPosteriorNodes(Session& session, EstimationWork& work, int draws, Matrix& nodes);
+// The node a uniform draw u picks from a posterior: the first whose
+// cumulative probability reaches u, the last when rounding leaves the sum
+// below u.
+int drawNode(const double* posterior, int Q, double u);
+
 // Quick error variances from the last M-step and the population estimates.
 void quickStandardErrors(Session& session, const EstimationWork& work);
 // Observed information of item and population parameters (one dimension)

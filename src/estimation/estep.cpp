@@ -683,6 +683,35 @@ int EStep(Session& session, EstimationWork& work) {
     return 1;
 }
 
+int monteCarloPosteriorNodes(Session& session, EstimationWork& work, int draws, Matrix& nodes) {
+    const EstimationState& est = session.ws.est;
+    const int D = work.D;
+    Matrix grid;
+    float h = 0.0f;
+    if (buildNodes(session, work, draws, 0.0f, 0.0f, grid, h) != 1) return -1;
+    const int Q = work.Q;
+    nodes = transformNodes(session, grid, est.sigma);
+    if (work.R == 1)
+        for (int q = 0; q < Q; ++q)
+            for (int d = 0; d < D; ++d) nodes[q][d] += est.beta[d][0];
+    work.likelihood.assign(static_cast<std::size_t>(Q), 0.0);
+    work.posterior.assign(static_cast<std::size_t>(Q), 0.0);
+    if (work.R == 1)
+        updateProbabilities(session, work, nodes, std::vector<double>(static_cast<std::size_t>(D), 0.0));
+    else
+        monteCarloNumerators(work, nodes);
+    return 1;
+}
+
+int drawNode(const double* posterior, int Q, double u) {
+    double cumulative = 0.0;
+    for (int q = 0; q < Q; ++q) {
+        cumulative += posterior[q];
+        if (cumulative >= u) return q;
+    }
+    return Q - 1;
+}
+
 int forEachCase(Session& session, EstimationWork& work, const std::function<int(int, int)>& visit) {
     ResponseReader reader(session.ws.data.passes);
     if (reader.open(session) != 1) return -1;

@@ -210,7 +210,8 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
     if (F == 0) return 1;
     Matrix free(F, F);
     for (int a = 0; a < F; ++a)
-        for (int b = 0; b < F; ++b) free[a][b] = M[freeIndex[static_cast<std::size_t>(a)]][freeIndex[static_cast<std::size_t>(b)]];
+        for (int b = 0; b < F; ++b)
+            free[a][b] = M[freeIndex[static_cast<std::size_t>(a)]][freeIndex[static_cast<std::size_t>(b)]];
     const int k = magnitude(free);
     double scale = 1.0;
     if (k >= 2) scale = std::pow(10.0, -k);
