@@ -9,6 +9,7 @@
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/work_file_io.h"
+#include "report/file_clauses.h"
 #include "report/log_file.h"
 #include "report/print_format.h"
 
@@ -329,34 +330,7 @@ int writeScoredDataFile(Session& session, const MString& name, int mode) {
 
 int handleExport(Session& session, const MString& arguments) {
     Workspace& ws = session.ws;
-    if (arguments.trim().isEmpty()) {
-        session.errorReport("Nothing specified in export statement");
-        return -1;
-    }
-    const std::string& all = arguments.str();
-    std::size_t start = 0;
-    while (start <= all.size()) {
-        std::size_t comma = all.find(',', start);
-        if (comma == std::string::npos) comma = all.size();
-        const std::string clause = all.substr(start, comma - start);
-        start = comma + 1;
-
-        std::size_t gt = clause.find('>');
-        if (gt == std::string::npos) gt = clause.size();
-        MString keyword = MString(clause.substr(0, gt)).trim();
-        if (keyword.isEmpty()) {
-            session.errorReport("'>' expected in export statement");
-            return -1;
-        }
-        if (clause.size() - gt < 3) {  // the '>' and fewer than two characters after it
-            session.errorReport("Error in export statement");
-            return -1;
-        }
-        if (clause[gt + 1] != '>') {
-            session.errorReport("Two '>' expected in export statement");
-            return -1;
-        }
-        MString name = MString(clause.substr(gt + 2)).trim();
+    return forEachFileClause(session, arguments, '>', "export", [&](const MString& keyword, const MString& name) {
         int which = matchKeyword(keyword, kExportKeywords, 6);
         if (which < 0) {
             session.errorReport("incorrect keyword in export statement");
@@ -410,10 +384,8 @@ int handleExport(Session& session, const MString& arguments) {
             default:
                 break;
         }
-        if (result == -1) return -1;
-        if (comma == all.size()) break;
-    }
-    return 1;
+        return result == -1 ? -1 : 1;
+    });
 }
 
 }  // namespace ordena

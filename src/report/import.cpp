@@ -13,6 +13,7 @@
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
+#include "report/file_clauses.h"
 
 namespace ordena {
 
@@ -180,34 +181,7 @@ int readImportFile(Session& session, const MString& fileName, int kind, std::vec
 
 int handleImport(Session& session, const MString& arguments) {
     Workspace& ws = session.ws;
-    if (arguments.trim().isEmpty()) {
-        session.errorReport("Nothing specified in import statement");
-        return -1;
-    }
-    const std::string& all = arguments.str();
-    std::size_t start = 0;
-    while (start <= all.size()) {
-        std::size_t comma = all.find(',', start);
-        if (comma == std::string::npos) comma = all.size();
-        const std::string clause = all.substr(start, comma - start);
-        start = comma + 1;
-
-        std::size_t lt = clause.find('<');
-        if (lt == std::string::npos) lt = clause.size();
-        MString keyword = MString(clause.substr(0, lt)).trim();
-        if (keyword.isEmpty()) {
-            session.errorReport("'<' expected in import statement");
-            return -1;
-        }
-        if (clause.size() - lt < 3) {  // the '<' and fewer than two characters after it
-            session.errorReport("Error in import statement");
-            return -1;
-        }
-        if (clause[lt + 1] != '<') {
-            session.errorReport("Two '<' expected in import statement");
-            return -1;
-        }
-        MString name = MString(clause.substr(lt + 2)).trim();
+    return forEachFileClause(session, arguments, '<', "import", [&](const MString& keyword, const MString& name) {
         if (!fileExists(name)) {
             session.errorReport("Import file cannot be opened");
             return -1;
@@ -237,9 +211,8 @@ int handleImport(Session& session, const MString& arguments) {
                 return -1;
             }
         }
-        if (comma == all.size()) break;
-    }
-    return 1;
+        return 1;
+    });
 }
 
 }  // namespace ordena
