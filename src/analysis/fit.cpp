@@ -473,7 +473,7 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
     const long long total = N * draws;
     long long done = 0;
     std::vector<double> mean(static_cast<std::size_t>(D), 0.0), theta(static_cast<std::size_t>(D));
-    std::vector<double> probabilities, logits(static_cast<std::size_t>(maxCat));
+    std::vector<double> probabilities;
     Stopwatch statusClock;
     for (int repetition = 0; repetition < draws; ++repetition) {
         accumulator.startRepetition();
@@ -501,22 +501,8 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
                     for (int r = 0; r < m; ++r) {
                         const int i = work.itemNo[static_cast<std::size_t>(r)];
                         if (i < 0 || i >= work.I) continue;
-                        const int first = work.first[static_cast<std::size_t>(i)], ncat = work.ncat[static_cast<std::size_t>(i)];
-                        double top = -HUGE_VAL;
-                        for (int k = first; k < ncat; ++k) {
-                            double e = work.axsi[static_cast<std::size_t>(i) * maxCat + k];
-                            for (int d = 0; d < D; ++d)
-                                e += work.scores[(static_cast<std::size_t>(i) * maxCat + k) * D + d] * theta[static_cast<std::size_t>(d)];
-                            logits[static_cast<std::size_t>(k)] = e;
-                            top = std::max(top, e);
-                        }
-                        double sum = 0.0;
-                        double* p = probabilities.data() + static_cast<std::size_t>(r) * maxCat;
-                        for (int k = first; k < ncat; ++k) {
-                            p[k] = std::exp(logits[static_cast<std::size_t>(k)] - top);
-                            sum += p[k];
-                        }
-                        for (int k = first; k < ncat; ++k) p[k] /= sum;
+                        categoryProbabilities(work, i, theta.data(),
+                                              probabilities.data() + static_cast<std::size_t>(r) * maxCat);
                     }
                     double negative = 0.0;
                     if (!accumulator.addCase(m, work.itemNo.data(), work.rsp.data(), probabilities,

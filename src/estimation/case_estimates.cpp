@@ -300,26 +300,13 @@ bool caseNewton(Session& session, const EstimationWork& work, int m, const std::
             const int i = work.itemNo[static_cast<std::size_t>(r)];
             if (i < 0 || i >= work.I) continue;
             const int first = work.first[static_cast<std::size_t>(i)], ncat = work.ncat[static_cast<std::size_t>(i)];
-            double top = -HUGE_VAL;
-            for (int x = first; x < ncat; ++x) {
-                double e = work.axsi[static_cast<std::size_t>(i) * maxCat + x];
-                for (int d = 0; d < D; ++d)
-                    e += work.scores[(static_cast<std::size_t>(i) * maxCat + x) * D + d] *
-                         theta[static_cast<std::size_t>(d)];
-                p[static_cast<std::size_t>(x)] = e;
-                top = std::max(top, e);
-            }
-            double total = 0.0;
-            for (int x = first; x < ncat; ++x) {
-                p[static_cast<std::size_t>(x)] = std::exp(p[static_cast<std::size_t>(x)] - top);
-                total += p[static_cast<std::size_t>(x)];
-            }
+            categoryProbabilities(work, i, theta.data(), p.data());
             std::fill(E.begin(), E.end(), 0.0);
             for (int a = 0; a < D; ++a)
                 for (int b = 0; b < D; ++b) V[a][b] = 0.0;
             std::vector<double> T(static_cast<std::size_t>(D), 0.0);
             for (int x = first; x < ncat; ++x) {
-                const double px = p[static_cast<std::size_t>(x)] / total;
+                const double px = p[static_cast<std::size_t>(x)];
                 const double* b = work.scores.data() + (static_cast<std::size_t>(i) * maxCat + x) * D;
                 double bb = 0.0;
                 for (int d = 0; d < D; ++d) bb += b[d] * b[d];

@@ -16,6 +16,7 @@ namespace ordena {
 
 class Session;
 struct ModelBuild;
+struct ParameterSpec;
 
 // One non-zero design value: parameter p has coefficient a in a category.
 struct DesignEntry {
@@ -96,9 +97,10 @@ std::vector<double> thetaColumns(const EstimationWork& work, const Matrix& grid,
 // Probabilities of item i at the nodes theta (thetaColumns); without
 // normalise the unnormalised numerators.
 void itemProbabilities(EstimationWork& work, int i, const std::vector<double>& theta, bool normalise);
-// Probabilities of one item at every node of the grid plus shift.
-void updateItemProbabilities(EstimationWork& work, int item, const Matrix& grid, const std::vector<double>& shift);
 void updateProbabilities(Session& session, EstimationWork& work, const Matrix& grid, const std::vector<double>& shift);
+// Category probabilities of item i at one point theta (D values) into
+// p[first..ncat); the categories below the lowest observed are left alone.
+void categoryProbabilities(const EstimationWork& work, int i, const double* theta, double* p);
 // Unnormalised exp(b.theta + a.xsi) at the Monte Carlo regression nodes.
 void monteCarloNumerators(EstimationWork& work, const Matrix& grid);
 // The grid and shift the probabilities use for this state (Gauss-Hermite:
@@ -137,7 +139,10 @@ int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, co
 bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust, bool check, int caseNumber,
                 std::vector<double>& raw, std::vector<double>& maximum, MString* text);
 
-// Description of estimated parameter p of the build: "name level, ..."
+// Description of parameter levels: "name label, " per explicit variable,
+// "name level," per implicit one; describeParameter for estimated
+// parameter p of the build.
+MString describeLevels(Session& session, const ParameterSpec& spec);
 MString describeParameter(Session& session, int p);
 
 // Work tables for a pass over the cases at the current estimates (case

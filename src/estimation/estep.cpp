@@ -270,8 +270,22 @@ void itemProbabilities(EstimationWork& work, int i, const std::vector<double>& t
     }
 }
 
-void updateItemProbabilities(EstimationWork& work, int item, const Matrix& grid, const std::vector<double>& shift) {
-    itemProbabilities(work, item, thetaColumns(work, grid, shift), true);
+void categoryProbabilities(const EstimationWork& work, int i, const double* theta, double* p) {
+    const int D = work.D, maxCat = work.maxCat;
+    const int first = work.first[static_cast<std::size_t>(i)], ncat = work.ncat[static_cast<std::size_t>(i)];
+    double top = -HUGE_VAL;
+    for (int k = first; k < ncat; ++k) {
+        double e = work.axsi[static_cast<std::size_t>(i) * maxCat + k];
+        for (int d = 0; d < D; ++d) e += work.scores[(static_cast<std::size_t>(i) * maxCat + k) * D + d] * theta[d];
+        p[k] = e;
+        top = std::max(top, e);
+    }
+    double total = 0.0;
+    for (int k = first; k < ncat; ++k) {
+        p[k] = std::exp(p[k] - top);
+        total += p[k];
+    }
+    for (int k = first; k < ncat; ++k) p[k] /= total;
 }
 
 void updateProbabilities(Session& session, EstimationWork& work, const Matrix& grid, const std::vector<double>& shift) {

@@ -297,34 +297,36 @@ MString dimensionLabel(Session& session, int d) {
     return labelLookup(session.ws, MString(), kLabelDimensions, itoMString(d + 1));
 }
 
-MString describeParameter(Session& session, int p) {
+MString describeLevels(Session& session, const ParameterSpec& spec) {
     const Workspace& ws = session.ws;
-    if (p < 0 || p >= static_cast<int>(ws.build.estimated.size())) return MString();
-    const ParameterSpec& spec = ws.build.estimated[static_cast<std::size_t>(p)];
     MString text;
     for (std::size_t j = 0; j < spec.levels.size(); ++j) {
         const int level = spec.levels[j];
         if (level < 0) continue;
-        VariableRef v = ws.model.modelVariableAt(static_cast<int>(j));
-        if (v.kind == kExplicitVariable) {
-            const auto& vars = ws.data.layout.explicitVariables;
-            MString name = v.index >= 0 && v.index < static_cast<int>(vars.size())
-                               ? vars[static_cast<std::size_t>(v.index)].name
-                               : MString();
-            MString code = itoMString(level + 1);
-            for (const ValueList& list : ws.data.passes.valueLists)
-                if (list.variable == v.index && level < static_cast<int>(list.values.size()))
-                    code = list.values[static_cast<std::size_t>(level)];
-            text += name + " " + labelLookup(ws, name, kLabelExplicit, code) + ", ";
-        } else {
-            const auto& vars = ws.data.layout.implicitVariables;
-            MString name = v.index >= 0 && v.index < static_cast<int>(vars.size())
-                               ? vars[static_cast<std::size_t>(v.index)].name
-                               : MString();
+        const VariableRef v = ws.model.modelVariableAt(static_cast<int>(j));
+        const bool isExplicit = v.kind == kExplicitVariable;
+        MString name;
+        if (isExplicit && v.index >= 0 && v.index < static_cast<int>(ws.data.layout.explicitVariables.size()))
+            name = ws.data.layout.explicitVariables[static_cast<std::size_t>(v.index)].name;
+        if (!isExplicit && v.index >= 0 && v.index < static_cast<int>(ws.data.layout.implicitVariables.size()))
+            name = ws.data.layout.implicitVariables[static_cast<std::size_t>(v.index)].name;
+        if (!isExplicit) {
             text += name + " " + itoMString(level + 1) + ",";
+            continue;
         }
+        MString code = itoMString(level + 1);
+        for (const ValueList& list : ws.data.passes.valueLists)
+            if (list.variable == v.index && level < static_cast<int>(list.values.size()))
+                code = list.values[static_cast<std::size_t>(level)];
+        text += name + " " + labelLookup(ws, name, kLabelExplicit, code) + ", ";
     }
     return text;
+}
+
+MString describeParameter(Session& session, int p) {
+    const auto& estimated = session.ws.build.estimated;
+    if (p < 0 || p >= static_cast<int>(estimated.size())) return MString();
+    return describeLevels(session, estimated[static_cast<std::size_t>(p)]);
 }
 
 namespace {
@@ -515,23 +517,7 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
             }
             if (data) continue;
             const ParameterSpec& spec = build.constrained[static_cast<std::size_t>(c)];
-            MString text;
-            for (std::size_t j = 0; j < spec.levels.size(); ++j) {
-                if (spec.levels[j] < 0) continue;
-                VariableRef v = ws.model.modelVariableAt(static_cast<int>(j));
-                const bool isExplicit = v.kind == kExplicitVariable;
-                MString name;
-                if (isExplicit && v.index >= 0 && v.index < static_cast<int>(ws.data.layout.explicitVariables.size()))
-                    name = ws.data.layout.explicitVariables[static_cast<std::size_t>(v.index)].name;
-                if (!isExplicit && v.index >= 0 && v.index < static_cast<int>(ws.data.layout.implicitVariables.size()))
-                    name = ws.data.layout.implicitVariables[static_cast<std::size_t>(v.index)].name;
-                MString code = itoMString(spec.levels[j] + 1);
-                if (isExplicit)
-                    for (const ValueList& list : ws.data.passes.valueLists)
-                        if (list.variable == v.index && spec.levels[j] < static_cast<int>(list.values.size()))
-                            code = list.values[static_cast<std::size_t>(spec.levels[j])];
-                text += name + " " + (isExplicit ? labelLookup(ws, name, kLabelExplicit, code) + ", " : code + ",");
-            }
+            MString text = describeLevels(session, spec);
             if (spec.step >= 0) text += " step " + itoMString(spec.step);
             session.warningReport("No data for " + text +
                                   " estimation cannot proceed. Data is needed for a constraint");
@@ -625,15 +611,13 @@ int MStep(Session& session, EstimationWork& work, double& largestStep) {
     largestStep = 0.0;
     const int innerloops = session.ws.settings.innerloops;
     const double convergence = est.options.convergence;
-    std::vector<double> E1(static_cast<std::size_t>(Q)), E2(static_cast<std::size_t>(Q)),
-        E3(static_cast<std::size_t>(Q));
     std::vector<double> sa(static_cast<std::size_t>(Q)), sa2(static_cast<std::size_t>(Q));
     for (int sweep = 0;; ++sweep) {
         bool done = true;
         double sweepStep = 0.0;
         std::fill(h.begin(), h.end(), 5.0);
-        computeAXsi(work, est.xsi);
-        updateProbabilities(session, work, work.workGrid, work.shift);
+        // No full refresh of the probabilities: every Newton step below
+        // first recomputes the items it reads, and only those.
         for (int p = 0; p < P; ++p) {
             if (est.anchored[static_cast<std::size_t>(p)]) continue;
             session.statusText("MStep:Parameter " + itoMString(p), 0);
