@@ -30,7 +30,7 @@ namespace {
 const char* const kUsage =
     "Usage: ordena-bench [options]\n"
     "\n"
-    "Generates the workloads W1-W6 from fixed seeds, runs the ordena executable on\n"
+    "Generates the workloads W1-W7 from fixed seeds, runs the ordena executable on\n"
     "each (median wall time of several runs), prints a table and writes it as JSON.\n"
     "\n"
     "Options:\n"
@@ -215,7 +215,9 @@ int main(int argc, char** argv) {
                 fs::remove(scratch + "/" + w.plausibleName, ec);
                 made.insert(w.plausibleName);
             }
-            RunResult result = runProgram(ordena, {w.scriptName}, scratch, out, err, {"ORDENA_TIMING=1"}, timeout);
+            std::vector<std::string> environment = w.environment;
+            environment.push_back("ORDENA_TIMING=1");
+            RunResult result = runProgram(ordena, {w.scriptName}, scratch, out, err, environment, timeout);
             std::fprintf(stderr, "%s run %d: %.3f s, exit %d%s\n", w.id.c_str(), r + 1, result.wallSeconds,
                          result.exitStatus, result.timedOut ? " (killed after the time limit)" : "");
             bool failed = !result.started || result.timedOut || result.exitStatus != 0;

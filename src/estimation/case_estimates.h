@@ -10,6 +10,7 @@
 namespace ordena {
 
 class Session;
+class Shell;
 struct EstimationWork;
 
 // The case score file held in memory: one record of D * (6 + 4D + V)
@@ -59,6 +60,13 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName);
 bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
                 int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
                 std::vector<double>& information);
+// The same iterations for the given responses from the start vector in
+// theta, reporting through reports (on a worker thread of a pass, its
+// deferred reports); iterations, when given, receives the number of Newton
+// steps taken.
+bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork& work, const std::int32_t* items,
+                    int m, const std::vector<double>& score, bool wle, int caseNumber, std::vector<double>& theta,
+                    std::vector<double>& covariance, std::vector<double>& information, int* iterations);
 // Case output of the current case-estimate type to a text file.
 int caseOutput(Session& session, const MString& fileName);
 
