@@ -21,10 +21,10 @@ MString Timing::report() const {
     char buffer[320];
     std::snprintf(buffer, sizeof buffer,
                   "timing estep_passes=%lld estep_seconds=%.6f responses=%lld nodes=%lld response_nodes=%.0f "
-                  "iterations=%lld iteration_seconds=%.6f",
+                  "iterations=%lld iteration_seconds=%.6f factorised_passes=%lld threads=%d",
                   static_cast<long long>(estepPasses), estepSeconds, static_cast<long long>(responses),
                   static_cast<long long>(nodes), responseNodes, static_cast<long long>(iterations),
-                  iterationSeconds);
+                  iterationSeconds, static_cast<long long>(factorisedPasses), threads);
     return MString(buffer);
 }
 

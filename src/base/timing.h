@@ -37,6 +37,10 @@ struct Timing {
     // Iterations (E-step, M-step and change report) and their total time.
     std::int64_t iterations = 0;
     double iterationSeconds = 0.0;
+    // E-step passes that worked dimension by dimension, and the threads of
+    // the last pass over the cases.
+    std::int64_t factorisedPasses = 0;
+    int threads = 0;
 
     // One E-step pass that took the given time over that many responses
     // (summed over the cases processed) and nodes.
@@ -46,7 +50,8 @@ struct Timing {
     void clear() { *this = Timing(); }
 
     // "timing estep_passes=N estep_seconds=S responses=R nodes=Q
-    // response_nodes=X iterations=I iteration_seconds=T", no line end.
+    // response_nodes=X iterations=I iteration_seconds=T factorised_passes=F
+    // threads=H", no line end.
     MString report() const;
 };
 

@@ -56,6 +56,7 @@ int runCasePass(Session& session, EstimationWork& work, const CasePass& pass) {
     std::vector<CaseChunk> chunks(static_cast<std::size_t>(slots));
     std::vector<DeferredReports> reports(static_cast<std::size_t>(slots));
     WorkerPool pool(threads);
+    session.timing.threads = threads;
     const int chunkCases = std::max(1, pass.chunkCases);
 
     ResponseReader reader(session.ws.data.passes);

@@ -818,6 +818,7 @@ int EStep(Session& session, EstimationWork& work) {
     est.deviance = -2.0 * total.logLikelihood;
     session.appendOutput("Deviance = " + fmtNumber("%14.5f", est.deviance) + "\r\n");
     session.timing.addEStep(clock.seconds(), total.responses, Q);
+    if (plan.factorised) ++session.timing.factorisedPasses;
     if (processed > 0 && failed == processed) {
         session.errorReport(MString("No cases could be successfully estimated. ") +
                             "Try increasing the number, or range of, the nodes");

@@ -414,7 +414,11 @@ TEST(BenchTiming, TheEnginesLineReadsBackAsWritten) {
     timing.addEStep(0.5, 399990, 20);
     timing.addIteration(1.0);
     timing.addIteration(0.5);
+    timing.factorisedPasses = 1;
+    timing.threads = 2;
     auto t = parseTiming(timing.report().str() + "\n");
+    EXPECT_DOUBLE_EQ(t["factorised_passes"], 1);
+    EXPECT_DOUBLE_EQ(t["threads"], 2);
     EXPECT_DOUBLE_EQ(t["estep_passes"], 2);
     EXPECT_DOUBLE_EQ(t["estep_seconds"], 0.75);
     EXPECT_DOUBLE_EQ(t["responses"], 399990);  // the last pass
