@@ -13,6 +13,7 @@
 #include "data/response_reader.h"
 #include "estimation/case_pass.h"
 #include "estimation/engine.h"
+#include "estimation/kernels.h"
 
 namespace ordena {
 
@@ -215,7 +216,7 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     // Per chunk: each case's posterior summaries and cumulative posterior,
     // the nodes its plausible values drew, and its text for the file.
     struct Slot {
-        std::vector<double> likelihood, posterior, scratch, cumulative, mean, eap, W;
+        std::vector<double> likelihood, posterior, scratch, cumulative, mean, eap, W, theta, weighted;
         std::vector<char> ok;
         std::vector<int> chosen;
         std::vector<MString> text;
@@ -230,12 +231,18 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
         slot.mean.resize(chunk * D);
         slot.eap.resize(chunk * D);
         slot.W.resize(chunk * D * D);
+        slot.theta.resize(static_cast<std::size_t>(D) * Q);
+        slot.weighted.resize(static_cast<std::size_t>(Q));
         slot.ok.resize(chunk);
         slot.chosen.resize(chunk * std::max(1, V));
         slot.text.resize(chunk);
     }
     // The coordinate of node q on dimension d for a case with the given mean.
     auto node = [&](int q, int d, const double* mean) { return R >= 2 ? nodes[q][d] + mean[d] : nodes[q][d]; };
+    // The nodes by dimension: the posterior moments run along them.
+    std::vector<double> columns(static_cast<std::size_t>(D) * Q);
+    for (int d = 0; d < D; ++d)
+        for (int q = 0; q < Q; ++q) at(columns, d * Q + q) = nodes[q][d];
 
     CasePass pass;
     pass.chunkCases = kCaseChunk;
@@ -262,18 +269,21 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                                    const double* post = slot.posterior.data();
                                    double* eap = slot.eap.data() + static_cast<std::size_t>(c) * D;
                                    double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
-                                   for (int j = 0; j < D; ++j) {
-                                       double sum = 0.0;
-                                       for (int q = 0; q < Q; ++q) sum += post[q] * node(q, j, mean);
-                                       eap[j] = sum;
-                                   }
-                                   for (int j = 0; j < D; ++j)
-                                       for (int l = 0; l < D; ++l) {
-                                           double sum = 0.0;
+                                   const double* theta = columns.data();
+                                   if (R >= 2) {
+                                       for (int d = 0; d < D; ++d)
                                            for (int q = 0; q < Q; ++q)
-                                               sum += post[q] * node(q, j, mean) * node(q, l, mean);
-                                           W[j * D + l] = sum - eap[j] * eap[l];
-                                       }
+                                               at(slot.theta, d * Q + q) = at(columns, d * Q + q) + mean[d];
+                                       theta = slot.theta.data();
+                                   }
+                                   for (int j = 0; j < D; ++j) eap[j] = dotProduct(post, theta + j * Q, Q);
+                                   for (int j = 0; j < D; ++j) {
+                                       double* pt = slot.weighted.data();
+                                       for (int q = 0; q < Q; ++q) pt[q] = post[q] * theta[j * Q + q];
+                                       for (int l = j; l < D; ++l)
+                                           W[j * D + l] = W[l * D + j] =
+                                               dotProduct(pt, theta + l * Q, Q) - eap[j] * eap[l];
+                                   }
                                    cumulativeSums(post, Q, slot.cumulative.data() + static_cast<std::size_t>(c) * Q);
                                }
                                return 1;

@@ -36,6 +36,9 @@ struct FactorGrid {
     std::vector<double> theta;                // D x n: the working grid plus the shift
     std::vector<std::int32_t> index;          // D x Q: index_d(q)
     std::vector<double> prior;                // Q: the prior weights, or their part common to all cases
+    // Three dimensions: the prior table again with dimension 0 running
+    // slowest ([i0][i2][i1]) and with dimension 1 slowest ([i1][i2][i0]).
+    std::vector<double> priorByFirst, priorBySecond;
     bool casePrior = false;                   // Bock/Aitken with regressors: a factor per case
 };
 

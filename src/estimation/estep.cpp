@@ -11,6 +11,7 @@
 #include "estimation/case_pass.h"
 #include "estimation/engine.h"
 #include "estimation/factorised.h"
+#include "estimation/kernels.h"
 
 namespace ordena {
 
@@ -316,29 +317,7 @@ void workingGrid(Session& session, EstimationWork& work, const EstimationState& 
 
 namespace {
 
-// The two inner loops of every pass over the cases. Built for the vector
-// units of the machine where it runs; each element is computed the same way
-// in every version, so results do not depend on the machine.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-#define ORDENA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define ORDENA_VECTOR_CLONES
-#endif
-
 constexpr int kInlineNodes = 32;
-
-ORDENA_VECTOR_CLONES void multiplyInto(double* __restrict L, const double* __restrict p, int n) {
-    for (int q = 0; q < n; ++q) L[q] *= p[q];
-}
-
-ORDENA_VECTOR_CLONES void addInto(double* __restrict e, const double* __restrict v, int n) {
-    for (int q = 0; q < n; ++q) e[q] += v[q];
-}
-
-// e[q] += w * v[q].
-ORDENA_VECTOR_CLONES void addScaledInto(double* __restrict e, double w, const double* __restrict v, int n) {
-    for (int q = 0; q < n; ++q) e[q] += w * v[q];
-}
 
 // Four independent maxima so the loop does not wait on one comparison chain.
 double largestOf(const double* v, int n) {
@@ -413,16 +392,22 @@ int regressionLikelihood(const EstimationWork& work, const std::int32_t* items, 
             for (int d = 0; d < D; ++d) s += b[d] * caseMean[d];
             gk[k] = std::exp(s);
         }
-        std::fill_n(total, Q, 0.0);
-        for (int k = first; k < ncat; ++k) addScaledInto(total, gk[k], work.probRow(item, k), Q);
-        if (x >= first && x < ncat) {
-            const double* num = work.probRow(item, x);
-            const double gx = gk[x];
-            for (int q = 0; q < Q; ++q) L[q] *= num[q] * gx;
+        if (x >= first && x < ncat && ncat - first == 2) {
+            regressionFactor(L, denominator, work.probRow(item, first), gk[first], work.probRow(item, first + 1),
+                             gk[first + 1], work.probRow(item, x), gk[x], Q);
+        } else if (x >= first && x < ncat && ncat - first == 3) {
+            regressionFactor(L, denominator, work.probRow(item, first), gk[first], work.probRow(item, first + 1),
+                             gk[first + 1], work.probRow(item, first + 2), gk[first + 2], work.probRow(item, x), gk[x],
+                             Q);
         } else {
-            std::fill_n(L, Q, 0.0);
+            std::fill_n(total, Q, 0.0);
+            for (int k = first; k < ncat; ++k) addScaledInto(total, gk[k], work.probRow(item, k), Q);
+            if (x >= first && x < ncat)
+                multiplyScaledInto(L, work.probRow(item, x), gk[x], Q);
+            else
+                std::fill_n(L, Q, 0.0);
+            multiplyInto(denominator, total, Q);
         }
-        multiplyInto(denominator, total, Q);
         if ((r & 7) == 7) rescales += keepInRange(L, Q) - keepInRange(denominator, Q);
     }
     for (int q = 0; q < Q; ++q) L[q] = denominator[q] > 0.0 ? L[q] / denominator[q] : 0.0;

@@ -5,6 +5,7 @@
 
 #include "base/index.h"
 #include "command/session.h"
+#include "estimation/kernels.h"
 
 namespace ordena {
 
@@ -58,17 +59,6 @@ int nodesPerDimension(int Q, int D) {
 
 // Position of the table of dimensions j < k among the pair tables.
 int pairIndex(int j, int k, int D) { return j * (2 * D - j - 1) / 2 + (k - j - 1); }
-
-double sumOf(const double* v, int n) {
-    double s0 = 0.0, s1 = 0.0;
-    int a = 0;
-    for (; a + 1 < n; a += 2) {
-        s0 += v[a];
-        s1 += v[a + 1];
-    }
-    if (a < n) s0 += v[a];
-    return s0 + s1;
-}
 
 // The prior weights of a case in a latent regression, by the node-by-node
 // rule: normalised exp(-m/2), m the Mahalanobis distance from the mean.
@@ -143,6 +133,63 @@ double gridSums(const EstimationWork& work, FactorScratch& s, const double* give
         }
     }
     return total;
+}
+
+// out[i * n + a] = A[i * n + a] * x[a] * y[i].
+void outerScaled(const double* A, const double* x, const double* y, int n, double* out) {
+    for (int i = 0; i < n; ++i)
+        for (int a = 0; a < n; ++a) out[i * n + a] = A[i * n + a] * x[a] * y[i];
+}
+
+// Two dimensions: the grid is the one pair table.
+double gridSumsTwo(const EstimationWork& work, FactorScratch& s, double& priorTotal) {
+    const FactorGrid& f = work.factor;
+    const int n = f.n;
+    const double* e = s.joint.data();
+    const double* g = s.factor.data();
+    outerScaled(f.prior.data(), e, e + n, n, s.pairs.data());
+    priorTotal = 0.0;
+    if (f.casePrior) {
+        double* B = s.contracted.data();
+        outerScaled(f.prior.data(), g, g + n, n, B);
+        priorTotal = sumOf(B, n * n);
+    }
+    return sumOf(s.pairs.data(), n * n);
+}
+
+// Three dimensions: each pair table is the prior summed over the third
+// dimension against its factors, times the factors of the pair; the sums
+// run over whole slices of the prior table laid out with the summed
+// dimension slowest.
+double gridSumsThree(const EstimationWork& work, FactorScratch& s, double& priorTotal) {
+    const FactorGrid& f = work.factor;
+    const int n = f.n, n2 = n * n;
+    const double* e0 = s.joint.data();
+    const double* e1 = e0 + n;
+    const double* e2 = e1 + n;
+    double* A01 = s.contracted.data();
+    double* A02 = A01 + n2;
+    double* A12 = A02 + n2;
+    std::fill_n(A01, 3 * n2, 0.0);
+    for (int k = 0; k < n; ++k) {
+        addScaledInto(A01, e2[k], f.prior.data() + static_cast<std::size_t>(k) * n2, n2);
+        addScaledInto(A02, e1[k], f.priorBySecond.data() + static_cast<std::size_t>(k) * n2, n2);
+        addScaledInto(A12, e0[k], f.priorByFirst.data() + static_cast<std::size_t>(k) * n2, n2);
+    }
+    double* pairs = s.pairs.data();
+    outerScaled(A01, e0, e1, n, pairs + pairIndex(0, 1, 3) * n2);
+    outerScaled(A02, e0, e2, n, pairs + pairIndex(0, 2, 3) * n2);
+    outerScaled(A12, e1, e2, n, pairs + pairIndex(1, 2, 3) * n2);
+    priorTotal = 0.0;
+    if (f.casePrior) {
+        const double* g = s.factor.data();
+        double* B = A12 + n2;
+        std::fill_n(B, n2, 0.0);
+        for (int k = 0; k < n; ++k) addScaledInto(B, g[k], f.priorByFirst.data() + static_cast<std::size_t>(k) * n2, n2);
+        outerScaled(B, g + n, g + 2 * n, n, B);
+        priorTotal = sumOf(B, n2);
+    }
+    return sumOf(pairs + pairIndex(1, 2, 3) * n2, n2);
 }
 
 // Normalises the pair tables and takes the marginals from them.
@@ -258,6 +305,18 @@ void prepareFactorisedPass(const Session& session, EstimationWork& work) {
         f.prior = work.nodeWeights;
         if (static_cast<int>(f.prior.size()) != Q) return;
     }
+    if (D == 3) {
+        const int n = f.n, n2 = n * n;
+        f.priorByFirst.assign(static_cast<std::size_t>(Q), 0.0);
+        f.priorBySecond.assign(static_cast<std::size_t>(Q), 0.0);
+        for (int i2 = 0; i2 < n; ++i2)
+            for (int i1 = 0; i1 < n; ++i1)
+                for (int i0 = 0; i0 < n; ++i0) {
+                    const double c = at(f.prior, i2 * n2 + i1 * n + i0);
+                    at(f.priorByFirst, i0 * n2 + i2 * n + i1) = c;
+                    at(f.priorBySecond, i1 * n2 + i2 * n + i0) = c;
+                }
+    }
     work.factorised = true;
 }
 
@@ -280,6 +339,7 @@ int factorisedPosterior(const EstimationWork& work, const std::int32_t* items, c
     s.row.resize(static_cast<std::size_t>(n));
     s.pairs.resize(static_cast<std::size_t>(D * (D - 1) / 2) * n * n);
     s.full.resize(static_cast<std::size_t>(Q));
+    s.contracted.resize(4 * static_cast<std::size_t>(n) * n);
     s.gathered.resize(static_cast<std::size_t>(Q));
     s.weights.resize(static_cast<std::size_t>(Q));
     logLikelihood = 0.0;
@@ -329,7 +389,9 @@ int factorisedPosterior(const EstimationWork& work, const std::int32_t* items, c
     }
 
     double priorTotal = 0.0;
-    const double total = gridSums(work, s, nullptr, full, priorTotal);
+    const double total = full || D > 3 ? gridSums(work, s, nullptr, full, priorTotal)
+                         : D == 2      ? gridSumsTwo(work, s, priorTotal)
+                                       : gridSumsThree(work, s, priorTotal);
     if (!(total > kSmallestSum) || !std::isfinite(total))
         return nodeByNode(work, items, categories, m, caseMean, h, s, logLikelihood);
     if (f.casePrior && (!(priorTotal > kSmallestSum) || !std::isfinite(priorTotal) ||

@@ -46,6 +46,7 @@ struct FactorScratch {
     std::vector<double> full;        // Q: the whole posterior, when asked for (or computed node by node)
     std::vector<double> gathered, weights;  // Q: the node-by-node computation
     std::vector<double> expectedScore;      // D x n: for the score form of Gauss-Hermite
+    std::vector<double> contracted;         // three dimensions: the prior summed over each dimension, 4 x n x n
 };
 
 // Posterior of one case (m responses) over the grid. caseMean: the case's
