@@ -202,7 +202,8 @@ void writeBooklets(const WorkloadSpec& s, Output& out) {
         double theta[3];
         for (int d = 0; d < 3; ++d) {
             theta[d] = e[d][0];
-            for (int k = 0; k < kBackground; ++k) theta[d] += ((k + d) % 2 ? -0.05 : 0.1) * (1 + (k + 2 * d) % 3) * x[k];
+            for (int k = 0; k < kBackground; ++k)
+                theta[d] += ((k + d) % 2 ? -0.05 : 0.1) * (1 + (k + 2 * d) % 3) * x[k];
         }
         std::string responses(static_cast<std::size_t>(s.items), ' ');
         for (int c = 0; c < kBookletClusters; ++c) {
@@ -356,7 +357,8 @@ std::vector<WorkloadSpec> standardWorkloads(double scale) {
 }
 
 std::int64_t responseCount(const WorkloadSpec& spec) {
-    if (spec.kind == DataKind::Booklets) return static_cast<std::int64_t>(spec.cases) * kBookletClusters * kClusterItems;
+    if (spec.kind == DataKind::Booklets)
+        return static_cast<std::int64_t>(spec.cases) * kBookletClusters * kClusterItems;
     std::int64_t n = static_cast<std::int64_t>(spec.cases) * spec.items;
     return spec.kind == DataKind::Raters ? n * spec.raters : n;
 }

@@ -509,101 +509,106 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
     };
     CasePass pass;
     pass.chunkCases = kChunk;
+    pass.workPerCase = meanResponses(session) * (3.0 * Q + 20.0 * maxCat);
     pass.polls = [&](int caseNumber) { return weightOf(caseNumber) != 0.0; };
-    pass.stages.push_back({true, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   const int n = cases.caseNumber(c);
-                                   const double* rec = work.caseRecord(n);
-                                   at(slot.counted, c) = weightOf(n) != 0.0;
-                                   at(slot.ok, c) = false;
-                                   if (!at(slot.counted, c)) continue;
-                                   double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
-                                   std::fill_n(mean, D, 0.0);
-                                   if (R >= 2)
-                                       for (int d = 0; d < D; ++d) {
-                                           double sum = 0.0;
-                                           for (int r = 0; r < R; ++r)
-                                               sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                                           mean[d] = sum;
-                                       }
-                                   double ll = 0.0;
-                                   // A case whose likelihood vanishes at every node has no
-                                   // posterior to draw from; it adds nothing.
-                                   at(slot.ok, c) = casePosterior(work, cases.itemsOf(c), cases.categoriesOf(c),
-                                                                  cases.responses(c), work.nodeWeights.data(), mean, h,
-                                                                  slot.likelihood.data(), slot.posterior.data(),
-                                                                  slot.scratch.data(), ll) == 1;
-                                   if (at(slot.ok, c))
-                                       cumulativeSums(slot.posterior.data(), Q,
-                                                      slot.cumulative.data() + static_cast<std::size_t>(c) * Q);
-                               }
-                               return 1;
-                           }});
+    const auto posteriors = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            const int n = cases.caseNumber(c);
+            const double* rec = work.caseRecord(n);
+            at(slot.counted, c) = weightOf(n) != 0.0;
+            at(slot.ok, c) = false;
+            if (!at(slot.counted, c)) continue;
+            double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            std::fill_n(mean, D, 0.0);
+            if (R >= 2)
+                for (int d = 0; d < D; ++d) {
+                    double sum = 0.0;
+                    for (int r = 0; r < R; ++r)
+                        sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
+                    mean[d] = sum;
+                }
+            double ll = 0.0;
+            // A case whose likelihood vanishes at every node has no
+            // posterior to draw from; it adds nothing.
+            at(slot.ok, c) = casePosterior(work, cases.itemsOf(c), cases.categoriesOf(c),
+                                           cases.responses(c), work.nodeWeights.data(), mean, h,
+                                           slot.likelihood.data(), slot.posterior.data(),
+                                           slot.scratch.data(), ll) == 1;
+            if (at(slot.ok, c))
+                cumulativeSums(slot.posterior.data(), Q,
+                               slot.cumulative.data() + static_cast<std::size_t>(c) * Q);
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, posteriors});
     // One node per case from the one uniform stream, case after case.
-    pass.stages.push_back({false, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               for (int c = 0; c < cases.count(); ++c)
-                                   if (at(slot.ok, c))
-                                       at(slot.chosen, c) =
-                                           drawFromCumulative(slot.cumulative.data() + static_cast<std::size_t>(c) * Q,
-                                                              Q, session.uniform.draw());
-                               return 1;
-                           }});
-    pass.stages.push_back({true, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               slot.accumulator.startRepetition();
-                               slot.negativeCase = -1;
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   if (!at(slot.ok, c)) continue;
-                                   const int n = cases.caseNumber(c), m = cases.responses(c);
-                                   const std::int32_t* items = cases.itemsOf(c);
-                                   const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
-                                   for (int d = 0; d < D; ++d)
-                                       at(slot.theta, d) = nodes[at(slot.chosen, c)][d] + (R >= 2 ? mean[d] : 0.0);
-                                   slot.probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
-                                   for (int r = 0; r < m; ++r) {
-                                       const int i = items[r];
-                                       if (i < 0 || i >= work.I) continue;
-                                       categoryProbabilities(work, i, slot.theta.data(),
-                                                             slot.probabilities.data() + static_cast<std::size_t>(r) * maxCat);
-                                   }
-                                   if (!slot.accumulator.addCase(m, items, cases.categoriesOf(c), slot.probabilities,
-                                                                 weightOf(n) * est.weightFactor, slot.negative)) {
-                                       slot.negativeCase = n;
-                                       break;
-                                   }
-                               }
-                               return 1;
-                           }});
-    pass.stages.push_back({false, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               if (slot.negativeCase >= 0) {
-                                   session.errorReport("Negative variance in fit for case:" +
-                                                       itoMString(slot.negativeCase + 1));
-                                   session.errorReport(fmtNumber("%10.5f", slot.negative));
-                                   return -1;
-                               }
-                               for (std::size_t j = 0; j < sums.size(); ++j) {
-                                   const FitSums& from = slot.accumulator.sums[j];
-                                   FitSums& to = sums[j];
-                                   to.r2 += from.r2;
-                                   to.W += from.W;
-                                   to.KW += from.KW;
-                                   to.z2 += from.z2;
-                                   to.N += from.N;
-                                   to.nu += from.nu;
-                               }
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   if (!at(slot.counted, c)) continue;
-                                   ++done;
-                                   if (statusClock.seconds() > 1.0) {
-                                       session.statusText(progressText("Fit: ", done, total), 0);
-                                       statusClock.restart();
-                                   }
-                               }
-                               return 1;
-                           }});
+    const auto drawNodes = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c)
+            if (at(slot.ok, c))
+                at(slot.chosen, c) =
+                    drawFromCumulative(slot.cumulative.data() + static_cast<std::size_t>(c) * Q,
+                                       Q, session.uniform.draw());
+        return 1;
+    };
+    pass.stages.push_back({false, drawNodes});
+    const auto contributions = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        slot.accumulator.startRepetition();
+        slot.negativeCase = -1;
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.ok, c)) continue;
+            const int n = cases.caseNumber(c), m = cases.responses(c);
+            const std::int32_t* items = cases.itemsOf(c);
+            const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            for (int d = 0; d < D; ++d)
+                at(slot.theta, d) = nodes[at(slot.chosen, c)][d] + (R >= 2 ? mean[d] : 0.0);
+            slot.probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
+            for (int r = 0; r < m; ++r) {
+                const int i = items[r];
+                if (i < 0 || i >= work.I) continue;
+                categoryProbabilities(work, i, slot.theta.data(),
+                                      slot.probabilities.data() + static_cast<std::size_t>(r) * maxCat);
+            }
+            if (!slot.accumulator.addCase(m, items, cases.categoriesOf(c), slot.probabilities,
+                                          weightOf(n) * est.weightFactor, slot.negative)) {
+                slot.negativeCase = n;
+                break;
+            }
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, contributions});
+    const auto add = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        if (slot.negativeCase >= 0) {
+            session.errorReport("Negative variance in fit for case:" +
+                                itoMString(slot.negativeCase + 1));
+            session.errorReport(fmtNumber("%10.5f", slot.negative));
+            return -1;
+        }
+        for (std::size_t j = 0; j < sums.size(); ++j) {
+            const FitSums& from = slot.accumulator.sums[j];
+            FitSums& to = sums[j];
+            to.r2 += from.r2;
+            to.W += from.W;
+            to.KW += from.KW;
+            to.z2 += from.z2;
+            to.N += from.N;
+            to.nu += from.nu;
+        }
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.counted, c)) continue;
+            ++done;
+            if (statusClock.seconds() > 1.0) {
+                session.statusText(progressText("Fit: ", done, total), 0);
+                statusClock.restart();
+            }
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, add});
     for (int repetition = 0; repetition < draws; ++repetition) {
         sums.assign(static_cast<std::size_t>(fit.G), {});
         if (runCasePass(session, work, pass) != 1) return -1;

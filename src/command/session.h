@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "base/parallel.h"
+#include "base/compute_settings.h"
 #include "base/random.h"
 #include "base/shell.h"
 #include "base/textfile.h"

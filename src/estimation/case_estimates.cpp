@@ -246,141 +246,146 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
 
     CasePass pass;
     pass.chunkCases = kCaseChunk;
-    pass.stages.push_back({true, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   const double* rec = work.caseRecord(cases.caseNumber(c));
-                                   const int m = rec && rec[0] == 0.0 ? 0 : cases.responses(c);
-                                   double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
-                                   std::fill_n(mean, D, 0.0);
-                                   if (R >= 2)
-                                       for (int d = 0; d < D; ++d) {
-                                           double sum = 0.0;
-                                           for (int r = 0; r < R; ++r)
-                                               sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                                           mean[d] = sum;
-                                       }
-                                   double ll = 0.0;
-                                   at(slot.ok, c) = casePosterior(work, cases.itemsOf(c), cases.categoriesOf(c), m,
-                                                                  work.nodeWeights.data(), mean, 0.0f,
-                                                                  slot.likelihood.data(), slot.posterior.data(),
-                                                                  slot.scratch.data(), ll) == 1;
-                                   if (!at(slot.ok, c)) continue;
-                                   const double* post = slot.posterior.data();
-                                   double* eap = slot.eap.data() + static_cast<std::size_t>(c) * D;
-                                   double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
-                                   const double* theta = columns.data();
-                                   if (R >= 2) {
-                                       for (int d = 0; d < D; ++d)
-                                           for (int q = 0; q < Q; ++q)
-                                               at(slot.theta, d * Q + q) = at(columns, d * Q + q) + mean[d];
-                                       theta = slot.theta.data();
-                                   }
-                                   for (int j = 0; j < D; ++j) eap[j] = dotProduct(post, theta + j * Q, Q);
-                                   for (int j = 0; j < D; ++j) {
-                                       double* pt = slot.weighted.data();
-                                       for (int q = 0; q < Q; ++q) pt[q] = post[q] * theta[j * Q + q];
-                                       for (int l = j; l < D; ++l)
-                                           W[j * D + l] = W[l * D + j] =
-                                               dotProduct(pt, theta + l * Q, Q) - eap[j] * eap[l];
-                                   }
-                                   cumulativeSums(post, Q, slot.cumulative.data() + static_cast<std::size_t>(c) * Q);
-                               }
-                               return 1;
-                           }});
+    pass.workPerCase = (meanResponses(session) * 3 + 2 * D * D) * Q;
+    const auto posteriors = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            const double* rec = work.caseRecord(cases.caseNumber(c));
+            const int m = rec && rec[0] == 0.0 ? 0 : cases.responses(c);
+            double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            std::fill_n(mean, D, 0.0);
+            if (R >= 2)
+                for (int d = 0; d < D; ++d) {
+                    double sum = 0.0;
+                    for (int r = 0; r < R; ++r)
+                        sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
+                    mean[d] = sum;
+                }
+            double ll = 0.0;
+            at(slot.ok, c) = casePosterior(work, cases.itemsOf(c), cases.categoriesOf(c), m,
+                                           work.nodeWeights.data(), mean, 0.0f,
+                                           slot.likelihood.data(), slot.posterior.data(),
+                                           slot.scratch.data(), ll) == 1;
+            if (!at(slot.ok, c)) continue;
+            const double* post = slot.posterior.data();
+            double* eap = slot.eap.data() + static_cast<std::size_t>(c) * D;
+            double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
+            const double* theta = columns.data();
+            if (R >= 2) {
+                for (int d = 0; d < D; ++d)
+                    for (int q = 0; q < Q; ++q)
+                        at(slot.theta, d * Q + q) = at(columns, d * Q + q) + mean[d];
+                theta = slot.theta.data();
+            }
+            for (int j = 0; j < D; ++j) eap[j] = dotProduct(post, theta + j * Q, Q);
+            for (int j = 0; j < D; ++j) {
+                double* pt = slot.weighted.data();
+                for (int q = 0; q < Q; ++q) pt[q] = post[q] * theta[j * Q + q];
+                for (int l = j; l < D; ++l)
+                    W[j * D + l] = W[l * D + j] =
+                        dotProduct(pt, theta + l * Q, Q) - eap[j] * eap[l];
+            }
+            cumulativeSums(post, Q, slot.cumulative.data() + static_cast<std::size_t>(c) * Q);
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, posteriors});
     // The draws of the plausible values come from the one uniform stream,
     // case after case.
-    pass.stages.push_back({false, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   if (!at(slot.ok, c)) {
-                                       session.appendOutput("error_FLAG=1 student " +
-                                                            itoMString(cases.caseNumber(c) + 1) + "\r\n");
-                                       continue;
-                                   }
-                                   const double* F = slot.cumulative.data() + static_cast<std::size_t>(c) * Q;
-                                   for (int v = 0; v < V; ++v)
-                                       at(slot.chosen, c * V + v) = drawFromCumulative(F, Q, session.uniform.draw());
-                               }
-                               return 1;
-                           }});
-    pass.stages.push_back({true, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   if (!at(slot.ok, c)) continue;
-                                   const int n = cases.caseNumber(c);
-                                   const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
-                                   const double* eap = slot.eap.data() + static_cast<std::size_t>(c) * D;
-                                   const double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
-                                   double* r = records.valid(n) ? records.record(n) : nullptr;
-                                   MString text;
-                                   if (writeFile) {
-                                       char head[32];
-                                       std::snprintf(head, sizeof head, "%5d", n + 1);
-                                       text = MString(head) + "  " + identifier(n);
-                                   }
-                                   for (int v = 1; v <= V; ++v) {
-                                       const int chosen = at(slot.chosen, c * V + v - 1);
-                                       if (writeFile) {
-                                           char line[32];
-                                           std::snprintf(line, sizeof line, "\n %3d        ", v);
-                                           text += line;
-                                       }
-                                       for (int d = 0; d < D; ++d) {
-                                           const double value = node(chosen, d, mean);
-                                           if (writeFile) text += fmt("%6.2lf", value);
-                                           if (r && v <= keep)
-                                               r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V +
-                                                 (v - 1)] = value;
-                                       }
-                                   }
-                                   if (r) {
-                                       for (int d = 0; d < D; ++d) r[records.eapAt() + d] = eap[d];
-                                       for (int j = 0; j < D * D; ++j) r[records.posteriorCovAt() + j] = W[j];
-                                   }
-                                   if (writeFile) {
-                                       if (est.caseEstimateType == kCaseEap) {
-                                           for (int d = 0; d < D; ++d) {
-                                               const double w = W[d * D + d];
-                                               text += fmt("%10.5f ", eap[d]) + fmt("%10.5f ", std::sqrt(std::max(0.0, w))) +
-                                                       fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
-                                           }
-                                       } else {
-                                           text += "\n";
-                                           for (int d = 0; d < D; ++d) text += fmt("%10.5lf ", eap[d]);
-                                           text += "\n";
-                                           for (int d = 0; d < D; ++d)
-                                               text += fmt("%10.5lf ", std::sqrt(std::max(0.0, W[d * D + d])));
-                                       }
-                                       text += "\n";
-                                   }
-                                   at(slot.text, c) = std::move(text);
-                               }
-                               return 1;
-                           }});
+    const auto draws = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.ok, c)) {
+                session.appendOutput("error_FLAG=1 student " +
+                                     itoMString(cases.caseNumber(c) + 1) + "\r\n");
+                continue;
+            }
+            const double* F = slot.cumulative.data() + static_cast<std::size_t>(c) * Q;
+            for (int v = 0; v < V; ++v)
+                at(slot.chosen, c * V + v) = drawFromCumulative(F, Q, session.uniform.draw());
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, draws});
+    const auto store = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.ok, c)) continue;
+            const int n = cases.caseNumber(c);
+            const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            const double* eap = slot.eap.data() + static_cast<std::size_t>(c) * D;
+            const double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
+            double* r = records.valid(n) ? records.record(n) : nullptr;
+            MString text;
+            if (writeFile) {
+                char head[32];
+                std::snprintf(head, sizeof head, "%5d", n + 1);
+                text = MString(head) + "  " + identifier(n);
+            }
+            for (int v = 1; v <= V; ++v) {
+                const int chosen = at(slot.chosen, c * V + v - 1);
+                if (writeFile) {
+                    char line[32];
+                    std::snprintf(line, sizeof line, "\n %3d        ", v);
+                    text += line;
+                }
+                for (int d = 0; d < D; ++d) {
+                    const double value = node(chosen, d, mean);
+                    if (writeFile) text += fmt("%6.2lf", value);
+                    if (r && v <= keep)
+                        r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V +
+                          (v - 1)] = value;
+                }
+            }
+            if (r) {
+                for (int d = 0; d < D; ++d) r[records.eapAt() + d] = eap[d];
+                for (int j = 0; j < D * D; ++j) r[records.posteriorCovAt() + j] = W[j];
+            }
+            if (writeFile) {
+                if (est.caseEstimateType == kCaseEap) {
+                    for (int d = 0; d < D; ++d) {
+                        const double w = W[d * D + d];
+                        text += fmt("%10.5f ", eap[d]) + fmt("%10.5f ", std::sqrt(std::max(0.0, w))) +
+                                fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
+                    }
+                } else {
+                    text += "\n";
+                    for (int d = 0; d < D; ++d) text += fmt("%10.5lf ", eap[d]);
+                    text += "\n";
+                    for (int d = 0; d < D; ++d)
+                        text += fmt("%10.5lf ", std::sqrt(std::max(0.0, W[d * D + d])));
+                }
+                text += "\n";
+            }
+            at(slot.text, c) = std::move(text);
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, store});
     long long k = 0;
     const long long N = ws.data.passes.cases;
     Stopwatch statusClock;
-    pass.stages.push_back({false, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   if (at(slot.ok, c)) {
-                                       const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
-                                       for (int v = 0; v < V; ++v)
-                                           for (int d = 0; d < D; ++d)
-                                               est.plausibleSummary.add(d, node(at(slot.chosen, c * V + v), d, mean));
-                                       for (int d = 0; d < D; ++d)
-                                           est.eapSummary.add(d, slot.eap[static_cast<std::size_t>(c) * D + d]);
-                                       if (writeFile) out.put(at(slot.text, c));
-                                   }
-                                   ++k;
-                                   if (statusClock.seconds() >= 1.0) {
-                                       session.statusText(progressText("Constructing Posteriors: ", k, N), 0);
-                                       statusClock.restart();
-                                   }
-                               }
-                               return 1;
-                           }});
+    const auto write = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (at(slot.ok, c)) {
+                const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+                for (int v = 0; v < V; ++v)
+                    for (int d = 0; d < D; ++d)
+                        est.plausibleSummary.add(d, node(at(slot.chosen, c * V + v), d, mean));
+                for (int d = 0; d < D; ++d)
+                    est.eapSummary.add(d, slot.eap[static_cast<std::size_t>(c) * D + d]);
+                if (writeFile) out.put(at(slot.text, c));
+            }
+            ++k;
+            if (statusClock.seconds() >= 1.0) {
+                session.statusText(progressText("Constructing Posteriors: ", k, N), 0);
+                statusClock.restart();
+            }
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, write});
     if (runCasePass(session, work, pass) != 1) return -1;
     if (writeFile && out.f && std::ferror(out.f)) {
         session.errorReport(
@@ -549,71 +554,75 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
     }
     CasePass pass;
     pass.chunkCases = kCaseChunk;
-    pass.stages.push_back({true, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               Shell& reports = currentShell();
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   const int n = cases.caseNumber(c);
-                                   const double* rec = work.caseRecord(n);
-                                   at(slot.skipped, c) = rec && rec[0] == 0.0;
-                                   at(slot.valid, c) = false;
-                                   if (at(slot.skipped, c)) continue;
-                                   MString text;
-                                   if (writeFile) {
-                                       char head[32];
-                                       std::snprintf(head, sizeof head, "%7d", n + 1);
-                                       text = MString(head) + "  " + identifier(n);
-                                   }
-                                   const bool valid = caseScores(session, reports, work, cases.itemsOf(c),
-                                                                 cases.categoriesOf(c), cases.responses(c), !wle, true,
-                                                                 n + 1, slot.raw, slot.maximum,
-                                                                 writeFile ? &text : nullptr);
-                                   at(slot.valid, c) = valid;
-                                   if (valid) {
-                                       std::vector<double>& theta = slot.estimate;
-                                       theta.assign(static_cast<std::size_t>(D), 0.0);
-                                       caseNewtonFrom(session, reports, work, cases.itemsOf(c), cases.responses(c),
-                                                      slot.raw, wle, n + 1, theta, slot.covariance,
-                                                      slot.information, nullptr);
-                                       if (records.valid(n)) {
-                                           double* r = records.record(n);
-                                           const std::size_t place = wle ? records.wleAt() : records.mleAt();
-                                           const std::size_t covAt = wle ? records.wleCovAt() : records.mleCovAt();
-                                           for (int d = 0; d < D; ++d) r[place + d] = at(theta, d);
-                                           for (int j = 0; j < D * D; ++j) r[covAt + j] = at(slot.covariance, j);
-                                       }
-                                       std::copy_n(theta.data(), D, slot.theta.data() + static_cast<std::size_t>(c) * D);
-                                       if (writeFile)
-                                           for (int d = 0; d < D; ++d) {
-                                               const double I = at(slot.information, d * D + d);
-                                               text += fmt("%10.5f ", at(theta, d)) +
-                                                       fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
-                                           }
-                                   }
-                                   at(slot.text, c) = std::move(text);
-                               }
-                               return 1;
-                           }});
+    // A few Newton steps over the case's responses and categories.
+    pass.workPerCase = meanResponses(session) * work.maxCat * (D + 2) * D * 20;
+    const auto estimates = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        Shell& reports = currentShell();
+        for (int c = 0; c < cases.count(); ++c) {
+            const int n = cases.caseNumber(c);
+            const double* rec = work.caseRecord(n);
+            at(slot.skipped, c) = rec && rec[0] == 0.0;
+            at(slot.valid, c) = false;
+            if (at(slot.skipped, c)) continue;
+            MString text;
+            if (writeFile) {
+                char head[32];
+                std::snprintf(head, sizeof head, "%7d", n + 1);
+                text = MString(head) + "  " + identifier(n);
+            }
+            const bool valid = caseScores(session, reports, work, cases.itemsOf(c),
+                                          cases.categoriesOf(c), cases.responses(c), !wle, true,
+                                          n + 1, slot.raw, slot.maximum,
+                                          writeFile ? &text : nullptr);
+            at(slot.valid, c) = valid;
+            if (valid) {
+                std::vector<double>& theta = slot.estimate;
+                theta.assign(static_cast<std::size_t>(D), 0.0);
+                caseNewtonFrom(session, reports, work, cases.itemsOf(c), cases.responses(c),
+                               slot.raw, wle, n + 1, theta, slot.covariance,
+                               slot.information, nullptr);
+                if (records.valid(n)) {
+                    double* r = records.record(n);
+                    const std::size_t place = wle ? records.wleAt() : records.mleAt();
+                    const std::size_t covAt = wle ? records.wleCovAt() : records.mleCovAt();
+                    for (int d = 0; d < D; ++d) r[place + d] = at(theta, d);
+                    for (int j = 0; j < D * D; ++j) r[covAt + j] = at(slot.covariance, j);
+                }
+                std::copy_n(theta.data(), D, slot.theta.data() + static_cast<std::size_t>(c) * D);
+                if (writeFile)
+                    for (int d = 0; d < D; ++d) {
+                        const double I = at(slot.information, d * D + d);
+                        text += fmt("%10.5f ", at(theta, d)) +
+                                fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
+                    }
+            }
+            at(slot.text, c) = std::move(text);
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, estimates});
     Stopwatch statusClock;
     const long long N = ws.data.passes.cases;
-    pass.stages.push_back({false, [&](int s, const CaseChunk& cases) {
-                               Slot& slot = at(slots, s);
-                               for (int c = 0; c < cases.count(); ++c) {
-                                   if (at(slot.skipped, c)) continue;
-                                   if (at(slot.valid, c)) {
-                                       for (int d = 0; d < D; ++d)
-                                           summary.add(d, slot.theta[static_cast<std::size_t>(c) * D + d]);
-                                       if (statusClock.seconds() >= 1.0) {
-                                           session.statusText(progressText(wle ? "WLEs: " : "MLEs: ",
-                                                                           cases.caseNumber(c) + 1, N),
-                                                              0);
-                                           statusClock.restart();
-                                       }
-                                   }
-                                   if (writeFile) out.put(at(slot.text, c) + "\n");
-                               }
-                               return 1;
-                           }});
+    const auto report = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (at(slot.skipped, c)) continue;
+            if (at(slot.valid, c)) {
+                for (int d = 0; d < D; ++d)
+                    summary.add(d, slot.theta[static_cast<std::size_t>(c) * D + d]);
+                if (statusClock.seconds() >= 1.0) {
+                    session.statusText(progressText(wle ? "WLEs: " : "MLEs: ",
+                                                    cases.caseNumber(c) + 1, N),
+                                       0);
+                    statusClock.restart();
+                }
+            }
+            if (writeFile) out.put(at(slot.text, c) + "\n");
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, report});
     if (runCasePass(session, work, pass) != 1) return -1;
     if (writeFile && out.f && std::ferror(out.f)) {
         session.errorReport(wle ? "Could not write to the WARM value file. The file may be already open"

@@ -63,14 +63,19 @@ private:
 struct CasePassStage {
     bool parallel = false;
     // Works on the chunk in the given slot (0 up to casePassSlots). A
-    // parallel stage reports through currentShell() only (the reports are
-    // deferred) and returns 1; an in-order stage may return -1 to end the
-    // pass after its own report.
+    // parallel stage reports through currentShell() only: its reports are
+    // shown, in chunk order, before the chunk's next in-order stage. It
+    // returns 1; an in-order stage may return -1 to end the pass after its
+    // own report.
     std::function<int(int slot, const CaseChunk& chunk)> run;
 };
 
 struct CasePass {
     int chunkCases = 256;
+    // Rough count of the operations one case takes: a pass too small to
+    // repay waking the other threads runs on this one (the numbers are the
+    // same either way).
+    double workPerCase = 0.0;
     // The cases that run the interrupt check (all when empty).
     std::function<bool(int caseNumber)> polls;
     std::vector<CasePassStage> stages;
@@ -80,8 +85,9 @@ struct CasePass {
 int casePassSlots(const Session& session);
 // Cases per chunk for a pass whose per-chunk sums hold about tableSize
 // numbers and whose work on one case is about workPerCase: large enough
-// that adding the chunks costs little beside the work on the cases. Depends
-// on the data and the model only, never on the thread count.
+// that adding the chunks, and handing them to a thread, costs little beside
+// the work on the cases. Depends on the data and the model only, never on
+// the thread count.
 int chunkCasesFor(std::int64_t tableSize, std::int64_t workPerCase);
 // Responses per case on average, from the data passes.
 double meanResponses(const Session& session);

@@ -638,7 +638,8 @@ void eStepCase(const EstimationWork& work, const EstimationState& est, const ESt
         for (int r = 0; r < m; ++r) {
             const int item = items[r];
             double* e = sums.expected.data() + static_cast<std::size_t>(item) * nodes;
-            const double* v = plan.factorised ? wpost + static_cast<std::size_t>(at(f.itemDimension, item)) * nodes : wpost;
+            const double* v = wpost;
+            if (plan.factorised) v += static_cast<std::size_t>(at(f.itemDimension, item)) * nodes;
             if (nodes <= kInlineNodes)
                 for (int q = 0; q < nodes; ++q) e[q] += v[q];
             else
@@ -667,7 +668,8 @@ void eStepCase(const EstimationWork& work, const EstimationState& est, const ESt
     }
     if (plan.mcRegression) {
         for (int j = 0; j < D; ++j)
-            for (int k = 0; k < D; ++k) M[j * D + k] += caseMean[j] * E[k] + E[j] * caseMean[k] + caseMean[j] * caseMean[k];
+            for (int k = 0; k < D; ++k)
+                M[j * D + k] += caseMean[j] * E[k] + E[j] * caseMean[k] + caseMean[j] * caseMean[k];
         for (int j = 0; j < D; ++j) E[j] += caseMean[j];
     }
     for (int j = 0; j < D; ++j) {
@@ -773,29 +775,32 @@ int EStep(Session& session, EstimationWork& work) {
     const std::int64_t table = plan.needCounts ? static_cast<std::int64_t>(work.I + 1) * plan.nodes : 0;
     const double perCase = meanResponses(session) * 2 * plan.nodes + (plan.factorised ? 4.0 * Q : 2.0 * Q);
     pass.chunkCases = chunkCasesFor(table + (work.discrete ? Q : 0), static_cast<std::int64_t>(perCase));
+    pass.workPerCase = perCase;
     pass.polls = [&](int caseNumber) {
         const double* rec = work.caseRecord(caseNumber);
         return !rec || rec[0] != 0.0;
     };
-    pass.stages.push_back({true, [&](int s, const CaseChunk& chunk) {
-                               EStepSlot& slot = at(slots, s);
-                               slot.sums.start(plan, work.discrete);
-                               for (int c = 0; c < chunk.count(); ++c)
-                                   eStepCase(work, est, plan, chunk.caseNumber(c), chunk.itemsOf(c),
-                                             chunk.categoriesOf(c), chunk.responses(c), slot);
-                               return 1;
-                           }});
-    pass.stages.push_back({false, [&](int s, const CaseChunk&) {
-                               const EStepSums& sums = at(slots, s).sums;
-                               for (std::int32_t n : sums.failedCases)
-                                   session.appendOutput("Error processing case " + itoMString(n + 1) + "\r\n");
-                               total.add(sums);
-                               if (statusClock.seconds() >= 1.0) {
-                                   session.statusText(progressText("EStep: ", total.processed, N), 0);
-                                   statusClock.restart();
-                               }
-                               return 1;
-                           }});
+    const auto cases = [&](int s, const CaseChunk& chunk) {
+        EStepSlot& slot = at(slots, s);
+        slot.sums.start(plan, work.discrete);
+        for (int c = 0; c < chunk.count(); ++c)
+            eStepCase(work, est, plan, chunk.caseNumber(c), chunk.itemsOf(c),
+                      chunk.categoriesOf(c), chunk.responses(c), slot);
+        return 1;
+    };
+    pass.stages.push_back({true, cases});
+    const auto add = [&](int s, const CaseChunk&) {
+        const EStepSums& sums = at(slots, s).sums;
+        for (std::int32_t n : sums.failedCases)
+            session.appendOutput("Error processing case " + itoMString(n + 1) + "\r\n");
+        total.add(sums);
+        if (statusClock.seconds() >= 1.0) {
+            session.statusText(progressText("EStep: ", total.processed, N), 0);
+            statusClock.restart();
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, add});
     if (runCasePass(session, work, pass) != 1) return -1;
     const long long processed = total.processed;
     const long long failed = static_cast<long long>(total.failedCases.size());

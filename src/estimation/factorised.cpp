@@ -185,7 +185,8 @@ double gridSumsThree(const EstimationWork& work, FactorScratch& s, double& prior
         const double* g = s.factor.data();
         double* B = A12 + n2;
         std::fill_n(B, n2, 0.0);
-        for (int k = 0; k < n; ++k) addScaledInto(B, g[k], f.priorByFirst.data() + static_cast<std::size_t>(k) * n2, n2);
+        for (int k = 0; k < n; ++k)
+            addScaledInto(B, g[k], f.priorByFirst.data() + static_cast<std::size_t>(k) * n2, n2);
         outerScaled(B, g + n, g + 2 * n, n, B);
         priorTotal = sumOf(B, n2);
     }
