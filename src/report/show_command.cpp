@@ -172,14 +172,23 @@ int parseShow(Session& session, const MString& arguments, ShowRequest& request) 
 
 int printShow(Session& session, const ShowRequest& request) {
     Workspace& ws = session.ws;
-    const bool normal = ws.est.options.distribution == Distribution::Normal && !isJml(ws.est);
-    if (request.cases && !normal) {
+    const bool jml = isJml(ws.est);
+    if (request.cases && !jml && ws.est.options.distribution != Distribution::Normal) {
         session.errorReport("Case output is not available unless a normal distribution is requested");
         return -1;
     }
     if (request.cases) {
         if (request.file.isEmpty()) {
             session.errorReport("Case output must be directed to a file");
+            return -1;
+        }
+        // Joint maximum likelihood has no population model to draw from.
+        if (jml && ws.est.caseEstimateType == kCaseEap) {
+            session.errorReport("EAP estimates are not available with JML");
+            return -1;
+        }
+        if (jml && ws.est.caseEstimateType == kCaseLatent) {
+            session.errorReport("Plausible values are not available with JML");
             return -1;
         }
         return caseOutput(session, request.file);
