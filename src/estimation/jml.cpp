@@ -242,7 +242,8 @@ int caseUpdate(Session& session, EstimationWork& work, const CaseResponses& resp
             }
             old[d] = theta[static_cast<Index>(d)];
         }
-        std::copy(information.begin(), information.end(), cases.information.begin() + static_cast<std::ptrdiff_t>(at) * D);
+        std::copy(information.begin(), information.end(),
+                  cases.information.begin() + static_cast<std::ptrdiff_t>(at) * D);
         if (statusClock.seconds() >= 1.0) {
             session.statusText(progressText("Updating Case MLEs: ", n, N), 0);
             statusClock.restart();
@@ -350,7 +351,8 @@ int storeCaseEstimates(Session& session, const EstimationWork& work, const JmlCa
         const std::size_t kindAt = wle ? records.wleAt() : records.mleAt();
         const std::size_t kindCovAt = wle ? records.wleCovAt() : records.mleCovAt();
         for (int d = 0; d < D; ++d) r[records.jmlAt() + d] = r[kindAt + d] = theta[d];
-        for (int j = 0; j < D * D; ++j) r[records.jmlCovAt() + j] = r[kindCovAt + j] = covariance[static_cast<Index>(j)];
+        for (int j = 0; j < D * D; ++j)
+            r[records.jmlCovAt() + j] = r[kindCovAt + j] = covariance[static_cast<Index>(j)];
         // Cases without an estimate stay off the maps.
         if (caseWeight(work, n) != 0.0 && cases.valid[static_cast<Index>(n)])
             for (int d = 0; d < D; ++d) summary.add(d, theta[d]);
@@ -396,10 +398,10 @@ int jmlDriver(Session& session) {
         const bool itemsUpdated = !work.allAnchored;
         if (itemsUpdated) {
             if (itemUpdate(session, work, responses, cases, itemChanges) != 1) return -1;
-            session.appendOutput("Maximum for item parameter estimates ==> " + fmtNumber("%10.5f", itemChanges.largest) +
-                                 " (Parameter: " + itoMString(itemChanges.at) + ")\r\n" +
-                                 "Average for item parameter estimates ==> " + fmtNumber("%10.5f", itemChanges.mean) +
-                                 "\r\n");
+            session.appendOutput("Maximum for item parameter estimates ==> " +
+                                 fmtNumber("%10.5f", itemChanges.largest) + " (Parameter: " +
+                                 itoMString(itemChanges.at) + ")\r\n" + "Average for item parameter estimates ==> " +
+                                 fmtNumber("%10.5f", itemChanges.mean) + "\r\n");
         }
         if (ws.settings.update && writeParameterExports(session) == -1) exportFailed = true;
         writeJmlIterationLog(session, t,

@@ -74,8 +74,9 @@ int applyItemAnchor(Session& session, const AnchorEntry& a, int P) {
     EstimationState& est = session.ws.est;
     if (a.kind != kAnchorItem && a.kind != kInitItem) return 1;
     if (a.first < 0 || a.first >= P) {
-        session.errorReport(a.kind == kAnchorItem ? "A parameter index is out of range for an item parameter anchor value"
-                                                  : "A parameter index is out of range for an item parameter initial value");
+        session.errorReport(a.kind == kAnchorItem
+                                ? "A parameter index is out of range for an item parameter anchor value"
+                                : "A parameter index is out of range for an item parameter initial value");
         return -1;
     }
     const double value = a.value;
@@ -470,13 +471,26 @@ int sufficientStatistics(Session& session, EstimationWork& work, CaseResponses* 
         for (; nextCase <= last; ++nextCase)
             responses->start[static_cast<std::size_t>(nextCase)] = static_cast<std::int64_t>(responses->items.size());
     };
-    int visited = -1;
-    try {
-        if (responses) {
-            responses->items.clear();
-            responses->start.assign(static_cast<std::size_t>(N) + 1, 0);
+    // The list of responses that joint maximum likelihood keeps.
+    auto listResponse = [&](int i) {
+        try {
+            responses->items.push_back(i);
+            return true;
+        } catch (const std::bad_alloc&) {
+            session.errorReport("JML estimation not be available");
+            return false;
         }
-        visited = forEachCase(session, work, [&](int caseNumber, int m) {
+    };
+    if (responses) {
+        responses->items.clear();
+        try {
+            responses->start.assign(static_cast<std::size_t>(N) + 1, 0);
+        } catch (const std::bad_alloc&) {
+            session.errorReport("JML estimation not be available");
+            return -1;
+        }
+    }
+    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
         const double* rec = work.caseRecord(caseNumber);
         const double w = (rec ? rec[0] : 1.0) * est.weightFactor;
         // A case of weight zero carries only its placeholder record, or
@@ -487,7 +501,7 @@ int sufficientStatistics(Session& session, EstimationWork& work, CaseResponses* 
         for (int r = 0; r < m; ++r) {
             const int i = work.itemNo[static_cast<std::size_t>(r)], k = work.rsp[static_cast<std::size_t>(r)];
             if (i < 0 || i >= I || k < 0 || k >= maxCat) continue;
-            if (listed) responses->items.push_back(i);
+            if (listed && !listResponse(i)) return -1;
             const std::size_t row = static_cast<std::size_t>(i) * maxCat + k;
             observed[row] = 1;
             for (std::size_t e = work.designStart[row]; e < work.designStart[row + 1]; ++e) {
@@ -507,13 +521,8 @@ int sufficientStatistics(Session& session, EstimationWork& work, CaseResponses* 
         caseScores(session, work, m, false, false, caseNumber, raw, maximum, nullptr);
         records.setScores(caseNumber, raw, maximum);
         return 1;
-        });
-        if (responses) startCasesUpTo(N);
-    } catch (const std::bad_alloc&) {
-        if (!responses) throw;
-        session.errorReport("JML estimation not be available");
-        return -1;
-    }
+    });
+    if (responses) startCasesUpTo(N);
     if (visited != 1) return -1;
     if (saveCaseScores(session, records) != 1) return -1;
     session.appendOutput("Sufficient Statistics Computed\r\n");
