@@ -127,6 +127,16 @@ int applyOptions(Session& session, const MString& options, ShowRequest& request)
                 session.errorReport("The distribution value must be one of 'latent', 'eap', 'mle', 'wle' or 'none'");
                 return -1;
             }
+            // Joint maximum likelihood has no population model to draw
+            // EAPs or plausible values from, for case output or maps.
+            if (isJml(session.ws.est) && kCodes[found] == kCaseEap) {
+                session.errorReport("EAP estimates are not available with JML");
+                return -1;
+            }
+            if (isJml(session.ws.est) && kCodes[found] == kCaseLatent) {
+                session.errorReport("Plausible values are not available with JML");
+                return -1;
+            }
             session.ws.est.caseEstimateType = kCodes[found];
         } else if (option == 1) {
             if (request.cases) session.warningReport("The label option is ignored when the argument is 'cases'");
@@ -180,15 +190,6 @@ int printShow(Session& session, const ShowRequest& request) {
     if (request.cases) {
         if (request.file.isEmpty()) {
             session.errorReport("Case output must be directed to a file");
-            return -1;
-        }
-        // Joint maximum likelihood has no population model to draw from.
-        if (jml && ws.est.caseEstimateType == kCaseEap) {
-            session.errorReport("EAP estimates are not available with JML");
-            return -1;
-        }
-        if (jml && ws.est.caseEstimateType == kCaseLatent) {
-            session.errorReport("Plausible values are not available with JML");
             return -1;
         }
         return caseOutput(session, request.file);

@@ -351,6 +351,10 @@ TEST(Jml, WarningsRefusalsAndStops) {
     s.shell.clear();
     EXPECT_EQ(s.run("show cases ! estimates=eap >> eap.txt;"), -1);
     EXPECT_TRUE(contains(s.shell.errors, "EAP estimates are not available with JML"));
+    EXPECT_EQ(s.run("show ! estimates=latent, tables=4;"), -1);
+    EXPECT_TRUE(contains(s.shell.errors, "Plausible values are not available with JML"));
+    EXPECT_EQ(s.shell.output.find("MAP OF"), std::string::npos);
+    s.shell.clear();
     EXPECT_EQ(s.run("itanal ! estimates=latent;"), -1);
     EXPECT_TRUE(contains(s.shell.errors, "Plausible values are not available with JML"));
     EXPECT_EQ(s.run("export covariance >> c.txt;"), -1);
