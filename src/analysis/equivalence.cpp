@@ -16,6 +16,8 @@ namespace {
 
 using Index = std::size_t;
 
+constexpr double kMaxRows = 1.0e6;
+
 // A number of a row; "NA" where there is no finite value to print.
 MString rowNumber(double v) { return std::isfinite(v) ? fmtNumber("%10.5f", v) : MString("NA").rightJustify(10); }
 
@@ -63,7 +65,12 @@ void footerBlock(ReportWriter& out) {
 int equivalenceRows(Session& session, ReportWriter& out, const EstimationWork& work, int d, bool wle) {
     double total = 0.0;
     for (int i = 0; i < work.I; ++i) total += work.maxScore[static_cast<Index>(i) * work.D + d];
-    const int n = static_cast<int>(std::clamp(total, -1.0, 2.0e9));
+    // Scores in the millions make no table anyone could read, only a wait.
+    if (total > kMaxRows) {
+        out.line("The maximum score on this dimension is too large for a table");
+        return 1;
+    }
+    const int n = static_cast<int>(std::max(total, -1.0));
     const double z = session.ws.settings.zero_perfect;
     for (int i = 0; i <= n; ++i) {
         double r = i;
