@@ -122,6 +122,10 @@ int EStep(Session& session, EstimationWork& work);
 
 // Copies the model build into the work tables (items, categories, design).
 void loadModel(EstimationWork& work, const ModelBuild& build, int P);
+// The estimation state before any estimate: results of the last estimation
+// cleared, beta (D x R) and xsi (P) zero, sigma the identity, nothing
+// anchored.
+void startEstimationState(EstimationState& est, int D, int R, int P);
 // Estimation set-up: state, anchors, nodes, work tables. 1 or -1.
 int estimationSetup(Session& session, EstimationWork& work);
 // An item parameter anchor (kind 0) or initial value (kind 1) into xsi, its

@@ -69,43 +69,18 @@ double caseWeight(const EstimationWork& work, int n) {
 int jmlSetup(Session& session, EstimationWork& work) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
-    est.bestDeviance = est.previousDeviance = kNoDeviance;
-    est.deviance = 0.0;
-    est.earlierSolutionBetter = false;
-    est.eapSummary.available = est.plausibleSummary.available = false;
-    est.mleSummary.available = est.wleSummary.available = false;
-    est.invalidateCaseEstimates();
-    est.keptParameters.clear();
-    est.nonIdentifiedItems.clear();
-    est.fullErrors = Matrix();
-    est.fit.clear();
-    est.fitAvailable = false;
-
     const int P = ws.build.parameterCount();
     loadModel(work, ws.build, P);
     work.R = 1;
     work.method = EstimationMethod::Jml;
     work.discrete = false;
-    const int D = work.D;
-    est.beta = zeros(D, 1);
-    est.previousBeta = est.bestBeta = est.beta;
-    est.regressionAnchors = Matrix(D, 1);
-    for (int d = 0; d < D; ++d) est.regressionAnchors[d][0] = kNotAnchored;
-    est.sigma = identity(D);
-    est.previousSigma = est.bestSigma = est.sigma;
-    est.covarianceAnchors = Matrix(D, D);
-    for (int d = 0; d < D; ++d)
-        for (int e = 0; e < D; ++e) est.covarianceAnchors[d][e] = kNotAnchored;
-    est.regressionErrors = Matrix();
-    est.covarianceErrors = Matrix();
+    startEstimationState(est, work.D, 1, P);
+    est.deviance = 0.0;
+    est.earlierSolutionBetter = false;
+    est.mleSummary.available = est.wleSummary.available = false;
     est.gwt = est.previousGwt = est.bestGwt = Vector();
     est.nodeGrid = est.baseGrid = Matrix();
     est.nodeCount = 0;
-
-    est.xsi = P > 0 ? zeroVector(P) : Vector();
-    est.itemErrors = est.previousXsi = est.bestXsi = est.xsi;
-    est.anchored.assign(static_cast<Index>(P), 0);
-    est.anchoredCount = 0;
     for (const AnchorEntry& a : est.anchors)
         if (applyItemAnchor(session, a, P) != 1) return -1;
     work.allAnchored = P == 0 || est.anchoredCount >= P;
@@ -331,15 +306,16 @@ std::vector<double> inverseOf(const std::vector<double>& information, int D) {
     return out;
 }
 
-// The final estimates into the case score file: as JML estimates and as
-// the case estimates of the kind the case update computed (MLE, or WLE
-// when that type was chosen), with their summary for the maps.
+// The final estimates into the case score file: as JML estimates and, once
+// a case update ran, as the case estimates of the kind it computed (MLE, or
+// WLE when that type was chosen), with their summary for the maps.
 int storeCaseEstimates(Session& session, const EstimationWork& work, const JmlCases& cases) {
     EstimationState& est = session.ws.est;
     const bool wle = est.caseEstimateType == kCaseWle;
+    const bool updated = est.iteration > 0;
     DistributionSummary& summary = wle ? est.wleSummary : est.mleSummary;
     const int D = cases.D;
-    summary.reset(D, kDisplayLow, kDisplayHigh, kDisplayWidth);
+    if (updated) summary.reset(D, kDisplayLow, kDisplayHigh, kDisplayWidth);
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
     std::vector<double> information(static_cast<Index>(D) * D);
@@ -350,15 +326,17 @@ int storeCaseEstimates(Session& session, const EstimationWork& work, const JmlCa
         const std::vector<double> covariance = inverseOf(information, D);
         const std::size_t kindAt = wle ? records.wleAt() : records.mleAt();
         const std::size_t kindCovAt = wle ? records.wleCovAt() : records.mleCovAt();
-        for (int d = 0; d < D; ++d) r[records.jmlAt() + d] = r[kindAt + d] = theta[d];
-        for (int j = 0; j < D * D; ++j)
-            r[records.jmlCovAt() + j] = r[kindCovAt + j] = covariance[static_cast<Index>(j)];
+        for (int d = 0; d < D; ++d) r[records.jmlAt() + d] = theta[d];
+        for (int j = 0; j < D * D; ++j) r[records.jmlCovAt() + j] = covariance[static_cast<Index>(j)];
+        if (!updated) continue;
+        for (int d = 0; d < D; ++d) r[kindAt + d] = theta[d];
+        for (int j = 0; j < D * D; ++j) r[kindCovAt + j] = covariance[static_cast<Index>(j)];
         // Cases without an estimate stay off the maps.
         if (caseWeight(work, n) != 0.0 && cases.valid[static_cast<Index>(n)])
             for (int d = 0; d < D; ++d) summary.add(d, theta[d]);
     }
     if (saveCaseScores(session, records) != 1) return -1;
-    (wle ? est.wleAvailable : est.mleAvailable) = true;
+    if (updated) (wle ? est.wleAvailable : est.mleAvailable) = true;
     return 1;
 }
 

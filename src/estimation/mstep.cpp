@@ -88,12 +88,8 @@ int applyItemAnchor(Session& session, const AnchorEntry& a, int P) {
     return 1;
 }
 
-int estimationSetup(Session& session, EstimationWork& work) {
-    Workspace& ws = session.ws;
-    EstimationState& est = ws.est;
-    const ModelBuild& build = ws.build;
+void startEstimationState(EstimationState& est, int D, int R, int P) {
     est.bestDeviance = est.previousDeviance = kNoDeviance;
-    work.regressionConverged = work.covarianceConverged = false;
     est.eapSummary.available = est.plausibleSummary.available = false;
     est.invalidateCaseEstimates();
     est.keptParameters.clear();
@@ -101,14 +97,6 @@ int estimationSetup(Session& session, EstimationWork& work) {
     est.fullErrors = Matrix();
     est.fit.clear();
     est.fitAvailable = false;
-
-    const int P = build.parameterCount();
-    loadModel(work, build, P);
-    const int D = work.D;
-    const int R = std::max(1, ws.data.passes.caseInfoWidth - 1);
-    work.R = R;
-    work.discrete = est.options.distribution == Distribution::Discrete;
-    work.method = est.method;
 
     est.beta = zeros(D, R);
     est.previousBeta = est.bestBeta = est.beta;
@@ -130,6 +118,22 @@ int estimationSetup(Session& session, EstimationWork& work) {
     est.anchoredCount = 0;
     est.regressionErrors = Matrix();
     est.covarianceErrors = Matrix();
+}
+
+int estimationSetup(Session& session, EstimationWork& work) {
+    Workspace& ws = session.ws;
+    EstimationState& est = ws.est;
+    const ModelBuild& build = ws.build;
+    work.regressionConverged = work.covarianceConverged = false;
+
+    const int P = build.parameterCount();
+    loadModel(work, build, P);
+    const int D = work.D;
+    const int R = std::max(1, ws.data.passes.caseInfoWidth - 1);
+    work.R = R;
+    work.discrete = est.options.distribution == Distribution::Discrete;
+    work.method = est.method;
+    startEstimationState(est, D, R, P);
 
     for (const AnchorEntry& a : est.anchors) {
         const double value = a.value;

@@ -263,6 +263,40 @@ TEST(Jml, EveryParameterAnchoredLeavesOnlyTheIterationLimit) {
     EXPECT_GT(checked, 200);
 }
 
+TEST(Jml, TheWleTypeGivesWeightedLikelihoodCaseEstimates) {
+    // equivalence wle leaves the case-estimate type at WLE; the case updates
+    // then solve the weighted likelihood equation of each case's score.
+    ScriptSession s;
+    s.copyReference("verbagg.dat");
+    ASSERT_EQ(s.runAllOf("datafile verbagg.dat;\nformat pid 1-3 responses 10-17;\nmodel item;\n"
+                         "estimate ! iterations=1, fit=no;\nequivalence wle >> e.txt;\n"
+                         "estimate ! method=jml, convergence=0.0000001;\n"),
+              1);
+    const EstimationState& est = s.session.ws.est;
+    EXPECT_TRUE(est.wleAvailable);
+    EXPECT_FALSE(est.mleAvailable);
+    std::vector<double> delta = xsiOf(s);
+    double last = 0;
+    for (double d : delta) last -= d;
+    delta.push_back(last);
+    const std::vector<double> theta = jmlEstimates(s);
+    std::istringstream data(s.readFile("verbagg.dat"));
+    std::string line;
+    for (std::size_t n = 0; n < 20 && std::getline(data, line); ++n) {
+        double score = 0, E = 0, I = 0, J = 0;
+        for (std::size_t i = 0; i < 8; ++i) score += line[9 + i] == '1';
+        if (score == 0) score = 0.3;
+        if (score == 8) score = 7.7;
+        for (double d : delta) {
+            const double p = logistic(theta[n] - d);
+            E += p;
+            I += p * (1 - p);
+            J += p * (1 - p) * (1 - 2 * p);
+        }
+        EXPECT_NEAR(score - E + J / (2 * I), 0.0, 1e-5) << "case " << n + 1;
+    }
+}
+
 TEST(Jml, ACaseOfWeightZeroKeepsItsStartAndStaysOffTheMap) {
     ScriptSession s;
     std::vector<TinyCase> cases = kIncomplete;
@@ -347,6 +381,7 @@ TEST(Jml, WarningsRefusalsAndStops) {
     EXPECT_EQ(est.estimated, 1);
     EXPECT_EQ(est.iteration, 0);
     EXPECT_EQ(s.shell.output.find("Iteration: 1"), std::string::npos);
+    EXPECT_FALSE(est.mleAvailable);  // no case was estimated
 
     s.shell.clear();
     EXPECT_EQ(s.run("show cases ! estimates=eap >> eap.txt;"), -1);
