@@ -44,6 +44,14 @@ std::vector<double> xsiOf(const ScriptSession& s) {
     return x;
 }
 
+// Every item's difficulty: the estimated ones, and the last as minus their sum.
+std::vector<double> difficulties(std::vector<double> xsi) {
+    double last = 0;
+    for (double d : xsi) last -= d;
+    xsi.push_back(last);
+    return xsi;
+}
+
 // One case of a small data set: its weight and its responses to the items,
 // blank where it gave none.
 struct TinyCase {
@@ -244,10 +252,7 @@ TEST(Jml, EveryParameterAnchoredLeavesOnlyTheIterationLimit) {
     ASSERT_EQ(xsi.size(), anchors.size());
     for (std::size_t p = 0; p < xsi.size(); ++p) EXPECT_NEAR(xsi[p], anchors[p], 1e-6);
     // Each case not at an extreme is the MLE of its score under the anchors.
-    std::vector<double> delta = xsi;
-    double last = 0;
-    for (double d : xsi) last -= d;
-    delta.push_back(last);
+    const std::vector<double> delta = difficulties(xsi);
     const std::vector<double> theta = jmlEstimates(s);
     std::istringstream data(s.readFile("verbagg.dat"));
     std::string line;
@@ -275,10 +280,7 @@ TEST(Jml, TheWleTypeGivesWeightedLikelihoodCaseEstimates) {
     const EstimationState& est = s.session.ws.est;
     EXPECT_TRUE(est.wleAvailable);
     EXPECT_FALSE(est.mleAvailable);
-    std::vector<double> delta = xsiOf(s);
-    double last = 0;
-    for (double d : delta) last -= d;
-    delta.push_back(last);
+    const std::vector<double> delta = difficulties(xsiOf(s));
     const std::vector<double> theta = jmlEstimates(s);
     std::istringstream data(s.readFile("verbagg.dat"));
     std::string line;
