@@ -30,14 +30,14 @@ struct Setup {
 };
 const Setup kSetups[] = {
     {"format pid 1-3 x 5-8 responses 10-15; regression x; model item + item*step;",
-     "estimate ! iter=4, nodes=7, storage=ram"},
+     "estimate ! iter=4, nodes=7, conv=0.01, storage=ram"},
     {"format pid 1-3 x 5-8 responses 10-15; scores (0,1,2) (0,1,2) () ! item(1-3);"
      " scores (0,1,2) () (0,1,2) ! item(4-6); regression x; model item;",
-     "estimate ! method=quadrature, nodes=5, iter=4, storage=ram"},
+     "estimate ! method=quadrature, nodes=5, iter=4, conv=0.01, storage=ram"},
     {"format pid 1-3 rater 4 x 5-8 responses 10-15; set constraints=cases; regression x; model rater + item;",
-     "estimate ! method=quadrature, nodes=7, iter=4, stderr=full"},
+     "estimate ! method=quadrature, nodes=7, iter=4, conv=0.01, stderr=full"},
     {"format pid 1-3 rater 4 responses 10-15; model item + rater;",
-     "estimate ! method=montecarlo, nodes=40, iter=4, storage=ram"},
+     "estimate ! method=montecarlo, nodes=20, iter=4, conv=0.01, storage=ram"},
 };
 constexpr std::size_t kSetupCount = sizeof kSetups / sizeof kSetups[0];
 
