@@ -508,12 +508,18 @@ bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork
     }
 }
 
+bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
+                    int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
+                    std::vector<double>& information, int* iterations) {
+    return caseNewtonFrom(session, session, work, work.itemNo.data(), m, score, wle, caseNumber, theta, covariance,
+                          information, iterations);
+}
+
 bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
                 int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
                 std::vector<double>& information) {
     theta.assign(static_cast<std::size_t>(work.D), 0.0);
-    return caseNewtonFrom(session, session, work, work.itemNo.data(), m, score, wle, caseNumber, theta, covariance,
-                          information, nullptr);
+    return caseNewtonFrom(session, work, m, score, wle, caseNumber, theta, covariance, information, nullptr);
 }
 
 int caseMlePass(Session& session, bool writeFile, const MString& fileName) {

@@ -60,10 +60,13 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName);
 bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
                 int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
                 std::vector<double>& information);
-// The same iterations for the given responses from the start vector in
-// theta, reporting through reports (on a worker thread of a pass, its
-// deferred reports); iterations, when given, receives the number of Newton
-// steps taken.
+// The same iterations from the start vector in theta; iterations receives
+// the number of Newton steps taken (10 or more means the case was warned).
+bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
+                    int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
+                    std::vector<double>& information, int* iterations);
+// The same for the given responses, reporting through reports (on a worker
+// thread of a pass, its deferred reports); iterations may be null.
 bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork& work, const std::int32_t* items,
                     int m, const std::vector<double>& score, bool wle, int caseNumber, std::vector<double>& theta,
                     std::vector<double>& covariance, std::vector<double>& information, int* iterations);
