@@ -42,7 +42,7 @@ const char* const kUsage =
     "  --only IDS         comma-separated workload ids, e.g. W1,W3-ram\n"
     "  --runs N           runs per workload (default 3)\n"
     "  --repeat-limit S   run a workload only once when its first run took longer (default 60)\n"
-    "  --timeout S        kill a run after this many seconds (default 300)\n"
+    "  --timeout S        kill a run after this many seconds (default 1200)\n"
     "  --scale X          multiply the number of cases (default 1)\n"
     "  --generate-only    write the data and command files and stop\n"
     "  --keep             keep the scratch files\n"
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     std::string jsonPath = "results.json";
 #endif
     std::string only;
-    double runs = 3, repeatLimit = 60, timeout = 300, scale = 1;
+    double runs = 3, repeatLimit = 60, timeout = 1200, scale = 1;
     bool generateOnly = false, keep = false, list = false;
 
     for (int k = 1; k < argc; ++k) {

@@ -319,20 +319,6 @@ namespace {
 
 constexpr int kInlineNodes = 32;
 
-// Four independent maxima so the loop does not wait on one comparison chain.
-double largestOf(const double* v, int n) {
-    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
-    int q = 0;
-    for (; q + 3 < n; q += 4) {
-        m0 = v[q] > m0 ? v[q] : m0;
-        m1 = v[q + 1] > m1 ? v[q + 1] : m1;
-        m2 = v[q + 2] > m2 ? v[q + 2] : m2;
-        m3 = v[q + 3] > m3 ? v[q + 3] : m3;
-    }
-    for (; q < n; ++q) m0 = v[q] > m0 ? v[q] : m0;
-    return std::max(std::max(m0, m1), std::max(m2, m3));
-}
-
 inline double dot(const double* a, const double* b, int n) {
     double s0 = 0.0, s1 = 0.0;
     int q = 0;

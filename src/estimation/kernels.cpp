@@ -50,6 +50,21 @@ ORDENA_VECTOR_CLONES double sumOf(const double* __restrict v, int n) {
     return (s0 + s1) + (s2 + s3);
 }
 
+// Four independent maxima so the loop does not wait on one comparison chain.
+ORDENA_VECTOR_CLONES double largestOf(const double* __restrict v, int n) {
+    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    int q = 0;
+    for (; q + 3 < n; q += 4) {
+        m0 = v[q] > m0 ? v[q] : m0;
+        m1 = v[q + 1] > m1 ? v[q + 1] : m1;
+        m2 = v[q + 2] > m2 ? v[q + 2] : m2;
+        m3 = v[q + 3] > m3 ? v[q + 3] : m3;
+    }
+    for (; q < n; ++q) m0 = v[q] > m0 ? v[q] : m0;
+    const double a = m0 > m1 ? m0 : m1, b = m2 > m3 ? m2 : m3;
+    return a > b ? a : b;
+}
+
 ORDENA_VECTOR_CLONES void regressionFactor(double* __restrict numerator, double* __restrict denominator,
                                            const double* __restrict r0, double g0, const double* __restrict r1,
                                            double g1, const double* __restrict rx, double gx, int n) {

@@ -18,6 +18,8 @@ void multiplyScaledInto(double* e, const double* a, double b, int n);
 double dotProduct(const double* a, const double* b, int n);
 // Sum of v[q], in four partial sums.
 double sumOf(const double* v, int n);
+// The largest of v[q] and 0.
+double largestOf(const double* v, int n);
 // One response under Monte Carlo with regressors, for an item whose
 // responses fall in two (or three) categories: the denominator takes
 // r0 g0 + r1 g1 (+ r2 g2), the numerator rx gx.
