@@ -75,6 +75,13 @@ struct EstimationWork {
     Matrix sigmaInverse;
     double normConst = 1.0;
     Matrix mcRegressionNodes;  // Q x D, Monte Carlo with regressors
+    // Monte Carlo with regressors, items that score on one dimension: the
+    // numerator exp(b theta_qd + a) of a category is exp(a) times the table
+    // exp(b theta_qd) of its dimension and score, kept once for all items.
+    // Per item and category: the table, -1 for a score of 0, -2 for an item
+    // that scores on more than one dimension (its own rows are used).
+    std::vector<std::int32_t> scoreTableOf;  // (i * maxCat + k)
+    std::vector<double> scoreTables;         // tables x Q
 
     // Grid the probabilities were computed on, and the shift added to it.
     Matrix workGrid;
@@ -148,10 +155,13 @@ int casePosterior(const EstimationWork& work, const std::int32_t* items, const s
 // and work.posterior.
 int casePosterior(EstimationWork& work, int m, const std::vector<double>& weights, const std::vector<double>& caseMean,
                   float h, double& logLikelihood);
-// From a likelihood that was scaled up by 2^256 `rescales` times: the
-// posterior and the log-likelihood as casePosterior gives them.
-int posteriorFromLikelihood(const EstimationWork& work, const double* likelihood, const double* weights, int rescales,
-                            float h, double* posterior, double& logLikelihood);
+// From a likelihood that was scaled up by exp(logScale): the posterior and
+// the log-likelihood as casePosterior gives them.
+int posteriorFromLikelihood(const EstimationWork& work, const double* likelihood, const double* weights,
+                            double logScale, float h, double* posterior, double& logLikelihood);
+// The log of 2^256 to the power rescales: the scale of a likelihood that
+// rescaleLikelihood scaled up so many times.
+double rescaledLog(int rescales);
 // likelihood[q] *= p[q] for q < n.
 void multiplyRow(double* likelihood, const double* p, int n);
 // Scales the likelihood up by 2^256 when all of it has fallen below 2^-256,

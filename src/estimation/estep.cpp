@@ -299,10 +299,44 @@ void updateProbabilities(Session& session, EstimationWork& work, const Matrix& g
 }
 
 void monteCarloNumerators(EstimationWork& work, const Matrix& grid) {
-    work.probNodes = work.Q;
-    work.prob.assign(static_cast<std::size_t>(work.I) * work.maxCat * work.Q, 0.0);
+    const int Q = work.Q, D = work.D;
+    work.probNodes = Q;
+    work.prob.assign(static_cast<std::size_t>(work.I) * work.maxCat * Q, 0.0);
     std::vector<double> theta = thetaColumns(work, grid, {});
     for (int i = 0; i < work.I; ++i) itemProbabilities(work, i, theta, false);
+
+    // The tables exp(b theta_qd) of the scores b the items use on each
+    // dimension d, for the items that score on one dimension.
+    work.scoreTableOf.assign(static_cast<std::size_t>(work.I) * work.maxCat, -2);
+    work.scoreTables.clear();
+    std::vector<std::pair<int, double>> made;  // dimension and score of each table
+    for (int i = 0; i < work.I; ++i) {
+        int dimension = -1;
+        bool single = true;
+        for (int k = at(work.first, i); k < at(work.ncat, i) && single; ++k)
+            for (int d = 0; d < D; ++d)
+                if (work.scoreRow(i, k)[d] != 0.0) {
+                    single = dimension < 0 || dimension == d;
+                    dimension = d;
+                }
+        if (!single) continue;
+        for (int k = at(work.first, i); k < at(work.ncat, i); ++k) {
+            const double b = dimension < 0 ? 0.0 : work.scoreRow(i, k)[dimension];
+            if (b == 0.0) {
+                work.scoreTableOf[work.row(i, k)] = -1;
+                continue;
+            }
+            const auto key = std::make_pair(dimension, b);
+            auto found = std::find(made.begin(), made.end(), key);
+            if (found == made.end()) {
+                made.push_back(key);
+                const double* t = theta.data() + static_cast<std::size_t>(dimension) * Q;
+                for (int q = 0; q < Q; ++q) work.scoreTables.push_back(std::exp(b * t[q]));
+                found = made.end() - 1;
+            }
+            work.scoreTableOf[work.row(i, k)] = static_cast<std::int32_t>(found - made.begin());
+        }
+    }
 }
 
 void workingGrid(Session& session, EstimationWork& work, const EstimationState& est) {
@@ -345,19 +379,26 @@ int keepInRange(double* v, int n) {
     return 0;
 }
 
-// The likelihood under Monte Carlo with regressors: the table holds the
-// numerators exp(b_k . theta_q + a_k) at the nodes without the case's mean,
-// and a response's probability is num_x g_x / sum_k num_k g_k with g_k =
+// The likelihood under Monte Carlo with regressors: a response's
+// probability is num_x g_x / sum_k num_k g_k, with the numerators num_k =
+// exp(b_k . theta_q + a_k) at the nodes without the case's mean and g_k =
 // exp(b_k . mean). The numerators and the denominators are multiplied up
-// apart, so each node takes one division instead of one per response.
-int regressionLikelihood(const EstimationWork& work, const std::int32_t* items, const std::int32_t* categories, int m,
-                         const double* caseMean, double* L, double* scratch) {
+// apart, so each node takes one division instead of one per response. For
+// an item that scores on one dimension num_k g_k = c_k t_k(q), with c_k =
+// exp(a_k + b_k . mean) and t_k the table of its dimension and score (1 for
+// a score of 0): the constants of the numerators are kept as a sum of logs,
+// and only the few tables are read, not each item's own rows. Returns the
+// log of the factor the likelihood was scaled up by.
+double regressionLikelihood(const EstimationWork& work, const std::int32_t* items, const std::int32_t* categories,
+                            int m, const double* caseMean, double* L, double* scratch) {
     const int Q = work.Q, D = work.D;
     double* denominator = scratch;
     double* total = scratch + Q;
     std::fill_n(L, Q, 1.0);
     std::fill_n(denominator, Q, 1.0);
+    const bool tables = !work.scoreTableOf.empty();
     int rescales = 0;
+    double constant = 0.0;  // log of the numerators' constants left out of L
     double g[64];
     std::vector<double> many;
     for (int r = 0; r < m; ++r) {
@@ -372,32 +413,65 @@ int regressionLikelihood(const EstimationWork& work, const std::int32_t* items, 
             many.resize(static_cast<std::size_t>(ncat));
             gk = many.data();
         }
-        for (int k = first; k < ncat; ++k) {
-            const double* b = work.scoreRow(item, k);
-            double s = 0.0;
-            for (int d = 0; d < D; ++d) s += b[d] * caseMean[d];
-            gk[k] = std::exp(s);
-        }
-        if (x >= first && x < ncat && ncat - first == 2) {
-            regressionFactor(L, denominator, work.probRow(item, first), gk[first], work.probRow(item, first + 1),
-                             gk[first + 1], work.probRow(item, x), gk[x], Q);
-        } else if (x >= first && x < ncat && ncat - first == 3) {
-            regressionFactor(L, denominator, work.probRow(item, first), gk[first], work.probRow(item, first + 1),
-                             gk[first + 1], work.probRow(item, first + 2), gk[first + 2], work.probRow(item, x), gk[x],
-                             Q);
-        } else {
-            std::fill_n(total, Q, 0.0);
-            for (int k = first; k < ncat; ++k) addScaledInto(total, gk[k], work.probRow(item, k), Q);
-            if (x >= first && x < ncat)
-                multiplyScaledInto(L, work.probRow(item, x), gk[x], Q);
-            else
+        const std::int32_t* table = tables ? work.scoreTableOf.data() + work.row(item, 0) : nullptr;
+        if (table && first < ncat && table[first] != -2) {
+            // Log of c_k in gk, then c_k itself.
+            for (int k = first; k < ncat; ++k) {
+                const double* b = work.scoreRow(item, k);
+                double s = work.axsi[work.row(item, k)];
+                for (int d = 0; d < D; ++d) s += b[d] * caseMean[d];
+                gk[k] = s;
+            }
+            auto column = [&](int k) { return work.scoreTables.data() + static_cast<std::size_t>(table[k]) * Q; };
+            if (x >= first && x < ncat) {
+                constant += gk[x];
+                if (table[x] >= 0) multiplyInto(L, column(x), Q);
+            } else {
                 std::fill_n(L, Q, 0.0);
-            multiplyInto(denominator, total, Q);
+            }
+            for (int k = first; k < ncat; ++k) gk[k] = std::exp(gk[k]);
+            if (ncat - first == 2 && table[first] == -1 && table[first + 1] >= 0) {
+                multiplyByLinear(denominator, gk[first], gk[first + 1], column(first + 1), Q);
+            } else if (ncat - first == 3 && table[first] == -1 && table[first + 1] >= 0 && table[first + 2] >= 0) {
+                multiplyByQuadratic(denominator, gk[first], gk[first + 1], column(first + 1), gk[first + 2],
+                                    column(first + 2), Q);
+            } else {
+                double fixed = 0.0;
+                for (int k = first; k < ncat; ++k)
+                    if (table[k] == -1) fixed += gk[k];
+                std::fill_n(total, Q, fixed);
+                for (int k = first; k < ncat; ++k)
+                    if (table[k] >= 0) addScaledInto(total, gk[k], column(k), Q);
+                multiplyInto(denominator, total, Q);
+            }
+        } else {
+            for (int k = first; k < ncat; ++k) {
+                const double* b = work.scoreRow(item, k);
+                double s = 0.0;
+                for (int d = 0; d < D; ++d) s += b[d] * caseMean[d];
+                gk[k] = std::exp(s);
+            }
+            if (x >= first && x < ncat && ncat - first == 2) {
+                regressionFactor(L, denominator, work.probRow(item, first), gk[first], work.probRow(item, first + 1),
+                                 gk[first + 1], work.probRow(item, x), gk[x], Q);
+            } else if (x >= first && x < ncat && ncat - first == 3) {
+                regressionFactor(L, denominator, work.probRow(item, first), gk[first], work.probRow(item, first + 1),
+                                 gk[first + 1], work.probRow(item, first + 2), gk[first + 2], work.probRow(item, x),
+                                 gk[x], Q);
+            } else {
+                std::fill_n(total, Q, 0.0);
+                for (int k = first; k < ncat; ++k) addScaledInto(total, gk[k], work.probRow(item, k), Q);
+                if (x >= first && x < ncat)
+                    multiplyScaledInto(L, work.probRow(item, x), gk[x], Q);
+                else
+                    std::fill_n(L, Q, 0.0);
+                multiplyInto(denominator, total, Q);
+            }
         }
         if ((r & 7) == 7) rescales += keepInRange(L, Q) - keepInRange(denominator, Q);
     }
     for (int q = 0; q < Q; ++q) L[q] = denominator[q] > 0.0 ? L[q] / denominator[q] : 0.0;
-    return rescales;
+    return rescaledLog(rescales) - constant;
 }
 
 }  // namespace
@@ -419,8 +493,10 @@ bool rescaleLikelihood(double* likelihood, int n) {
     return false;
 }
 
-int posteriorFromLikelihood(const EstimationWork& work, const double* L, const double* weights, int rescales, float h,
-                            double* post, double& logLikelihood) {
+double rescaledLog(int rescales) { return rescales * kRescaleBits * std::log(2.0); }
+
+int posteriorFromLikelihood(const EstimationWork& work, const double* L, const double* weights, double lnScale,
+                            float h, double* post, double& logLikelihood) {
     const int Q = work.Q;
     double total = 0.0;
     if (work.method == EstimationMethod::MonteCarlo) {
@@ -440,7 +516,6 @@ int posteriorFromLikelihood(const EstimationWork& work, const double* L, const d
         return 0;
     }
     for (int q = 0; q < Q; ++q) post[q] /= total;
-    const double lnScale = rescales * kRescaleBits * std::log(2.0);
     if (work.method == EstimationMethod::MonteCarlo)
         logLikelihood = std::log(total / Q) - lnScale;
     else if (work.method == EstimationMethod::Quadrature)
@@ -456,22 +531,22 @@ int casePosterior(const EstimationWork& work, const std::int32_t* items, const s
                   const double* weights, const double* caseMean, float h, double* L, double* post, double* scratch,
                   double& logLikelihood) {
     const int Q = work.Q;
-    int rescales = 0;
     if (work.method == EstimationMethod::MonteCarlo && work.R >= 2) {
-        rescales = regressionLikelihood(work, items, categories, m, caseMean, L, scratch);
-    } else {
-        std::fill_n(L, Q, 1.0);
-        for (int r = 0; r < m; ++r) {
-            const int item = items[r], x = categories[r];
-            if (item < 0 || item >= work.I || x < 0 || x >= work.maxCat) {
-                std::fill_n(L, Q, 0.0);
-                break;
-            }
-            multiplyRow(L, work.probRow(item, x), Q);
-            if ((r & 7) == 7 && rescaleLikelihood(L, Q)) ++rescales;
-        }
+        const double lnScale = regressionLikelihood(work, items, categories, m, caseMean, L, scratch);
+        return posteriorFromLikelihood(work, L, weights, lnScale, h, post, logLikelihood);
     }
-    return posteriorFromLikelihood(work, L, weights, rescales, h, post, logLikelihood);
+    int rescales = 0;
+    std::fill_n(L, Q, 1.0);
+    for (int r = 0; r < m; ++r) {
+        const int item = items[r], x = categories[r];
+        if (item < 0 || item >= work.I || x < 0 || x >= work.maxCat) {
+            std::fill_n(L, Q, 0.0);
+            break;
+        }
+        multiplyRow(L, work.probRow(item, x), Q);
+        if ((r & 7) == 7 && rescaleLikelihood(L, Q)) ++rescales;
+    }
+    return posteriorFromLikelihood(work, L, weights, rescaledLog(rescales), h, post, logLikelihood);
 }
 
 int casePosterior(EstimationWork& work, int m, const std::vector<double>& weights, const std::vector<double>& caseMean,

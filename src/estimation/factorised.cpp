@@ -235,7 +235,8 @@ int nodeByNode(const EstimationWork& work, const std::int32_t* items, const std:
         if (nodeByNodeWeights(work, caseMean, s.weights.data()) != 1) return 0;
         weights = s.weights.data();
     }
-    if (posteriorFromLikelihood(work, L, weights, rescales, h, s.full.data(), logLikelihood) != 1) return 0;
+    if (posteriorFromLikelihood(work, L, weights, rescaledLog(rescales), h, s.full.data(), logLikelihood) != 1)
+        return 0;
     double unused = 0.0;
     gridSums(work, s, s.full.data(), false, unused);
     marginals(work, s, 1.0);

@@ -84,4 +84,14 @@ ORDENA_VECTOR_CLONES void regressionFactor(double* __restrict numerator, double*
     }
 }
 
+ORDENA_VECTOR_CLONES void multiplyByLinear(double* __restrict d, double c0, double c1, const double* __restrict t1,
+                                           int n) {
+    for (int q = 0; q < n; ++q) d[q] *= c0 + c1 * t1[q];
+}
+
+ORDENA_VECTOR_CLONES void multiplyByQuadratic(double* __restrict d, double c0, double c1, const double* __restrict t1,
+                                              double c2, const double* __restrict t2, int n) {
+    for (int q = 0; q < n; ++q) d[q] *= c0 + c1 * t1[q] + c2 * t2[q];
+}
+
 }  // namespace ordena

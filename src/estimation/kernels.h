@@ -27,5 +27,8 @@ void regressionFactor(double* numerator, double* denominator, const double* r0, 
                       const double* rx, double gx, int n);
 void regressionFactor(double* numerator, double* denominator, const double* r0, double g0, const double* r1, double g1,
                       const double* r2, double g2, const double* rx, double gx, int n);
+// d[q] *= c0 + c1 t1[q], and d[q] *= c0 + c1 t1[q] + c2 t2[q].
+void multiplyByLinear(double* d, double c0, double c1, const double* t1, int n);
+void multiplyByQuadratic(double* d, double c0, double c1, const double* t1, double c2, const double* t2, int n);
 
 }  // namespace ordena
