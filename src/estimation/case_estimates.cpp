@@ -96,6 +96,7 @@ int prepareCaseWork(Session& session, EstimationWork& work, EstimationMethod met
     loadModel(work, session.ws.build, est.parameters());
     work.R = std::max(1, session.ws.data.passes.caseInfoWidth - 1);
     work.method = method;
+    work.generalPath = session.compute.generalPath;
     work.discrete = est.options.distribution == Distribution::Discrete;
     if (loadCaseInformation(session, work) != 1) return -1;
     work.itemNo.assign(kMaxCaseResponses + 1, 0);

@@ -50,6 +50,9 @@ struct EstimationWork {
     int D = 1, R = 1, P = 0, I = 0, Q = 0, maxCat = 1;
     EstimationMethod method = EstimationMethod::Gauss;
     bool discrete = false;
+    // Every computation node by node, none of the shortcuts a model's
+    // structure allows (the session's compute settings).
+    bool generalPath = false;
 
     // From the model build (design columns compacted after removal).
     std::vector<std::int32_t> ncat, first;  // per item

@@ -307,8 +307,10 @@ void monteCarloNumerators(EstimationWork& work, const Matrix& grid) {
 
     // The tables exp(b theta_qd) of the scores b the items use on each
     // dimension d, for the items that score on one dimension.
-    work.scoreTableOf.assign(static_cast<std::size_t>(work.I) * work.maxCat, -2);
+    work.scoreTableOf.clear();
     work.scoreTables.clear();
+    if (work.generalPath) return;
+    work.scoreTableOf.assign(static_cast<std::size_t>(work.I) * work.maxCat, -2);
     std::vector<std::pair<int, double>> made;  // dimension and score of each table
     for (int i = 0; i < work.I; ++i) {
         int dimension = -1;

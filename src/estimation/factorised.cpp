@@ -277,7 +277,7 @@ void prepareFactorisedPass(const Session& session, EstimationWork& work) {
     work.factorised = false;
     const EstimationState& est = session.ws.est;
     const int D = work.D, Q = work.Q;
-    if (session.compute.generalPath || D < 2 || D > kMaxDimensions) return;
+    if (work.generalPath || D < 2 || D > kMaxDimensions) return;
     if (work.method == EstimationMethod::MonteCarlo) return;
     if (work.method == EstimationMethod::Gauss && !covarianceStaysDiagonal(est, D)) return;
     FactorGrid& f = work.factor;

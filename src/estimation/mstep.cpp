@@ -133,6 +133,7 @@ int estimationSetup(Session& session, EstimationWork& work) {
     const int D = work.D;
     const int R = std::max(1, ws.data.passes.caseInfoWidth - 1);
     work.R = R;
+    work.generalPath = session.compute.generalPath;
     work.discrete = est.options.distribution == Distribution::Discrete;
     work.method = est.method;
     startEstimationState(est, D, R, P);

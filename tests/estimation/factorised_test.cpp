@@ -190,6 +190,65 @@ TEST(FactorisedPath, DiscreteDistributionMatchesTheGeneralPath) {
                             true);
 }
 
+TEST(FactorisedPath, FourDimensionsMatchTheGeneralPath) {
+    // Beyond three dimensions the pair tables are summed node row by row.
+    ScriptSession s;
+    s.writeFile("b.dat", betweenItemData(200, 4, 3, 15));
+    ASSERT_EQ(s.runAllOf(betweenItemModel(4, 3, true)), 1) << errorsOf(s);
+    expectSameAsGeneralPath(s, "estimate ! nodes=4, abilities=yes, plausible=pv.txt;");
+}
+
+TEST(FactorisedPath, WithinItemModelsWithARegressionDrawTheSamePlausibleValues) {
+    // Under Monte Carlo with regressors the items on one dimension read the
+    // shared tables exp(b theta), the item on two its own rows; the general
+    // path reads every item's rows.
+    ScriptSession s;
+    s.writeFile("b.dat", betweenItemData(300, 2, 4, 17));
+    const std::string model = "set constraints=cases;\ndatafile b.dat;\nformat pid 1-5 x 7-12 responses 14-21;\n"
+                              "codes 0,1,2;\nscores (0,1,2) (0,1,2) (0,1,2) ! item(1);\n"
+                              "scores (0,1,2) (0,1,2) () ! item(2-4);\nscores (0,1,2) () (0,1,2) ! item(5-8);\n"
+                              "regression x;\nmodel item + item*step;\n";
+    Results results[2];
+    for (int general = 0; general < 2; ++general) {
+        s.session.compute.generalPath = general == 1;
+        ASSERT_EQ(s.runAllOf("set seed=3;\n" + model + "estimate ! nodes=9, iterations=4, plausible=pv.txt;"), 1)
+            << errorsOf(s);
+        EXPECT_EQ(s.session.timing.factorisedPasses, 0);
+        results[general] = collect(s, "pv.txt");
+    }
+    EXPECT_FALSE(results[0].plausible.empty());
+    EXPECT_EQ(results[0].plausible, results[1].plausible);
+    EXPECT_EQ(results[0].deviance, results[1].deviance);
+    expectClose(results[0].cases, results[1].cases, 1e-9, "case estimates");
+    expectClose(results[0].fit, results[1].fit, 1e-9, "fit");
+
+    // The estimation itself on Monte Carlo nodes, which takes a regression
+    // only with every item parameter anchored: the tables change only the
+    // rounding.
+    std::string anchors;
+    const EstimationState& last = s.session.ws.est;
+    for (int p = 0; p < last.xsi.rows(); ++p)
+        anchors += std::to_string(p + 1) + " " + std::to_string(last.xsi[p][0]) + "\n";
+    s.writeFile("all.prm", anchors);
+    std::vector<double> estimates[2];
+    for (int general = 0; general < 2; ++general) {
+        s.session.compute.generalPath = general == 1;
+        ASSERT_EQ(s.runAllOf("set seed=5;\n" + model + "import anchor_parameters << all.prm;\n" +
+                             "estimate ! method=montecarlo, nodes=400, iterations=5;"),
+                  1)
+            << errorsOf(s);
+        const EstimationState& est = s.session.ws.est;
+        estimates[general].push_back(est.deviance);
+        for (int p = 0; p < est.xsi.rows(); ++p) estimates[general].push_back(est.xsi[p][0]);
+        for (int d = 0; d < est.beta.rows(); ++d)
+            for (int k = 0; k < est.beta.columns(); ++k) estimates[general].push_back(est.beta[d][k]);
+        for (int d = 0; d < est.sigma.rows(); ++d)
+            for (int k = 0; k < est.sigma.columns(); ++k) estimates[general].push_back(est.sigma[d][k]);
+    }
+    EXPECT_GT(estimates[0].size(), 15u);
+    expectClose(estimates[0], estimates[1], 1e-9, "Monte Carlo estimates");
+}
+
 TEST(FactorisedPath, GaussHermiteWithFreeCovariancesAndWithinItemModelsTakeTheGeneralPath) {
     ScriptSession s;
     s.writeFile("b.dat", betweenItemData(300, 2, 4, 11));
