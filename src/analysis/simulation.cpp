@@ -316,7 +316,7 @@ int readAbilityFile(Session& session, const GenerationSettings& s, GeneratedTabl
         if (!complete) break;
         if (!index(a, 1, t.N, n)) {
             session.errorReport("Index n (number of persons) out of range in ability import file for the generate command");
-            return fail(session, "n is " + MString(dtoMString(a, "%.0f")));
+            return fail(session, "n is " + printFormat("%.0f", a));
         }
         for (int d = 0; d < t.D; ++d) t.abilities[static_cast<std::size_t>(n - 1) * t.D + d] = values[static_cast<std::size_t>(d)];
     }
@@ -372,6 +372,16 @@ int readScoreFile(Session& session, const GenerationSettings& s, GeneratedTables
     }
     if (r.bad || !r.in.eof()) return fail(session, "Error in reading the score file " + s.scoreFile);
     return 1;
+}
+
+// Category k of an item scores k on the item's dimension, unless the score
+// file gives the category another scoring vector.
+int scoringVectors(Session& session, const GenerationSettings& s, GeneratedTables& t) {
+    t.scores.assign(static_cast<std::size_t>(t.I) * (t.M + 1) * t.D, 0.0);
+    for (int i = 0; i < t.I; ++i)
+        for (int k = 0; k <= t.M; ++k)
+            t.scores[(static_cast<std::size_t>(i) * (t.M + 1) + k) * t.D + t.dimensionOf[static_cast<std::size_t>(i)]] = k;
+    return s.scoreFile != "NULL" ? readScoreFile(session, s, t) : 1;
 }
 
 // Item locations and steps, drawn or read.
@@ -509,14 +519,7 @@ int generate(Session& session, const GenerationSettings& s, const std::vector<MS
     if (itemParameters(session, s, t) != 1) return -1;
     if (abilities(session, s, t) != 1) return -1;
     if (s.regressionFile != "NULL" && readRegressionFile(session, s, t) != 1) return -1;
-    t.scores.assign(static_cast<std::size_t>(t.I) * (t.M + 1) * t.D, 0.0);
-    if (s.scoreFile != "NULL") {
-        if (readScoreFile(session, s, t) != 1) return -1;
-    } else {
-        for (int i = 0; i < t.I; ++i)
-            for (int k = 0; k <= t.M; ++k)
-                t.scores[(static_cast<std::size_t>(i) * (t.M + 1) + k) * t.D + t.dimensionOf[static_cast<std::size_t>(i)]] = k;
-    }
+    if (scoringVectors(session, s, t) != 1) return -1;
 
     // Columns written after the responses, in the order of the records.
     const bool group = s.abilityKind == GenerationSettings::kAbilityNormal2;
@@ -861,16 +864,8 @@ std::vector<MString> scoreStatements(Session& session, const SimulationSettings&
     t.D = g.dimensions();
     for (int d = 0; d < t.D; ++d)
         for (int k = 0; k < g.items[static_cast<std::size_t>(d)]; ++k) t.dimensionOf.push_back(d);
-    t.scores.assign(static_cast<std::size_t>(t.I) * (t.M + 1) * t.D, 0.0);
-    status = 1;
-    if (g.scoreFile != "NULL") {
-        status = readScoreFile(session, g, t);
-        if (status != 1) return {};
-    } else {
-        for (int i = 0; i < t.I; ++i)
-            for (int k = 0; k <= t.M; ++k)
-                t.scores[(static_cast<std::size_t>(i) * (t.M + 1) + k) * t.D + t.dimensionOf[static_cast<std::size_t>(i)]] = k;
-    }
+    status = scoringVectors(session, g, t);
+    if (status != 1) return {};
     const int width = g.maxScore > 9 ? 2 : 1;
     MString codes = "(";
     for (int k = 0; k <= t.M; ++k) codes += (k ? " " : "") + codeText(k, width);
