@@ -507,6 +507,12 @@ int describeGroups(Session& session, ReportWriter& out, const DescriptivesOption
             session.errorReport("Number of replications must be positive");
             return -1;
         }
+        // The replications run to the end whatever the user answers to a
+        // stop request, so their number is bounded.
+        if (o.benchmark[2] >= 1000001.0) {
+            session.errorReport("Number of replications must be at most 1000000");
+            return -1;
+        }
     }
 
     if (ensureCaseEstimates(session, o.kind, true) != 1) return -1;

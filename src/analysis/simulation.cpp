@@ -193,13 +193,15 @@ int applyGenerationOption(Session& session, int option, const MString& raw, Gene
                     return fail(session, "The numbers of items must be positive whole numbers separated by colons");
                 counts.push_back(n);
             }
+            // As many dimensions as a scores statement can state.
+            if (counts.size() > 15) return fail(session, "At most 15 dimensions can be generated");
             s.items = counts;
             return 1;
         }
         case kNpersons:
             if (!value.isNumber()) return fail(session, " number of people not a number in generate");
-            if (!wholeNumber(value, 1, 100000000, s.persons))
-                return fail(session, "The number of people must be a positive whole number");
+            if (!wholeNumber(value, 1, 10000000, s.persons))
+                return fail(session, "The number of people must be a whole number from 1 to 10000000");
             return 1;
         case kMaxscore:
             if (!value.isNumber()) return fail(session, " maxscore not a number in generate");
@@ -474,9 +476,9 @@ MString formatted(const char* format, double v) { return printFormat(format, v);
 
 }  // namespace
 
-std::vector<double> generatingProbabilities(const GeneratedTables& t, int i, const double* theta) {
+void generatingProbabilities(const GeneratedTables& t, int i, const double* theta, std::vector<double>& p) {
     const int M = t.M;
-    std::vector<double> p(static_cast<std::size_t>(M) + 1);
+    p.assign(static_cast<std::size_t>(M) + 1, 0.0);
     const double delta = t.item(i, 0);
     double steps = 0.0, top = -HUGE_VAL;
     for (int k = 0; k <= M; ++k) {
@@ -491,21 +493,30 @@ std::vector<double> generatingProbabilities(const GeneratedTables& t, int i, con
     double sum = 0.0;
     for (double& v : p) sum += (v = std::exp(v - top));
     for (double& v : p) v /= sum;
-    return p;
 }
 
 namespace {
 
-int writeText(Session& session, const MString& name, const MString& text, const char* what) {
-    TextFile file;
-    bool ok = name.str().find('\0') == std::string::npos && file.open(name.str(), "w");
-    if (ok) {
-        ok = file.write(text);
-        ok = file.close() && ok;
+// A generated file, written line by line: its name and what it holds for
+// the message when it cannot be written.
+class GeneratedFile {
+public:
+    GeneratedFile(const MString& name, const char* what) : name_(name), what_(what) {
+        ok_ = name.str().find('\0') == std::string::npos && file_.open(name.str(), "w");
     }
-    if (!ok) return fail(session, MString("Could not write the ") + what + " file " + name);
-    return 1;
-}
+    void write(const std::string& text) { ok_ = ok_ && file_.write(MString(text)); }
+    int close(Session& session) {
+        ok_ = file_.close() && ok_;
+        if (!ok_) return fail(session, MString("Could not write the ") + what_ + " file " + name_);
+        return 1;
+    }
+
+private:
+    TextFile file_;
+    MString name_;
+    const char* what_;
+    bool ok_ = false;
+};
 
 int generate(Session& session, const GenerationSettings& s, const std::vector<MString>& files) {
     GeneratedTables t;
@@ -520,17 +531,21 @@ int generate(Session& session, const GenerationSettings& s, const std::vector<MS
     if (abilities(session, s, t) != 1) return -1;
     if (s.regressionFile != "NULL" && readRegressionFile(session, s, t) != 1) return -1;
     if (scoringVectors(session, s, t) != 1) return -1;
-
-    // Columns written after the responses, in the order of the records.
     const bool group = s.abilityKind == GenerationSettings::kAbilityNormal2;
+    for (int n = 0; group && n < t.N; ++n)
+        if (std::fabs(t.groupValues[static_cast<std::size_t>(n)]) > kFieldLimit)
+            return fail(session, "The group value of case " + itoMString(n + 1) + " does not fit in ten columns");
+
+    // The responses, then the columns after them, one record per case.
     const int K = s.regressionFileColumns();
     const char* responseFormat = t.M > 9 ? "%2d" : "%1d";
-    std::string data;
-    std::vector<double> theta(static_cast<std::size_t>(t.D));
+    GeneratedFile data(files[0], "generated data");
+    std::string record;
+    std::vector<double> p;
     for (int n = 0; n < t.N; ++n) {
-        for (int d = 0; d < t.D; ++d) theta[static_cast<std::size_t>(d)] = t.ability(n, d);
+        record.clear();
         for (int i = 0; i < t.I; ++i) {
-            const std::vector<double> p = generatingProbabilities(t, i, theta.data());
+            generatingProbabilities(t, i, t.abilities.data() + static_cast<std::size_t>(n) * t.D, p);
             const double u = session.uniform.draw();
             int response = t.M;
             double cumulative = 0.0;
@@ -543,29 +558,31 @@ int generate(Session& session, const GenerationSettings& s, const std::vector<MS
             }
             char buffer[8];
             std::snprintf(buffer, sizeof buffer, responseFormat, response);
-            data += buffer;
+            record += buffer;
         }
-        if (group) data += formatted("%10.5f", t.groupValues[static_cast<std::size_t>(n)]).str();
-        for (int k = 0; k < K; ++k) data += formatted("%10.5f", t.regression[static_cast<std::size_t>(n) * K + k]).str();
-        data += "\n";
+        if (group) record += formatted("%10.5f", t.groupValues[static_cast<std::size_t>(n)]).str();
+        for (int k = 0; k < K; ++k) record += formatted("%10.5f", t.regression[static_cast<std::size_t>(n) * K + k]).str();
+        record += "\n";
+        data.write(record);
     }
-    if (writeText(session, files[0], MString(std::move(data)), "generated data") != 1) return -1;
+    if (data.close(session) != 1) return -1;
 
     if (files.size() > 1 && !files[1].isEmpty()) {
-        std::string text;
-        for (int i = 0; i < t.I; ++i) text += printFormat("%5d%5d%10.5f\n", i + 1, 0, t.item(i, 0)).str();
+        GeneratedFile items(files[1], "item parameter");
+        for (int i = 0; i < t.I; ++i) items.write(printFormat("%5d%5d%10.5f\n", i + 1, 0, t.item(i, 0)).str());
         for (int i = 0; i < t.I; ++i)
-            for (int k = 1; k < t.M; ++k) text += printFormat("%5d%5d%10.5f\n", i + 1, k, t.item(i, k)).str();
-        if (writeText(session, files[1], MString(std::move(text)), "item parameter") != 1) return -1;
+            for (int k = 1; k < t.M; ++k) items.write(printFormat("%5d%5d%10.5f\n", i + 1, k, t.item(i, k)).str());
+        if (items.close(session) != 1) return -1;
     }
     if (files.size() > 2 && !files[2].isEmpty()) {
-        std::string text;
+        GeneratedFile abilities(files[2], "ability");
         for (int n = 0; n < t.N; ++n) {
-            text += printFormat("%5d", n + 1).str();
-            for (int d = 0; d < t.D; ++d) text += formatted("%10.5f", t.ability(n, d)).str();
-            text += "\n";
+            record = printFormat("%5d", n + 1).str();
+            for (int d = 0; d < t.D; ++d) record += formatted("%10.5f", t.ability(n, d)).str();
+            record += "\n";
+            abilities.write(record);
         }
-        if (writeText(session, files[2], MString(std::move(text)), "ability") != 1) return -1;
+        if (abilities.close(session) != 1) return -1;
     }
     return 1;
 }
@@ -623,10 +640,12 @@ std::vector<MString> commaList(const MString& text) {
 
 }  // namespace
 
-int generateCommand(Session& session, const MString& arguments) {
+int parseGenerateStatement(Session& session, const MString& arguments, GenerationSettings& settings,
+                           std::vector<MString>& files) {
+    settings = GenerationSettings{};
+    files.clear();
     if (arguments.trim().isEmpty()) return fail(session, "You must specify a file name for generated data");
     const SplitStatement split = splitArguments(arguments);
-    GenerationSettings settings;
     if (!split.options.trim().isEmpty() &&
         eachOption(session, split.options, kGenerateOptionWords, 9, "generate", "Error in generate option",
                    [&](int which, const MString& value) {
@@ -637,9 +656,16 @@ int generateCommand(Session& session, const MString& arguments) {
     const MString target = split.file.trim();
     if (target.isEmpty()) return fail(session, "You must specify a data file name for redirection");
     if (checkDistributionValues(session, settings) != 1) return -1;
-    const std::vector<MString> files = commaList(target);
+    files = commaList(target);
     if (files.size() > 3) return fail(session, "At most three file names may follow '>>' in generate");
     if (files[0].isEmpty()) return fail(session, "You must specify a data file name for redirection");
+    return 1;
+}
+
+int generateCommand(Session& session, const MString& arguments) {
+    GenerationSettings settings;
+    std::vector<MString> files;
+    if (parseGenerateStatement(session, arguments, settings, files) != 1) return -1;
     // Inside a simulation the files of the replications are replaced
     // without asking: their check came before the first replication.
     for (const MString& name : files)
@@ -708,8 +734,9 @@ int applySimulateOption(Session& session, int which, const MString& value, Simul
         case kSimRegfile: return applyGenerationOption(session, kRegfile, value, s.generation);
         case kSimScorefile: return applyGenerationOption(session, kScorefile, value, s.generation);
         case kSimReplications:
-            if (!wholeNumber(value, 1, 1000000, s.replications))
+            if (!wholeNumber(value, 1, 2.0e9, s.replications))
                 return fail(session, " number of replications must be a positive integer");
+            if (s.replications > 100000) return fail(session, "The number of replications must be at most 100000");
             return 1;
         case kSimFilename:
             s.prefix = value;

@@ -69,8 +69,13 @@ struct GeneratedTables {
 };
 
 // The probabilities of the categories 0..M of item i for ability theta (D
-// values) under the generating model.
-std::vector<double> generatingProbabilities(const GeneratedTables& tables, int i, const double* theta);
+// values) under the generating model, into p.
+void generatingProbabilities(const GeneratedTables& tables, int i, const double* theta, std::vector<double>& p);
+
+// Reads and checks a generate statement: its settings and the names after
+// ">>" (data, item parameter and ability files). 1, or -1 after the report.
+int parseGenerateStatement(Session& session, const MString& arguments, GenerationSettings& settings,
+                           std::vector<MString>& files);
 
 // The generate and simulate statements.
 int generateCommand(Session& session, const MString& arguments);

@@ -439,6 +439,7 @@ TEST(DescriptivesStatement, OptionsAndChecksAreRefusedWithTheirMessages) {
         {"descriptives ! benchmark=0.5:-1:10", {"Uncertainty must be positive"}},
         {"descriptives ! benchmark=0.5:0.1:0", {"Number of replications must be positive"}},
         {"descriptives ! benchmark=0.5:0.1:", {"Number of replications must be positive"}},
+        {"descriptives ! benchmark=0.5:0.1:5000000000", {"Number of replications must be at most 1000000"}},
         {"descriptives ! group=nothere", {"Variable nothere not in list", "Group variable not found"}},
         {"descriptives ! group=item", {"Group variable must be explicit"}},
         {"descriptives ! group=grp, group=pid", {"Group variable not found in group variable list"}},
