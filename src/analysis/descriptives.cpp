@@ -63,10 +63,14 @@ int applyOption(Session& session, int word, const MString& value, DescriptivesOp
     switch (word) {
         case kEstimates: {
             const MString v = value.lower();
-            if (v == "mle") o.kind = kCaseMle;
-            else if (v == "wle") o.kind = kCaseWle;
-            else if (v == "eap") o.kind = kCaseEap;
-            else if (v == "pv") o.kind = kCaseLatent;
+            if (v == "mle")
+                o.kind = kCaseMle;
+            else if (v == "wle")
+                o.kind = kCaseWle;
+            else if (v == "eap")
+                o.kind = kCaseEap;
+            else if (v == "pv")
+                o.kind = kCaseLatent;
             else {
                 session.errorReport("Estimate type illegal it must be on of 'wle', 'mle', 'eap' or 'pv'");
                 return -1;
@@ -74,8 +78,8 @@ int applyOption(Session& session, int word, const MString& value, DescriptivesOp
             return 1;
         }
         case kPercentiles:
-            return numberList(session, value, "List of percentiles cannot be blank", "Non-numeric percentile value found",
-                              o.percentiles);
+            return numberList(session, value, "List of percentiles cannot be blank",
+                              "Non-numeric percentile value found", o.percentiles);
         case kCuts:
             return numberList(session, value, "List of cuts cannot be blank", "Non-numeric cut value found", o.cuts);
         case kGroup:
@@ -105,8 +109,10 @@ int applyOption(Session& session, int word, const MString& value, DescriptivesOp
             return 1;
         default: {
             const MString v = value.lower();
-            if (v == "short" || v == "s") o.longDisplay = false;
-            else if (v == "long" || v == "l") o.longDisplay = true;
+            if (v == "short" || v == "s")
+                o.longDisplay = false;
+            else if (v == "long" || v == "l")
+                o.longDisplay = true;
             else {
                 session.errorReport("Means option value must be either 'short' or 'long'");
                 return -1;
@@ -247,7 +253,9 @@ public:
         for (double x : v) text += finite(x) ? dtoMString(x, "%9.5f") : MString("       NA");
         return text;
     }
-    MString value(int d, long long n, const std::vector<double>& v) const { return label(d) + "    " + count(n) + values(v); }
+    MString value(int d, long long n, const std::vector<double>& v) const {
+        return label(d) + "    " + count(n) + values(v);
+    }
     MString pv(int d, int pv, long long n, const std::vector<double>& v) const {
         return label(d) + (pv < 10 ? "PV " : "PV") + itoMString(pv) + count(n) + values(v);
     }
@@ -322,9 +330,9 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
                 const std::vector<double> vars = across(d, [](const DimensionStatistics& s) { return s.variance; });
                 const double varSum = sumOf(vars);
                 out.line(rows.averageRow(d, {average(means), average(sds), average(vars)}));
-                out.line(rows.error(d, {plausibleValueError(means, varSum / (V * N)),
-                                        plausibleValueError(sds, 2.0 * varSum / (V * N)),
-                                        plausibleValueError(vars, 2.0 * varSum * varSum / (double(V) * V * N))}));
+                out.line(rows.error(
+                    d, {plausibleValueError(means, varSum / (V * N)), plausibleValueError(sds, 2.0 * varSum / (V * N)),
+                        plausibleValueError(vars, 2.0 * varSum * varSum / (double(V) * V * N))}));
             }
             out.line(dots);
         }
@@ -339,7 +347,8 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
         out.line(dashes);
         for (int v = 0; v < V; ++v)
             for (int d = 0; d < D; ++d) {
-                const std::vector<double>& p = stats[static_cast<std::size_t>(v)][static_cast<std::size_t>(d)].percentiles;
+                const std::vector<double>& p =
+                    stats[static_cast<std::size_t>(v)][static_cast<std::size_t>(d)].percentiles;
                 out.line(plausible ? rows.pv(d, v + 1, n, p) : rows.value(d, n, p));
             }
         out.line(dots);
@@ -347,7 +356,8 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
             if (plausible) {
                 std::vector<double> averages;
                 for (std::size_t k = 0; k < o.percentiles.size(); ++k)
-                    averages.push_back(average(across(d, [k](const DimensionStatistics& s) { return s.percentiles[k]; })));
+                    averages.push_back(
+                        average(across(d, [k](const DimensionStatistics& s) { return s.percentiles[k]; })));
                 out.line(rows.averageRow(d, averages));
             }
             out.line(rows.error(d, {}));
@@ -402,7 +412,8 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
             for (int d = 0; d < D; ++d) {
                 if (plausible && !o.longDisplay) continue;
                 const BenchmarkProportions& b = stats[static_cast<std::size_t>(v)][static_cast<std::size_t>(d)].bench;
-                out.line(plausible ? rows.pv(d, v + 1, total, reported(b.mean[1])) : rows.value(d, total, reported(b.mean[1])));
+                out.line(plausible ? rows.pv(d, v + 1, total, reported(b.mean[1]))
+                                   : rows.value(d, total, reported(b.mean[1])));
             }
         out.line(dots);
         for (int d = 0; d < D; ++d) {
@@ -421,9 +432,8 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
                 errors.push_back(a * plausibleValueError(m, within));
             }
             if (plausible)
-                out.line(rows.averageRow(d, reported(average(across(d, [](const DimensionStatistics& s) {
-                                                     return s.bench.mean[1];
-                                                 })))));
+                out.line(rows.averageRow(
+                    d, reported(average(across(d, [](const DimensionStatistics& s) { return s.bench.mean[1]; })))));
             out.line(rows.error(d, errors));
         }
         out.line(dots);
@@ -546,8 +556,8 @@ int describeGroups(Session& session, ReportWriter& out, const DescriptivesOption
             stats.emplace_back();
             for (const std::vector<double>& y : set) stats.back().push_back(describe(session, y, o));
         }
-        const MString line = o.group.isEmpty() ? MString("Group: All Students")
-                                               : "Group: " + o.group + " (" + value + ")";
+        const MString line =
+            o.group.isEmpty() ? MString("Group: All Students") : "Group: " + o.group + " (" + value + ")";
         writeGroup(out, rows, o, stats, records.D, group.n, x, line);
     }
     return 1;

@@ -46,7 +46,7 @@ std::vector<double> bandProportions(const std::vector<double>& values, const std
 // replications and their variances (divisor R - 1; NaN for R = 1). With a
 // session, the status line counts the replications and the stop poll runs.
 struct BenchmarkProportions {
-    double mean[2] = {0.0, 0.0};      // below or at, above
+    double mean[2] = {0.0, 0.0};  // below or at, above
     double variance[2] = {0.0, 0.0};
 };
 BenchmarkProportions benchmarkReplications(const std::vector<double>& values, double location, double uncertainty,

@@ -42,8 +42,9 @@ int caseGroupValues(Session& session, int position, std::vector<MString>& values
     // A layout changed since the passes, or a file shorter than its records,
     // cannot be read safely: the values are then not available.
     BinaryFile file;
-    const bool usable = position >= 1 && position <= static_cast<int>(widths.size()) && total == passes.groupRecordLength &&
-                        !passes.groupFile.isEmpty() && passes.groupFile.str().find('\0') == std::string::npos &&
+    const bool usable = position >= 1 && position <= static_cast<int>(widths.size()) &&
+                        total == passes.groupRecordLength && !passes.groupFile.isEmpty() &&
+                        passes.groupFile.str().find('\0') == std::string::npos &&
                         file.open(passes.groupFile.str(), "rb");
     if (!usable) {
         session.errorReport("Group variables are not available");

@@ -23,8 +23,17 @@ const char* const kGenerateOptionWords[9] = {"nitems", "npersons", "maxscore", "
 
 namespace {
 
-enum GenerateOption { kNitems = 0, kNpersons, kMaxscore, kItemdist, kAbilitydist, kCentre, kCenter, kRegfile,
-                      kScorefile };
+enum GenerateOption {
+    kNitems = 0,
+    kNpersons,
+    kMaxscore,
+    kItemdist,
+    kAbilitydist,
+    kCentre,
+    kCenter,
+    kRegfile,
+    kScorefile
+};
 
 // The widest value a ten-column "%10.5f" field holds.
 constexpr double kFieldLimit = 99999.99999;
@@ -35,7 +44,8 @@ std::vector<MString> colonPieces(const MString& text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t colon = s.find(':', start);
-        pieces.emplace_back(MString(s.substr(start, colon == std::string::npos ? std::string::npos : colon - start)).trim());
+        pieces.emplace_back(
+            MString(s.substr(start, colon == std::string::npos ? std::string::npos : colon - start)).trim());
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
@@ -94,11 +104,14 @@ int itemDistribution(Session& session, const MString& value, GenerationSettings&
         s.itemFile = value;
         return 1;
     }
-    if (b.word != "uniform" && b.word != "normal") return fail(session, "item distribution must be 'UNIFORM' or 'NORMAL'");
+    if (b.word != "uniform" && b.word != "normal")
+        return fail(session, "item distribution must be 'UNIFORM' or 'NORMAL'");
     if (!b.closed)
-        return fail(session,
-                    "item distribution argument does not end with closing bracket. Check if ',' is used instead of ':'");
-    if (b.values.size() != 2) return fail(session, "item distribution argument must have two values separated by colon");
+        return fail(
+            session,
+            "item distribution argument does not end with closing bracket. Check if ',' is used instead of ':'");
+    if (b.values.size() != 2)
+        return fail(session, "item distribution argument must have two values separated by colon");
     if (!numbers(b.values, s.itemArgs)) return fail(session, "item distribution argument in brackets must be a number");
     s.itemKind = b.word == "uniform" ? GenerationSettings::kItemUniform : GenerationSettings::kItemNormal;
     s.itemFile = "NULL";
@@ -114,14 +127,20 @@ int abilityDistribution(Session& session, const MString& value, GenerationSettin
         return 1;
     }
     int kind;
-    if (b.word == "uniform") kind = GenerationSettings::kAbilityUniform;
-    else if (b.word == "normal") kind = GenerationSettings::kAbilityNormal;
-    else if (b.word == "normal2") kind = GenerationSettings::kAbilityNormal2;
-    else if (b.word == "mvnormal") kind = GenerationSettings::kAbilityMvnormal;
-    else return fail(session, "ability distribution must be 'UNIFORM', 'MVNORMAL', 'NORMAL' or 'NORMAL2'");
+    if (b.word == "uniform")
+        kind = GenerationSettings::kAbilityUniform;
+    else if (b.word == "normal")
+        kind = GenerationSettings::kAbilityNormal;
+    else if (b.word == "normal2")
+        kind = GenerationSettings::kAbilityNormal2;
+    else if (b.word == "mvnormal")
+        kind = GenerationSettings::kAbilityMvnormal;
+    else
+        return fail(session, "ability distribution must be 'UNIFORM', 'MVNORMAL', 'NORMAL' or 'NORMAL2'");
     if (!b.closed)
-        return fail(session, "ability distribution argument does not end with closing bracket. Check if ',' is used "
-                             "instead of ':'");
+        return fail(session,
+                    "ability distribution argument does not end with closing bracket. Check if ',' is used "
+                    "instead of ':'");
     if (b.values.size() < 2)
         return fail(session, "ability distribution argument must have at least two values separated by colon");
     if (kind == GenerationSettings::kAbilityNormal2 && b.values.size() != 5)
@@ -206,7 +225,8 @@ int applyGenerationOption(Session& session, int option, const MString& raw, Gene
         case kMaxscore:
             if (!value.isNumber()) return fail(session, " maxscore not a number in generate");
             // Responses take at most two columns.
-            if (!wholeNumber(value, 1, 99, s.maxScore)) return fail(session, "The maxscore must be a whole number from 1 to 99");
+            if (!wholeNumber(value, 1, 99, s.maxScore))
+                return fail(session, "The maxscore must be a whole number from 1 to 99");
             return 1;
         case kItemdist:
             return itemDistribution(session, value, s);
@@ -215,9 +235,12 @@ int applyGenerationOption(Session& session, int option, const MString& raw, Gene
         case kCentre:
         case kCenter: {
             const MString v = value.lower();
-            if (v == "yes" || v == "y") s.centre = true;
-            else if (v == "no" || v == "n") s.centre = false;
-            else return fail(session, "Centre option value must be either 'yes' or 'no'");
+            if (v == "yes" || v == "y")
+                s.centre = true;
+            else if (v == "no" || v == "n")
+                s.centre = false;
+            else
+                return fail(session, "Centre option value must be either 'yes' or 'no'");
             return 1;
         }
         case kRegfile:
@@ -240,18 +263,19 @@ int checkGenerationSettings(Session& session, const GenerationSettings& s) {
             return fail(session, "The total persons must be divisible by the group size");
     }
     for (const MString& v : s.regressionVariables)
-        if (v == "group" && !normal2) return fail(session, "Conditioning variable 'group', only available with 'normal2'");
+        if (v == "group" && !normal2)
+            return fail(session, "Conditioning variable 'group', only available with 'normal2'");
     if (s.abilityKind != GenerationSettings::kAbilityFile && s.abilityDimensions() != s.dimensions())
         return fail(session, MString("The number of dimensions in the 'nitems' and the population distribution ") +
                                  "do not match");
     const int width = s.maxScore > 9 ? 2 : 1;
-    const long long record = static_cast<long long>(s.itemCount()) * width +
-                             10LL * (static_cast<long long>(s.regressionVariables.size()) +
-                                     (normal2 && s.regressionFileColumns() == static_cast<int>(s.regressionVariables.size())
-                                          ? 1
-                                          : 0));
+    const long long record =
+        static_cast<long long>(s.itemCount()) * width +
+        10LL * (static_cast<long long>(s.regressionVariables.size()) +
+                (normal2 && s.regressionFileColumns() == static_cast<int>(s.regressionVariables.size()) ? 1 : 0));
     if (record > kMaxRecordLength)
-        return fail(session, "The generated records would be longer than " + itoMString(kMaxRecordLength) + " characters");
+        return fail(session,
+                    "The generated records would be longer than " + itoMString(kMaxRecordLength) + " characters");
     return 1;
 }
 
@@ -317,10 +341,12 @@ int readAbilityFile(Session& session, const GenerationSettings& s, GeneratedTabl
         for (double& v : values) complete = complete && r.next(v);
         if (!complete) break;
         if (!index(a, 1, t.N, n)) {
-            session.errorReport("Index n (number of persons) out of range in ability import file for the generate command");
+            session.errorReport(
+                "Index n (number of persons) out of range in ability import file for the generate command");
             return fail(session, "n is " + printFormat("%.0f", a));
         }
-        for (int d = 0; d < t.D; ++d) t.abilities[static_cast<std::size_t>(n - 1) * t.D + d] = values[static_cast<std::size_t>(d)];
+        for (int d = 0; d < t.D; ++d)
+            t.abilities[static_cast<std::size_t>(n - 1) * t.D + d] = values[static_cast<std::size_t>(d)];
     }
     if (r.bad || !r.in.eof()) return fail(session, "Error in reading the ability file " + s.abilityFile);
     return 1;
@@ -342,7 +368,8 @@ int readRegressionFile(Session& session, const GenerationSettings& s, GeneratedT
             return 1;
         }
         if (n >= t.N)
-            return fail(session, "Index n (number of persons) out of range in regression file for the generate command");
+            return fail(session,
+                        "Index n (number of persons) out of range in regression file for the generate command");
         double* row = t.regression.data() + static_cast<std::size_t>(n) * K;
         row[0] = first;
         for (int k = 1; k < K; ++k)
@@ -352,7 +379,8 @@ int readRegressionFile(Session& session, const GenerationSettings& s, GeneratedT
             }
         for (int k = 0; k < K; ++k)
             if (std::fabs(row[k]) > kFieldLimit)
-                return fail(session, "A regression value of case " + itoMString(n + 1) + " does not fit in ten columns");
+                return fail(session,
+                            "A regression value of case " + itoMString(n + 1) + " does not fit in ten columns");
     }
 }
 
@@ -382,7 +410,8 @@ int scoringVectors(Session& session, const GenerationSettings& s, GeneratedTable
     t.scores.assign(static_cast<std::size_t>(t.I) * (t.M + 1) * t.D, 0.0);
     for (int i = 0; i < t.I; ++i)
         for (int k = 0; k <= t.M; ++k)
-            t.scores[(static_cast<std::size_t>(i) * (t.M + 1) + k) * t.D + t.dimensionOf[static_cast<std::size_t>(i)]] = k;
+            t.scores[(static_cast<std::size_t>(i) * (t.M + 1) + k) * t.D + t.dimensionOf[static_cast<std::size_t>(i)]] =
+                k;
     return s.scoreFile != "NULL" ? readScoreFile(session, s, t) : 1;
 }
 
@@ -422,7 +451,8 @@ int abilities(Session& session, const GenerationSettings& s, GeneratedTables& t)
         case GenerationSettings::kAbilityFile:
             return readAbilityFile(session, s, t);
         case GenerationSettings::kAbilityUniform:
-            for (int n = 0; n < t.N; ++n) t.abilities[static_cast<std::size_t>(n)] = a[0] + (a[1] - a[0]) * session.uniform.draw();
+            for (int n = 0; n < t.N; ++n)
+                t.abilities[static_cast<std::size_t>(n)] = a[0] + (a[1] - a[0]) * session.uniform.draw();
             return 1;
         case GenerationSettings::kAbilityNormal:
             for (int n = 0; n < t.N; ++n)
@@ -561,7 +591,8 @@ int generate(Session& session, const GenerationSettings& s, const std::vector<MS
             record += buffer;
         }
         if (group) record += formatted("%10.5f", t.groupValues[static_cast<std::size_t>(n)]).str();
-        for (int k = 0; k < K; ++k) record += formatted("%10.5f", t.regression[static_cast<std::size_t>(n) * K + k]).str();
+        for (int k = 0; k < K; ++k)
+            record += formatted("%10.5f", t.regression[static_cast<std::size_t>(n) * K + k]).str();
         record += "\n";
         data.write(record);
     }
@@ -632,7 +663,8 @@ std::vector<MString> commaList(const MString& text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = s.find(',', start);
-        names.push_back(MString(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start)).trim());
+        names.push_back(
+            MString(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start)).trim());
         if (comma == std::string::npos) return names;
         start = comma + 1;
     }
@@ -646,11 +678,10 @@ int parseGenerateStatement(Session& session, const MString& arguments, Generatio
     files.clear();
     if (arguments.trim().isEmpty()) return fail(session, "You must specify a file name for generated data");
     const SplitStatement split = splitArguments(arguments);
-    if (!split.options.trim().isEmpty() &&
-        eachOption(session, split.options, kGenerateOptionWords, 9, "generate", "Error in generate option",
-                   [&](int which, const MString& value) {
-                       return applyGenerationOption(session, which, value, settings);
-                   }) != 1)
+    if (!split.options.trim().isEmpty() && eachOption(session, split.options, kGenerateOptionWords, 9, "generate",
+                                                      "Error in generate option", [&](int which, const MString& value) {
+                                                          return applyGenerationOption(session, which, value, settings);
+                                                      }) != 1)
         return -1;
     if (checkGenerationSettings(session, settings) != 1) return -1;
     const MString target = split.file.trim();
@@ -679,15 +710,38 @@ int generateCommand(Session& session, const MString& arguments) {
 namespace {
 
 const char* const kSimulateWords[27] = {
-    "nitems",     "npersons",  "maxscore",    "itemdist",  "abilitydist",    "centre",    "center",
-    "replications", "filename", "keep",      "convergence", "nodes",         "method",    "plausible",
-    "iterations", "storage",   "minnode",     "maxnode",   "stderr",         "fit",       "distribution",
-    "deviancechange", "alpha", "condition",   "regfile",   "scorefile",      "constraints"};
+    "nitems",         "npersons", "maxscore",  "itemdist",    "abilitydist", "centre",     "center",
+    "replications",   "filename", "keep",      "convergence", "nodes",       "method",     "plausible",
+    "iterations",     "storage",  "minnode",   "maxnode",     "stderr",      "fit",        "distribution",
+    "deviancechange", "alpha",    "condition", "regfile",     "scorefile",   "constraints"};
 enum SimulateOption {
-    kSimNitems = 0, kSimNpersons, kSimMaxscore, kSimItemdist, kSimAbilitydist, kSimCentre, kSimCenter,
-    kSimReplications, kSimFilename, kSimKeep, kSimConvergence, kSimNodes, kSimMethod, kSimPlausible,
-    kSimIterations, kSimStorage, kSimMinnode, kSimMaxnode, kSimStderr, kSimFit, kSimDistribution,
-    kSimDeviancechange, kSimAlpha, kSimCondition, kSimRegfile, kSimScorefile, kSimConstraints
+    kSimNitems = 0,
+    kSimNpersons,
+    kSimMaxscore,
+    kSimItemdist,
+    kSimAbilitydist,
+    kSimCentre,
+    kSimCenter,
+    kSimReplications,
+    kSimFilename,
+    kSimKeep,
+    kSimConvergence,
+    kSimNodes,
+    kSimMethod,
+    kSimPlausible,
+    kSimIterations,
+    kSimStorage,
+    kSimMinnode,
+    kSimMaxnode,
+    kSimStderr,
+    kSimFit,
+    kSimDistribution,
+    kSimDeviancechange,
+    kSimAlpha,
+    kSimCondition,
+    kSimRegfile,
+    kSimScorefile,
+    kSimConstraints
 };
 
 struct SimulationSettings {
@@ -700,7 +754,7 @@ struct SimulationSettings {
     MString constraint = "cases";
     double convergence = 0.0001, devianceChange = 0.0001, alpha = 0.0;
     double minNode = -6.0, maxNode = 6.0;
-    int nodes = 0;  // 0: not given
+    int nodes = 0;   // 0: not given
     MString method;  // empty: not given
     MString plausible;
     int iterations = 1000;
@@ -722,17 +776,24 @@ MString numberText(double v) {
 int applySimulateOption(Session& session, int which, const MString& value, SimulationSettings& s) {
     const MString v = value.lower();
     switch (which) {
-        case kSimNitems: return applyGenerationOption(session, kNitems, value, s.generation);
-        case kSimNpersons: return applyGenerationOption(session, kNpersons, value, s.generation);
-        case kSimMaxscore: return applyGenerationOption(session, kMaxscore, value, s.generation);
-        case kSimItemdist: return applyGenerationOption(session, kItemdist, value, s.generation);
-        case kSimAbilitydist: return applyGenerationOption(session, kAbilitydist, value, s.generation);
+        case kSimNitems:
+            return applyGenerationOption(session, kNitems, value, s.generation);
+        case kSimNpersons:
+            return applyGenerationOption(session, kNpersons, value, s.generation);
+        case kSimMaxscore:
+            return applyGenerationOption(session, kMaxscore, value, s.generation);
+        case kSimItemdist:
+            return applyGenerationOption(session, kItemdist, value, s.generation);
+        case kSimAbilitydist:
+            return applyGenerationOption(session, kAbilitydist, value, s.generation);
         case kSimCentre:
         case kSimCenter:
             s.centreGiven = true;
             return applyGenerationOption(session, kCentre, value, s.generation);
-        case kSimRegfile: return applyGenerationOption(session, kRegfile, value, s.generation);
-        case kSimScorefile: return applyGenerationOption(session, kScorefile, value, s.generation);
+        case kSimRegfile:
+            return applyGenerationOption(session, kRegfile, value, s.generation);
+        case kSimScorefile:
+            return applyGenerationOption(session, kScorefile, value, s.generation);
         case kSimReplications:
             if (!wholeNumber(value, 1, 2.0e9, s.replications))
                 return fail(session, " number of replications must be a positive integer");
@@ -742,9 +803,12 @@ int applySimulateOption(Session& session, int which, const MString& value, Simul
             s.prefix = value;
             return 1;
         case kSimKeep:
-            if (v == "yes" || v == "y") s.keep = true;
-            else if (v == "no" || v == "n") s.keep = false;
-            else return fail(session, "Keep option value must be either 'yes' or 'no'");
+            if (v == "yes" || v == "y")
+                s.keep = true;
+            else if (v == "no" || v == "n")
+                s.keep = false;
+            else
+                return fail(session, "Keep option value must be either 'yes' or 'no'");
             return 1;
         case kSimConvergence:
             if (!value.isNumber()) return fail(session, " convergence criterion not a number");
@@ -787,15 +851,22 @@ int applySimulateOption(Session& session, int which, const MString& value, Simul
             s.maxNode = static_cast<float>(value.toDouble());
             return 1;
         case kSimStderr:
-            if (v == "none" || v == "n") s.stdErr = "none";
-            else if (v == "full" || v == "f") s.stdErr = "full";
-            else if (v == "quick" || v == "q") s.stdErr = "quick";
-            else return fail(session, "StdErr option value must be either 'none', 'full' or 'quick'");
+            if (v == "none" || v == "n")
+                s.stdErr = "none";
+            else if (v == "full" || v == "f")
+                s.stdErr = "full";
+            else if (v == "quick" || v == "q")
+                s.stdErr = "quick";
+            else
+                return fail(session, "StdErr option value must be either 'none', 'full' or 'quick'");
             return 1;
         case kSimFit:
-            if (v == "yes" || v == "y") s.fit = true;
-            else if (v == "no" || v == "n") s.fit = false;
-            else return fail(session, "Fit option value must be either 'yes' or 'no'");
+            if (v == "yes" || v == "y")
+                s.fit = true;
+            else if (v == "no" || v == "n")
+                s.fit = false;
+            else
+                return fail(session, "Fit option value must be either 'yes' or 'no'");
             return 1;
         case kSimDistribution:
             if (v != "normal" && v != "discrete")
@@ -841,8 +912,8 @@ ComposedStatements compose(const SimulationSettings& s) {
     ComposedStatements c;
     MString counts;
     for (std::size_t d = 0; d < g.items.size(); ++d) counts += (d ? ":" : "") + itoMString(g.items[d]);
-    c.generate = "generate ! nitems=" + counts + ",npersons=" + itoMString(g.persons) + ",maxscore=" +
-                 itoMString(g.maxScore) + ",itemdist=" + g.itemText + ",abilitydist=" + g.abilityText;
+    c.generate = "generate ! nitems=" + counts + ",npersons=" + itoMString(g.persons) +
+                 ",maxscore=" + itoMString(g.maxScore) + ",itemdist=" + g.itemText + ",abilitydist=" + g.abilityText;
     if (s.centreGiven) c.generate += MString(",centre=") + (g.centre ? "yes" : "no");
     if (g.regressionFile != "NULL" || !g.regressionVariables.empty()) c.generate += ",regfile=" + g.regressionText;
     if (g.scoreFile != "NULL") c.generate += ",scorefile=" + g.scoreFile;

@@ -16,8 +16,13 @@ class Session;
 // What generate draws from. A file name that is not given holds "NULL".
 struct GenerationSettings {
     enum ItemKind { kItemUniform = 0, kItemNormal = 1, kItemFile = 2 };
-    enum AbilityKind { kAbilityUniform = 0, kAbilityNormal = 1, kAbilityNormal2 = 2, kAbilityMvnormal = 3,
-                       kAbilityFile = 4 };
+    enum AbilityKind {
+        kAbilityUniform = 0,
+        kAbilityNormal = 1,
+        kAbilityNormal2 = 2,
+        kAbilityMvnormal = 3,
+        kAbilityFile = 4
+    };
 
     std::vector<int> items{10};  // per dimension
     int persons = 100;
@@ -54,17 +59,15 @@ int checkGenerationSettings(Session& session, const GenerationSettings& settings
 // The tables one generate statement draws or reads.
 struct GeneratedTables {
     int I = 0, M = 1, D = 1, N = 0;
-    std::vector<double> items;      // I x M: location, then the steps 1..M-1
-    std::vector<int> dimensionOf;   // per item, from 0
-    std::vector<double> scores;     // I x (M + 1) x D scoring vectors
-    std::vector<double> abilities;  // N x D
+    std::vector<double> items;        // I x M: location, then the steps 1..M-1
+    std::vector<int> dimensionOf;     // per item, from 0
+    std::vector<double> scores;       // I x (M + 1) x D scoring vectors
+    std::vector<double> abilities;    // N x D
     std::vector<double> groupValues;  // N under normal2, else empty
     std::vector<double> regression;   // N x (regression file columns)
 
     double item(int i, int k) const { return items[static_cast<std::size_t>(i) * M + k]; }
-    double score(int i, int k, int d) const {
-        return scores[(static_cast<std::size_t>(i) * (M + 1) + k) * D + d];
-    }
+    double score(int i, int k, int d) const { return scores[(static_cast<std::size_t>(i) * (M + 1) + k) * D + d]; }
     double ability(int n, int d) const { return abilities[static_cast<std::size_t>(n) * D + d]; }
 };
 

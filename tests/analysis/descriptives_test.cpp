@@ -108,8 +108,7 @@ TEST(DescriptivesRules, PlausibleValueErrorAddsTheBetweenVariance) {
 
 TEST(DescriptivesRules, ExemptionCountsComeFromTheGroupsSection) {
     ScriptSession s;
-    s.writeFile("ex.txt",
-                "comment words\n===> region\n north 12 south 7\n===> school\n A 3 B x\n");
+    s.writeFile("ex.txt", "comment words\n===> region\n north 12 south 7\n===> school\n A 3 B x\n");
     EXPECT_EQ(exemptionCount(s.session, "region", "south", "ex.txt"), 7);
     // The value is trimmed; a value never named counts 0.
     EXPECT_EQ(exemptionCount(s.session, "region", " north ", "ex.txt"), 12);
@@ -280,8 +279,8 @@ TEST(DescriptivesStatement, PlausibleValuesAreCombinedOverTheDraws) {
         return b / (V - 1);
     };
     const double sumVar = vars[0] + vars[1] + vars[2] + vars[3];
-    expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1 Average")), {mean(means), mean(sds), mean(vars)},
-               6e-6, "averages");
+    expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1 Average")),
+               {mean(means), mean(sds), mean(vars)}, 6e-6, "averages");
     const double k = (V + 1.0) / V;
     expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1 Error")),
                {std::sqrt(sumVar / (V * n) + k * between(means)), std::sqrt(2 * sumVar / (V * n) + k * between(sds)),
@@ -389,10 +388,12 @@ TEST(DescriptivesStatement, UndefinedStatisticsPrintNA) {
     EXPECT_EQ(s.readFile("na.txt").find("nan"), std::string::npos);
     // With one estimate per case only the replications are missing.
     ASSERT_EQ(s.run("descriptives ! estimates=wle, bench=0:1:1 >> r.txt;"), 1);
-    const std::vector<double> one = rowValues(rowAfter(reportLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error", 1));
+    const std::vector<double> one =
+        rowValues(rowAfter(reportLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error", 1));
     ASSERT_EQ(one.size(), 2u);
     EXPECT_TRUE(std::isnan(one[0]) && std::isnan(one[1]));
-    const std::vector<double> means = rowValues(rowAfter(reportLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error"));
+    const std::vector<double> means =
+        rowValues(rowAfter(reportLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error"));
     ASSERT_EQ(means.size(), 3u);
     EXPECT_FALSE(std::isnan(means[0]));
 }
@@ -419,7 +420,8 @@ TEST(DescriptivesStatement, OptionsAndChecksAreRefusedWithTheirMessages) {
     using Messages = std::vector<std::string>;
     const std::vector<std::pair<std::string, Messages>> refused = {
         {"descriptives ! estimates=pvs", {"Estimate type illegal it must be on of 'wle', 'mle', 'eap' or 'pv'"}},
-        {"descriptives ! e=wle", {" Ambiguous command word", " No option word found or incorrect option word in descriptive"}},
+        {"descriptives ! e=wle",
+         {" Ambiguous command word", " No option word found or incorrect option word in descriptive"}},
         {"descriptives ! colour=red",
          {"Unknown command or argument: 'colour'", " No option word found or incorrect option word in descriptive"}},
         {"descriptives ! =3", {"Error in Descriptive option"}},

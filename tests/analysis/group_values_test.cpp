@@ -16,15 +16,14 @@ namespace {
 std::string groupData(const std::vector<std::string>& first, const std::vector<std::string>& second) {
     std::string text;
     const char* const responses[] = {"0110", "1011", "0001", "1110", "1100", "0011"};
-    for (std::size_t n = 0; n < first.size(); ++n)
-        text += first[n] + second[n] + " " + responses[n % 6] + "\n";
+    for (std::size_t n = 0; n < first.size(); ++n) text += first[n] + second[n] + " " + responses[n % 6] + "\n";
     return text;
 }
 
 TEST(GroupValueTable, DistinctValuesInByteOrder) {
     ScriptSession s;
-    s.writeFile("g.dat", groupData({"b", "a", "B", "a", "b", "c", "B", "a"},
-                                   {"x2", "x1", "x2", "10", "x1", "x1", "10", "x2"}));
+    s.writeFile("g.dat",
+                groupData({"b", "a", "B", "a", "b", "c", "B", "a"}, {"x2", "x1", "x2", "10", "x1", "x1", "10", "x2"}));
     ASSERT_EQ(s.runAllOf("datafile g.dat; format one 1 two 2-3 responses 5-8; group one two; model item;"
                          "estimate ! iter=1, fit=no;"),
               1);

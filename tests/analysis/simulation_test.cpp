@@ -47,8 +47,8 @@ std::string firstError(const ScriptSession& s) { return s.shell.errors.empty() ?
 TEST(Generate, TheSeedReproducesTheFilesByteForByte) {
     ScriptSession s;
     const std::string gen = "generate ! nitems=10, npersons=100, maxscore=1 >> ";
-    ASSERT_EQ(s.runAllOf("set seed=5;" + gen + "a.dat, a.itm, a.abl; set seed=5;" + gen + "b.dat, b.itm, b.abl;" +
-                         gen + "c.dat;"),
+    ASSERT_EQ(s.runAllOf("set seed=5;" + gen + "a.dat, a.itm, a.abl; set seed=5;" + gen + "b.dat, b.itm, b.abl;" + gen +
+                         "c.dat;"),
               1)
         << firstError(s);
     EXPECT_EQ(s.readFile("a.dat"), s.readFile("b.dat"));
@@ -107,8 +107,8 @@ TEST(Generate, ResponseFrequenciesFollowTheModel) {
     std::string items;
     for (int i = 0; i < 4; ++i) {
         char line[64];
-        std::snprintf(line, sizeof line, "%d 0 %.2f\n%d 1 %.2f\n%d 2 %.2f\n", i + 1, delta[i], i + 1, steps[i][0], i + 1,
-                      steps[i][1]);
+        std::snprintf(line, sizeof line, "%d 0 %.2f\n%d 1 %.2f\n%d 2 %.2f\n", i + 1, delta[i], i + 1, steps[i][0],
+                      i + 1, steps[i][1]);
         items += line;
     }
     s.writeFile("items.txt", items);
@@ -134,7 +134,8 @@ TEST(Generate, ResponseFrequenciesFollowTheModel) {
     const std::vector<std::string> lines = linesOf(s.readFile("f.dat"));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(N));
     for (int n = 0; n < N; ++n)
-        for (int i = 0; i < 4; ++i) ++counts[i][n % 3][lines[static_cast<std::size_t>(n)][static_cast<std::size_t>(i)] - '0'];
+        for (int i = 0; i < 4; ++i)
+            ++counts[i][n % 3][lines[static_cast<std::size_t>(n)][static_cast<std::size_t>(i)] - '0'];
     double chi2 = 0;
     for (int i = 0; i < 4; ++i)
         for (int g = 0; g < 3; ++g) {
@@ -160,7 +161,8 @@ TEST(Generate, ResponseFrequenciesFollowTheModel) {
     int ones[2][3] = {};
     const std::vector<std::string> scored = linesOf(s.readFile("sc.dat"));
     for (int n = 0; n < N; ++n)
-        for (int i = 0; i < 2; ++i) ones[i][n % 3] += scored[static_cast<std::size_t>(n)][static_cast<std::size_t>(i)] - '0';
+        for (int i = 0; i < 2; ++i)
+            ones[i][n % 3] += scored[static_cast<std::size_t>(n)][static_cast<std::size_t>(i)] - '0';
     for (int g = 0; g < 3; ++g)
         for (int i = 0; i < 2; ++i) {
             const double p = categoryProbabilities(theta[g], 0.3, {}, i == 0 ? 1.0 : 2.0)[1];
@@ -255,11 +257,13 @@ TEST(Generate, OptionsAndFilesAreCheckedBeforeAnythingIsWritten) {
          {"Unknown command or argument: 'colour'", " No option word found or incorrect option word in generate",
           "Error in generate option"}},
         {"generate ! itemdist=beta(1:2) >> x.dat", {"item distribution must be 'UNIFORM' or 'NORMAL'"}},
-        {"generate ! itemdist=normal(0:1:2) >> x.dat", {"item distribution argument must have two values separated by colon"}},
+        {"generate ! itemdist=normal(0:1:2) >> x.dat",
+         {"item distribution argument must have two values separated by colon"}},
         {"generate ! itemdist=normal(0:a) >> x.dat", {"item distribution argument in brackets must be a number"}},
         {"generate ! itemdist=uniform(0,1) >> x.dat",
          {"item distribution argument does not end with closing bracket. Check if ',' is used instead of ':'"}},
-        {"generate ! itemdist=uniform(2:1) >> x.dat", {"The first number must be less than the second number in brackets"}},
+        {"generate ! itemdist=uniform(2:1) >> x.dat",
+         {"The first number must be less than the second number in brackets"}},
         {"generate ! itemdist=normal(0:-1) >> x.dat", {"The variance must be positive"}},
         {"generate ! abilitydist=gamma(1:2) >> x.dat",
          {"ability distribution must be 'UNIFORM', 'MVNORMAL', 'NORMAL' or 'NORMAL2'"}},
@@ -291,7 +295,8 @@ TEST(Generate, OptionsAndFilesAreCheckedBeforeAnythingIsWritten) {
         {"generate ! maxscore=100 >> x.dat", {"The maxscore must be a whole number from 1 to 99"}},
         {"generate ! abilitydist=normal2(0:1:0:1:0) >> x.dat",
          {"The group size must be a whole number from 1 to the number of people"}},
-        {"generate ! nitems=1600, maxscore=10 >> x.dat", {"The generated records would be longer than 3071 characters"}},
+        {"generate ! nitems=1600, maxscore=10 >> x.dat",
+         {"The generated records would be longer than 3071 characters"}},
         {"generate ! nitems=3 >> x.dat, a.txt, b.txt, c.txt", {"At most three file names may follow '>>' in generate"}},
         {"generate ! regfile=reg.txt >> x.dat", {"The 'regfile' option must include a variable list"}},
         {"generate ! regfile=(group) >> x.dat", {"Conditioning variable 'group', only available with 'normal2'"}},
@@ -398,16 +403,18 @@ TEST(Simulate, ResultFilesCarryEveryReplication) {
     std::string items;
     for (int i = 1; i <= 3; ++i) {
         items += std::to_string(i) + " 0 0.2\n";
-        for (int k = 1; k < 10; ++k) items += std::to_string(i) + " " + std::to_string(k) + " " + std::to_string(-2.25 + 0.5 * (k - 1)) + "\n";
+        for (int k = 1; k < 10; ++k)
+            items += std::to_string(i) + " " + std::to_string(k) + " " + std::to_string(-2.25 + 0.5 * (k - 1)) + "\n";
     }
     s.writeFile("steps.txt", items);
     s.writeFile("s_ite.txt", "left from an earlier run\n");
     s.writeFile("s_pop.txt", "left from an earlier run\n");
-    ASSERT_EQ(s.runAllOf("set seed=9, n_plausible=2; "
-                         "simulate ! nitems=3, npersons=400, maxscore=10, itemdist=steps.txt, abilitydist=normal2(0:4:0:1:4),"
-                         "regfile=reg.txt(group:ses), replications=2, keep=yes, condition=A, filename=s_,"
-                         "fit=no, conv=0.000001;"),
-              1)
+    ASSERT_EQ(
+        s.runAllOf("set seed=9, n_plausible=2; "
+                   "simulate ! nitems=3, npersons=400, maxscore=10, itemdist=steps.txt, abilitydist=normal2(0:4:0:1:4),"
+                   "regfile=reg.txt(group:ses), replications=2, keep=yes, condition=A, filename=s_,"
+                   "fit=no, conv=0.000001;"),
+        1)
         << firstError(s);
     EXPECT_EQ(s.session.ws.replication, -1);
     // The settings in force before the study stay.
