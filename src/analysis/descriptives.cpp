@@ -26,21 +26,6 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const char* const kOptionWords[] = {"estimates", "percentiles", "cuts", "group", "exemptions", "benchmark", "display"};
 enum DescriptivesOption { kEstimates = 0, kPercentiles, kCuts, kGroup, kExemptions, kBenchmark, kDisplay };
 
-// The pieces of a value list separated by ":" (an empty text gives one
-// empty piece).
-std::vector<MString> colonPieces(const MString& text) {
-    std::vector<MString> pieces;
-    const std::string& s = text.str();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = s.find(':', start);
-        pieces.emplace_back(s.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    return pieces;
-}
-
 // A list of numbers; -1 after blankMessage or numberMessage.
 int numberList(Session& session, const MString& value, const char* blankMessage, const char* numberMessage,
                std::vector<double>& out) {
@@ -49,7 +34,7 @@ int numberList(Session& session, const MString& value, const char* blankMessage,
         return -1;
     }
     out.clear();
-    for (const MString& piece : colonPieces(value)) {
+    for (const MString& piece : splitAt(value, ':')) {
         if (!piece.isNumber()) {
             session.errorReport(numberMessage);
             return -1;
@@ -98,7 +83,7 @@ int applyOption(Session& session, int word, const MString& value, DescriptivesOp
                 return -1;
             }
             o.benchmark.clear();
-            for (const MString& piece : colonPieces(value)) {
+            for (const MString& piece : splitAt(value, ':')) {
                 if (!piece.isEmpty() && !piece.isNumber()) {
                     session.errorReport("Non-numeric cut value found");
                     return -1;
@@ -568,26 +553,17 @@ int describeGroups(Session& session, ReportWriter& out, const DescriptivesOption
 DescriptivesOptions::DescriptivesOptions() : kind(kCaseLatent) {}
 
 int parseDescriptivesOptions(Session& session, const MString& text, DescriptivesOptions& options) {
-    const std::string all = text.removeBlanks().str();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = all.find(',', start);
-        const MString piece(all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        const int eq = piece.find('=');
-        const MString word = eq >= 0 ? piece.mid(0, eq) : piece;
-        const MString value = eq >= 0 ? piece.mid(eq + 1, piece.length()) : MString();
-        if (word.isEmpty()) {
+    for (const OptionPiece& piece : optionPieces(text.removeBlanks())) {
+        if (piece.word.isEmpty()) {
             session.errorReport("Error in Descriptive option");
             return -1;
         }
-        const int which = matchKeyword(word, kOptionWords, 7);
+        const int which = matchKeyword(piece.word, kOptionWords, 7);
         if (which < 0) {
             session.errorReport(" No option word found or incorrect option word in descriptive");
             return -1;
         }
-        if (applyOption(session, which, value, options) != 1) return -1;
-        if (comma == std::string::npos) break;
-        start = comma + 1;
+        if (applyOption(session, which, piece.value, options) != 1) return -1;
     }
     return 1;
 }

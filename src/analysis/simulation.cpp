@@ -38,18 +38,22 @@ enum GenerateOption {
 // The widest value a ten-column "%10.5f" field holds.
 constexpr double kFieldLimit = 99999.99999;
 
+// The values between colons, trimmed.
 std::vector<MString> colonPieces(const MString& text) {
-    std::vector<MString> pieces;
-    const std::string& s = text.str();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = s.find(':', start);
-        pieces.emplace_back(
-            MString(s.substr(start, colon == std::string::npos ? std::string::npos : colon - start)).trim());
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
+    std::vector<MString> pieces = splitAt(text, ':');
+    for (MString& piece : pieces) piece = piece.trim();
     return pieces;
+}
+
+bool yesNo(const MString& value, bool& out) {
+    const MString v = value.lower();
+    if (v == "yes" || v == "y")
+        out = true;
+    else if (v == "no" || v == "n")
+        out = false;
+    else
+        return false;
+    return true;
 }
 
 // A distribution value: a word, "(", values separated by ":" and ")".
@@ -234,13 +238,7 @@ int applyGenerationOption(Session& session, int option, const MString& raw, Gene
             return abilityDistribution(session, value, s);
         case kCentre:
         case kCenter: {
-            const MString v = value.lower();
-            if (v == "yes" || v == "y")
-                s.centre = true;
-            else if (v == "no" || v == "n")
-                s.centre = false;
-            else
-                return fail(session, "Centre option value must be either 'yes' or 'no'");
+            if (!yesNo(value, s.centre)) return fail(session, "Centre option value must be either 'yes' or 'no'");
             return 1;
         }
         case kRegfile:
@@ -623,24 +621,16 @@ int generate(Session& session, const GenerationSettings& s, const std::vector<MS
 template <typename Apply>
 int eachOption(Session& session, const MString& text, const char* const* words, int count, const char* context,
                const char* errorText, Apply apply) {
-    const std::string& all = text.str();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = all.find(',', start);
-        const MString piece(all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        const int eq = piece.find('=');
-        const MString word = (eq >= 0 ? piece.mid(0, eq) : piece).trim();
-        const MString value = eq >= 0 ? piece.mid(eq + 1, piece.length()).trim() : MString();
-        if (word.isEmpty()) return fail(session, errorText);
-        const int which = matchKeyword(word, words, count);
+    for (const OptionPiece& piece : optionPieces(text)) {
+        if (piece.word.isEmpty()) return fail(session, errorText);
+        const int which = matchKeyword(piece.word, words, count);
         if (which < 0) {
             session.errorReport(MString(" No option word found or incorrect option word in ") + context);
             return fail(session, errorText);
         }
-        if (apply(which, value) != 1) return -1;
-        if (comma == std::string::npos) return 1;
-        start = comma + 1;
+        if (apply(which, piece.value) != 1) return -1;
     }
+    return 1;
 }
 
 // The checks of the distribution values made before generating.
@@ -657,18 +647,6 @@ int checkDistributionValues(Session& session, const GenerationSettings& s) {
     return 1;
 }
 
-std::vector<MString> commaList(const MString& text) {
-    std::vector<MString> names;
-    const std::string& s = text.str();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = s.find(',', start);
-        names.push_back(
-            MString(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start)).trim());
-        if (comma == std::string::npos) return names;
-        start = comma + 1;
-    }
-}
 
 }  // namespace
 
@@ -687,7 +665,8 @@ int parseGenerateStatement(Session& session, const MString& arguments, Generatio
     const MString target = split.file.trim();
     if (target.isEmpty()) return fail(session, "You must specify a data file name for redirection");
     if (checkDistributionValues(session, settings) != 1) return -1;
-    files = commaList(target);
+    files = splitAt(target, ',');
+    for (MString& name : files) name = name.trim();
     if (files.size() > 3) return fail(session, "At most three file names may follow '>>' in generate");
     if (files[0].isEmpty()) return fail(session, "You must specify a data file name for redirection");
     return 1;
@@ -803,12 +782,7 @@ int applySimulateOption(Session& session, int which, const MString& value, Simul
             s.prefix = value;
             return 1;
         case kSimKeep:
-            if (v == "yes" || v == "y")
-                s.keep = true;
-            else if (v == "no" || v == "n")
-                s.keep = false;
-            else
-                return fail(session, "Keep option value must be either 'yes' or 'no'");
+            if (!yesNo(value, s.keep)) return fail(session, "Keep option value must be either 'yes' or 'no'");
             return 1;
         case kSimConvergence:
             if (!value.isNumber()) return fail(session, " convergence criterion not a number");
@@ -861,12 +835,7 @@ int applySimulateOption(Session& session, int which, const MString& value, Simul
                 return fail(session, "StdErr option value must be either 'none', 'full' or 'quick'");
             return 1;
         case kSimFit:
-            if (v == "yes" || v == "y")
-                s.fit = true;
-            else if (v == "no" || v == "n")
-                s.fit = false;
-            else
-                return fail(session, "Fit option value must be either 'yes' or 'no'");
+            if (!yesNo(value, s.fit)) return fail(session, "Fit option value must be either 'yes' or 'no'");
             return 1;
         case kSimDistribution:
             if (v != "normal" && v != "discrete")

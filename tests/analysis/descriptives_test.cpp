@@ -16,6 +16,7 @@
 #include "base/random.h"
 #include "estimation/case_estimates.h"
 #include "support/script_session.h"
+#include "support/text_lines.h"
 
 namespace ordena::test {
 namespace {
@@ -137,17 +138,6 @@ std::vector<double> rowValues(const std::string& line) {
     return out;
 }
 
-std::vector<std::string> reportLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::stringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // The line after the first one that starts with `after`, beginning with `start`.
 std::string rowAfter(const std::vector<std::string>& lines, const std::string& after, const std::string& start,
                      int skip = 0) {
@@ -200,7 +190,7 @@ TEST(DescriptivesStatement, WleStatisticsAgreeWithTheCaseEstimates) {
     const std::vector<double> y = caseField(s, &CaseScoreRecords::wleAt);
     ASSERT_EQ(y.size(), 300u);
     const double n = 300, m = mean(y), v = variance(y);
-    const auto lines = reportLines(s.readFile("w.txt"));
+    const auto lines = textLines(s.readFile("w.txt"));
     EXPECT_NE(rowAfter(lines, "", "Estimator type is weighted maximum likelihood"), "");
     expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1    ")), {m, std::sqrt(v), v}, 6e-6, "means");
     expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1 Error")),
@@ -229,7 +219,7 @@ TEST(DescriptivesStatement, WleStatisticsAgreeWithTheCaseEstimates) {
     double bands[3] = {0, 0, 0};
     for (double x : y) bands[x <= -1 ? 0 : (x <= cut ? 1 : 2)] += 1;
     EXPECT_GT(std::count(y.begin(), y.end(), cut), 1);
-    const auto short_ = reportLines(s.readFile("b.txt"));
+    const auto short_ = textLines(s.readFile("b.txt"));
     std::vector<double> p{bands[0] / n, bands[1] / n, bands[2] / n}, errors;
     for (double q : p) errors.push_back(std::sqrt(q * (1 - q) / n));
     expectNear(rowValues(rowAfter(short_, "Bands", "Dimension 1    ")), p, 6e-6, "bands");
@@ -246,7 +236,7 @@ TEST(DescriptivesStatement, PlausibleValuesAreCombinedOverTheDraws) {
     std::vector<std::vector<double>> pv;
     for (int v = 0; v < V; ++v) pv.push_back(caseField(s, &CaseScoreRecords::plausibleAt, v));
     const double n = static_cast<double>(pv[0].size());
-    const auto lines = reportLines(s.readFile("p.txt"));
+    const auto lines = textLines(s.readFile("p.txt"));
 
     std::vector<double> means, sds, vars, props, benchAbove, benchVar;
     RanNormal draws(s.session.ws.settings.seed + 5);
@@ -320,7 +310,7 @@ TEST(DescriptivesStatement, GroupsAppearInByteOrderWithTheirExemptions) {
               1)
         << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
     const std::vector<double> eap = caseField(s, &CaseScoreRecords::eapAt);
-    const auto lines = reportLines(s.readFile("g.txt"));
+    const auto lines = textLines(s.readFile("g.txt"));
     std::vector<std::string> order;
     for (const std::string& l : lines)
         if (l.rfind("Group: ", 0) == 0) order.push_back(l);
@@ -370,7 +360,7 @@ TEST(DescriptivesStatement, UndefinedStatisticsPrintNA) {
                     "descriptives ! group=grp, bench=0:1:1 >> na.txt;"),
               1)
         << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
-    const auto lines = reportLines(s.readFile("na.txt"));
+    const auto lines = textLines(s.readFile("na.txt"));
     // One plausible value: no between variance, so no errors.
     const std::vector<double> errors = rowValues(rowAfter(lines, "Group: grp (y)", "Dimension 1 Error"));
     ASSERT_EQ(errors.size(), 3u);
@@ -389,11 +379,11 @@ TEST(DescriptivesStatement, UndefinedStatisticsPrintNA) {
     // With one estimate per case only the replications are missing.
     ASSERT_EQ(s.run("descriptives ! estimates=wle, bench=0:1:1 >> r.txt;"), 1);
     const std::vector<double> one =
-        rowValues(rowAfter(reportLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error", 1));
+        rowValues(rowAfter(textLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error", 1));
     ASSERT_EQ(one.size(), 2u);
     EXPECT_TRUE(std::isnan(one[0]) && std::isnan(one[1]));
     const std::vector<double> means =
-        rowValues(rowAfter(reportLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error"));
+        rowValues(rowAfter(textLines(s.readFile("r.txt")), "Group: All", "Dimension 1 Error"));
     ASSERT_EQ(means.size(), 3u);
     EXPECT_FALSE(std::isnan(means[0]));
 }
@@ -407,13 +397,13 @@ TEST(DescriptivesStatement, CasesWithoutAnEstimateAreLeftOutOfMleAndWle) {
                          "descriptives ! estimates=mle >> m.txt; descriptives ! estimates=eap >> e.txt;"),
               1)
         << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
-    const auto mle = reportLines(s.readFile("m.txt"));
+    const auto mle = textLines(s.readFile("m.txt"));
     EXPECT_EQ(rowAfter(mle, "Dimension    N", "Dimension 1    ").substr(15, 6), "     7");
     const std::vector<double> y = caseField(s, &CaseScoreRecords::mleAt);
     const std::vector<double> seven(y.begin(), y.begin() + 7);
     expectNear(rowValues(rowAfter(mle, "Dimension    N", "Dimension 1    ")),
                {mean(seven), std::sqrt(variance(seven)), variance(seven)}, 6e-6, "MLE");
-    EXPECT_EQ(rowAfter(reportLines(s.readFile("e.txt")), "Dimension    N", "Dimension 1    ").substr(15, 6), "     8");
+    EXPECT_EQ(rowAfter(textLines(s.readFile("e.txt")), "Dimension    N", "Dimension 1    ").substr(15, 6), "     8");
 }
 
 TEST(DescriptivesStatement, OptionsAndChecksAreRefusedWithTheirMessages) {

@@ -13,26 +13,16 @@
 #include <vector>
 
 #include "support/script_session.h"
+#include "support/text_lines.h"
 
 namespace ordena::test {
 namespace {
 
 using Messages = std::vector<std::string>;
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::stringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 std::vector<std::vector<double>> numberRows(const std::string& text) {
     std::vector<std::vector<double>> rows;
-    for (const std::string& line : linesOf(text)) {
+    for (const std::string& line : textLines(text)) {
         std::stringstream in(line);
         std::vector<double> row;
         double v;
@@ -57,17 +47,17 @@ TEST(Generate, TheSeedReproducesTheFilesByteForByte) {
     // The streams go on: the next statement draws other data.
     EXPECT_NE(s.readFile("a.dat"), s.readFile("c.dat"));
     // 100 lines of 10 one-digit responses.
-    const std::vector<std::string> lines = linesOf(s.readFile("a.dat"));
+    const std::vector<std::string> lines = textLines(s.readFile("a.dat"));
     ASSERT_EQ(lines.size(), 100u);
     for (const std::string& line : lines) EXPECT_EQ(line.find_first_not_of("01"), std::string::npos) << line;
     for (const std::string& line : lines) EXPECT_EQ(line.size(), 10u);
-    EXPECT_EQ(linesOf(s.readFile("a.itm")).size(), 10u);
-    EXPECT_EQ(linesOf(s.readFile("a.abl")).size(), 100u);
-    EXPECT_EQ(linesOf(s.readFile("a.abl"))[41].substr(0, 5), "   42");
+    EXPECT_EQ(textLines(s.readFile("a.itm")).size(), 10u);
+    EXPECT_EQ(textLines(s.readFile("a.abl")).size(), 100u);
+    EXPECT_EQ(textLines(s.readFile("a.abl"))[41].substr(0, 5), "   42");
 
     // Two columns per response above a maximum score of 9.
     ASSERT_EQ(s.run("generate ! nitems=6, npersons=50, maxscore=12 >> w.dat, w.itm;"), 1) << firstError(s);
-    for (const std::string& line : linesOf(s.readFile("w.dat"))) {
+    for (const std::string& line : textLines(s.readFile("w.dat"))) {
         ASSERT_EQ(line.size(), 12u);
         for (int i = 0; i < 6; ++i) {
             const int k = std::stoi(line.substr(static_cast<std::size_t>(2 * i), 2));
@@ -131,7 +121,7 @@ TEST(Generate, ResponseFrequenciesFollowTheModel) {
     // Pearson's chi-square of the counts per item and ability against the
     // model: 12 tables with 3 degrees of freedom each.
     int counts[4][3][4] = {};
-    const std::vector<std::string> lines = linesOf(s.readFile("f.dat"));
+    const std::vector<std::string> lines = textLines(s.readFile("f.dat"));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(N));
     for (int n = 0; n < N; ++n)
         for (int i = 0; i < 4; ++i)
@@ -159,7 +149,7 @@ TEST(Generate, ResponseFrequenciesFollowTheModel) {
               1)
         << firstError(s);
     int ones[2][3] = {};
-    const std::vector<std::string> scored = linesOf(s.readFile("sc.dat"));
+    const std::vector<std::string> scored = textLines(s.readFile("sc.dat"));
     for (int n = 0; n < N; ++n)
         for (int i = 0; i < 2; ++i)
             ones[i][n % 3] += scored[static_cast<std::size_t>(n)][static_cast<std::size_t>(i)] - '0';
@@ -218,7 +208,7 @@ TEST(Generate, AbilityDistributionsHaveTheirStatedMoments) {
     ASSERT_EQ(s.run("generate ! nitems=5, npersons=60, abilitydist=normal2(0:1:1:0.5:4) >> g.dat, g.itm, g.abl;"), 1)
         << firstError(s);
     const auto ability = numberRows(s.readFile("g.abl"));
-    const std::vector<std::string> data = linesOf(s.readFile("g.dat"));
+    const std::vector<std::string> data = textLines(s.readFile("g.dat"));
     ASSERT_EQ(data.size(), 60u);
     for (int n = 0; n < 60; ++n) {
         double others = 0;
@@ -241,7 +231,7 @@ TEST(Generate, AbilityDistributionsHaveTheirStatedMoments) {
         EXPECT_GE(row[1], -1.0);
         EXPECT_LT(row[1], 0.5);
     }
-    const std::vector<std::string> u = linesOf(s.readFile("u.dat"));
+    const std::vector<std::string> u = textLines(s.readFile("u.dat"));
     ASSERT_EQ(u.size(), 30u);
     EXPECT_EQ(u[7].substr(4), "   0.50000");
 }
@@ -439,22 +429,22 @@ TEST(Simulate, ResultFilesCarryEveryReplication) {
 
     // Item parameters: the condition, the replication and the record with
     // its standard error.
-    const std::vector<std::string> ite = linesOf(s.readFile("s_ite.txt"));
+    const std::vector<std::string> ite = textLines(s.readFile("s_ite.txt"));
     ASSERT_FALSE(ite.empty());
     EXPECT_EQ(ite.size() % 2, 0u);
     EXPECT_EQ(ite.front().substr(0, 17), "A     1         1");
     EXPECT_EQ(ite.back().substr(0, 7), "A     2");
     // Population: constant, group and ses coefficients, then the variance.
-    const std::vector<std::string> pop = linesOf(s.readFile("s_pop.txt"));
+    const std::vector<std::string> pop = textLines(s.readFile("s_pop.txt"));
     ASSERT_EQ(pop.size(), 8u);
     EXPECT_EQ(pop[0].substr(0, 12), "A     1  reg");
     EXPECT_EQ(pop[2].substr(0, 34), "A     1  reg         1           2");
     EXPECT_EQ(pop[3].substr(0, 12), "A     1  cov");
     EXPECT_EQ(pop[7].substr(0, 12), "A     2  cov");
     // Case estimates of both replications, 400 cases each.
-    EXPECT_EQ(linesOf(s.readFile("s_eap.txt")).size(), 800u);
-    EXPECT_EQ(linesOf(s.readFile("s_wle.txt")).size(), 800u);
-    EXPECT_EQ(linesOf(s.readFile("s_itn.txt")).size(), 2u * 4u);
+    EXPECT_EQ(textLines(s.readFile("s_eap.txt")).size(), 800u);
+    EXPECT_EQ(textLines(s.readFile("s_wle.txt")).size(), 800u);
+    EXPECT_EQ(textLines(s.readFile("s_itn.txt")).size(), 2u * 4u);
     const std::string summary = s.readFile("s_sum.txt");
     EXPECT_NE(summary.find("The Data File: s_dat2.txt"), std::string::npos);
 
@@ -462,8 +452,8 @@ TEST(Simulate, ResultFilesCarryEveryReplication) {
     s.shell.clear();
     s.shell.yesNoAnswer = false;
     ASSERT_EQ(s.run("simulate ! nitems=3, npersons=50, replications=1, filename=s_, fit=no;"), 1) << firstError(s);
-    EXPECT_EQ(linesOf(s.readFile("s_pop.txt")).size(), 10u);
-    EXPECT_EQ(linesOf(s.readFile("s_pop.txt"))[8].substr(0, 9), "    1  re");
+    EXPECT_EQ(textLines(s.readFile("s_pop.txt")).size(), 10u);
+    EXPECT_EQ(textLines(s.readFile("s_pop.txt"))[8].substr(0, 9), "    1  re");
 }
 
 TEST(Simulate, OptionsAreRefusedBeforeAnythingRuns) {
