@@ -748,8 +748,7 @@ MString numberText(double v) {
     std::string s = printFormat("%.10f", v).str();
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
-    if (s == "-0") s = "0";
-    return MString(s);
+    return s == "-0" ? MString("0") : MString(s);
 }
 
 int applySimulateOption(Session& session, int which, const MString& value, SimulationSettings& s) {

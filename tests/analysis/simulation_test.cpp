@@ -403,7 +403,7 @@ TEST(Simulate, ResultFilesCarryEveryReplication) {
         s.runAllOf("set seed=9, n_plausible=2; "
                    "simulate ! nitems=3, npersons=400, maxscore=10, itemdist=steps.txt, abilitydist=normal2(0:4:0:1:4),"
                    "regfile=reg.txt(group:ses), replications=2, keep=yes, condition=A, filename=s_,"
-                   "fit=no, conv=0.000001;"),
+                   "fit=no, conv=0.000001, iterations=30;"),
         1)
         << firstError(s);
     EXPECT_EQ(s.session.ws.replication, -1);
