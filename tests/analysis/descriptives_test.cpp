@@ -457,6 +457,13 @@ TEST(DescriptivesStatement, OptionsAndChecksAreRefusedWithTheirMessages) {
         << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
     EXPECT_NE(s.shell.output.find("Estimator type is weighted maximum likelihood"), std::string::npos);
 
+    // Without plausible values there is nothing to combine.
+    s.shell.clear();
+    EXPECT_EQ(s.run("set n_plausible=0; descriptives;"), -1);
+    EXPECT_EQ(s.shell.errors, Messages{"Plausible values are not available while n_plausible is 0"});
+    s.shell.clear();
+    EXPECT_EQ(s.run("descriptives ! estimates=eap;"), 1);
+
     // Under joint maximum likelihood only MLEs and WLEs can be described.
     s.session.ws.est.method = EstimationMethod::Jml;
     for (const char* statement : {"descriptives;", "descriptives ! estimates=eap;"}) {
