@@ -1,6 +1,7 @@
 #include "command/command_table.h"
 
 #include "analysis/descriptives.h"
+#include "analysis/equivalence.h"
 #include "analysis/fit.h"
 #include "analysis/itanal.h"
 #include "analysis/simulation.h"
@@ -64,7 +65,7 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleDirectory,   // directory
     handleSystem,      // system
     deleteCommand,     // delete
-    notAvailable<30>,  // equivalence
+    equivalenceCommand, // equivalence
     notAvailable<31>,  // put
     notAvailable<32>,  // get
     groupCommand,      // group
