@@ -465,7 +465,11 @@ TEST(DescriptivesStatement, OptionsAndChecksAreRefusedWithTheirMessages) {
     EXPECT_EQ(s.run("descriptives ! estimates=eap;"), 1);
 
     // Under joint maximum likelihood only MLEs and WLEs can be described.
-    s.session.ws.est.method = EstimationMethod::Jml;
+    ASSERT_EQ(s.runAllOf("set seed=2; generate ! nitems=10, npersons=200 >> j.dat; datafile j.dat;"
+                         "format responses 1-10; model item; estimate ! method=jml;"),
+              1)
+        << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
+    ASSERT_EQ(s.session.ws.est.method, EstimationMethod::Jml);
     for (const char* statement : {"descriptives;", "descriptives ! estimates=eap;"}) {
         s.shell.clear();
         EXPECT_EQ(s.run(statement), -1);
@@ -473,6 +477,7 @@ TEST(DescriptivesStatement, OptionsAndChecksAreRefusedWithTheirMessages) {
     }
     s.shell.clear();
     EXPECT_EQ(s.run("descriptives ! estimates=wle;"), 1);
+    EXPECT_NE(s.shell.output.find("Estimator type is weighted maximum likelihood"), std::string::npos);
 }
 
 }  // namespace
