@@ -521,14 +521,7 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
             at(slot.ok, c) = false;
             if (!at(slot.counted, c)) continue;
             double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
-            std::fill_n(mean, D, 0.0);
-            if (R >= 2)
-                for (int d = 0; d < D; ++d) {
-                    double sum = 0.0;
-                    for (int r = 0; r < R; ++r)
-                        sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                    mean[d] = sum;
-                }
+            regressionMean(est, rec, D, R, mean);
             double ll = 0.0;
             // A case whose likelihood vanishes at every node has no
             // posterior to draw from; it adds nothing.

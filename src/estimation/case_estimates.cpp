@@ -186,6 +186,16 @@ constexpr int kCaseChunk = 64;
 
 }  // namespace
 
+void regressionMean(const EstimationState& est, const double* rec, int D, int R, double* mean) {
+    std::fill_n(mean, D, 0.0);
+    if (R < 2) return;
+    for (int d = 0; d < D; ++d) {
+        double sum = 0.0;
+        for (int r = 0; r < R; ++r) sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
+        mean[d] = sum;
+    }
+}
+
 int posteriorPass(Session& session, bool writeFile, const MString& fileName, int V) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
@@ -254,14 +264,7 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
             const double* rec = work.caseRecord(cases.caseNumber(c));
             const int m = rec && rec[0] == 0.0 ? 0 : cases.responses(c);
             double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
-            std::fill_n(mean, D, 0.0);
-            if (R >= 2)
-                for (int d = 0; d < D; ++d) {
-                    double sum = 0.0;
-                    for (int r = 0; r < R; ++r)
-                        sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                    mean[d] = sum;
-                }
+            regressionMean(est, rec, D, R, mean);
             double ll = 0.0;
             at(slot.ok, c) = casePosterior(work, cases.itemsOf(c), cases.categoriesOf(c), m,
                                            work.nodeWeights.data(), mean, 0.0f,

@@ -12,6 +12,7 @@ namespace ordena {
 class Session;
 class Shell;
 struct EstimationWork;
+struct EstimationState;
 
 // The case score file held in memory: one record of D * (6 + 4D + V)
 // doubles per case, fields in this order: EAP, posterior covariance, MLE,
@@ -53,6 +54,10 @@ int saveCaseScores(Session& session, const CaseScoreRecords& records);
 // EAPs, posterior covariances and plausible values for every case; with
 // writeFile they also go to fileName as text.
 int posteriorPass(Session& session, bool writeFile, const MString& fileName, int plausibleValues);
+// The mean of a case's latent distribution under the regression: beta
+// times its regressors (the record's columns 1 to R - 1 after the
+// constant); without a record the constant alone.
+void regressionMean(const EstimationState& est, const double* rec, int D, int R, double* mean);
 // MLE (type 4) or WLE (type 3) for every case.
 int caseMlePass(Session& session, bool writeFile, const MString& fileName);
 // Case Newton iterations from theta = 0; returns the information matrix's
