@@ -1,0 +1,368 @@
+// The engine against the marginal likelihood computed in the test: on data
+// drawn from a stated model, the Bock/Aitken likelihood is summed case by
+// case over the engine's grid; the estimates must be its maximum, the
+// deviance its value, and the full error covariance the inverse of its
+// Hessian taken by finite differences. Also invariances that need no
+// likelihood: the order of the dimensions, and integer weights against
+// duplicated cases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "estimation/case_estimates.h"
+#include "support/script_session.h"
+#include "support/simulate.h"
+
+namespace ordena::test {
+namespace {
+
+// For every item and category the item parameters in its exponent, with
+// their coefficients: the model statement's design, written out by hand.
+using Design = std::vector<std::vector<std::vector<std::pair<int, double>>>>;
+
+// Rasch or partial credit items under the default constraint on one
+// dimension: item i < I-1 has -k times its own location in category k, the
+// last item +k times every other location; a three-category item's step
+// parameter (numbered after all locations) has -1 in category 1.
+Design defaultDesign(const std::vector<SimItem>& items) {
+    const int I = static_cast<int>(items.size());
+    Design design(items.size());
+    int step = I - 1;
+    for (int i = 0; i < I; ++i) {
+        const int K = static_cast<int>(items[static_cast<std::size_t>(i)].constants.size());
+        auto& rows = design[static_cast<std::size_t>(i)];
+        rows.resize(static_cast<std::size_t>(K));
+        for (int k = 1; k < K; ++k) {
+            if (i < I - 1)
+                rows[static_cast<std::size_t>(k)].push_back({i, -k});
+            else
+                for (int p = 0; p < I - 1; ++p) rows[static_cast<std::size_t>(k)].push_back({p, k});
+        }
+        if (K == 3) rows[1].push_back({step++, -1.0});
+    }
+    return design;
+}
+
+// Dichotomous items under constraints=cases: every item has its own
+// parameter, times minus the sum of its scores.
+Design casesDesign(const std::vector<SimItem>& items) {
+    Design design(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        double total = 0;
+        for (double b : items[i].scores[1]) total += b;
+        design[i] = {{}, {{static_cast<int>(i), -total}}};
+    }
+    return design;
+}
+
+// The Bock/Aitken grid: n nodes per dimension from low, the spacing kept in
+// single precision, the first dimension varying fastest.
+struct Grid {
+    int D = 1, Q = 0;
+    float h = 0;
+    std::vector<double> theta;  // q * D + d
+};
+
+// The logarithm of the spacing, as the deviance adds it: single precision.
+double lnH(const Grid& g) { return static_cast<float>(std::log(static_cast<double>(g.h))); }
+
+Grid bockAitken(int D, int n, double low, double high) {
+    Grid g;
+    g.D = D;
+    g.h = static_cast<float>((high - low) / (n - 1));
+    g.Q = static_cast<int>(std::pow(n, D));
+    for (int q = 0; q < g.Q; ++q)
+        for (int d = 0, rest = q; d < D; ++d, rest /= n) g.theta.push_back(rest % n * static_cast<double>(g.h) + low);
+    return g;
+}
+
+// The marginal log-likelihood (weights normalised to the number of cases
+// with weight) as a function of the packed parameters: item parameters,
+// then beta dimension by dimension, then the covariances (d, e <= d).
+struct MarginalLikelihood {
+    std::vector<SimItem> items;
+    Design design;
+    std::vector<SimCase> cases;
+    Grid grid;
+    int P = 0, R = 1;
+
+    int parameters() const { return P + grid.D * R + grid.D * (grid.D + 1) / 2; }
+
+    std::vector<double> pack(const EstimationState& est) const {
+        std::vector<double> x;
+        for (int p = 0; p < P; ++p) x.push_back(est.xsi[p][0]);
+        for (int d = 0; d < grid.D; ++d)
+            for (int r = 0; r < R; ++r) x.push_back(est.beta[d][r]);
+        for (int d = 0; d < grid.D; ++d)
+            for (int e = 0; e <= d; ++e) x.push_back(est.sigma[d][e]);
+        return x;
+    }
+
+    double weightFactor() const {
+        double count = 0, total = 0;
+        for (const SimCase& c : cases)
+            if (c.weight > 0) count += 1, total += c.weight;
+        return count / total;
+    }
+
+    double operator()(const std::vector<double>& x) const {
+        const int D = grid.D, Q = grid.Q;
+        // Category probabilities at every node.
+        std::vector<std::vector<std::vector<double>>> prob(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            SimItem item = items[i];
+            for (std::size_t k = 0; k < item.constants.size(); ++k) {
+                item.constants[k] = 0;
+                for (auto [p, a] : design[i][k]) item.constants[k] += a * x[static_cast<std::size_t>(p)];
+            }
+            prob[i].resize(item.constants.size(), std::vector<double>(static_cast<std::size_t>(Q)));
+            for (int q = 0; q < Q; ++q) {
+                const std::vector<double> p = categoryProbabilities(item, &grid.theta[static_cast<std::size_t>(q * D)]);
+                for (std::size_t k = 0; k < p.size(); ++k) prob[i][k][static_cast<std::size_t>(q)] = p[k];
+            }
+        }
+        // Cholesky factor of the covariance matrix.
+        const std::size_t at = static_cast<std::size_t>(P + D * R);
+        std::vector<std::vector<double>> L(static_cast<std::size_t>(D), std::vector<double>(static_cast<std::size_t>(D)));
+        for (int d = 0, k = 0; d < D; ++d)
+            for (int e = 0; e <= d; ++e, ++k) {
+                double s = x[at + static_cast<std::size_t>(k)];
+                for (int f = 0; f < e; ++f) s -= L[d][f] * L[e][f];
+                if (d == e) {
+                    if (!(s > 0)) return -HUGE_VAL;
+                    L[d][d] = std::sqrt(s);
+                } else {
+                    L[d][e] = s / L[e][e];
+                }
+            }
+        double total = 0;
+        std::vector<double> mu(static_cast<std::size_t>(D)), z(static_cast<std::size_t>(D));
+        for (const SimCase& c : cases) {
+            if (c.weight <= 0) continue;
+            for (int d = 0; d < D; ++d) {
+                mu[d] = x[static_cast<std::size_t>(P + d * R)];
+                for (int r = 1; r < R; ++r) mu[d] += x[static_cast<std::size_t>(P + d * R + r)] * c.regressors[r - 1];
+            }
+            double prior = 0, joint = 0;
+            for (int q = 0; q < Q; ++q) {
+                double m = 0;
+                for (int d = 0; d < D; ++d) {
+                    z[d] = grid.theta[static_cast<std::size_t>(q * D + d)] - mu[d];
+                    for (int e = 0; e < d; ++e) z[d] -= L[d][e] * z[e];
+                    z[d] /= L[d][d];
+                    m += z[d] * z[d];
+                }
+                const double w = std::exp(-0.5 * m);
+                double like = w;
+                for (std::size_t i = 0; i < items.size(); ++i)
+                    if (c.responses[i] >= 0) like *= prob[i][static_cast<std::size_t>(c.responses[i])][q];
+                prior += w;
+                joint += like;
+            }
+            total += c.weight * std::log(joint / prior);
+        }
+        return weightFactor() * total;
+    }
+
+    // Central differences: gradient and Hessian.
+    std::vector<double> gradient(std::vector<double> x, double h = 1e-4) const {
+        std::vector<double> g(x.size());
+        for (std::size_t a = 0; a < x.size(); ++a) {
+            const double keep = x[a];
+            x[a] = keep + h;
+            const double up = (*this)(x);
+            x[a] = keep - h;
+            g[a] = (up - (*this)(x)) / (2 * h);
+            x[a] = keep;
+        }
+        return g;
+    }
+    std::vector<std::vector<double>> hessian(std::vector<double> x, double h = 1e-4) const {
+        const std::size_t K = x.size();
+        std::vector<std::vector<double>> H(K, std::vector<double>(K));
+        const double centre = (*this)(x);
+        for (std::size_t a = 0; a < K; ++a)
+            for (std::size_t b = a; b < K; ++b) {
+                auto at = [&](double sa, double sb) {
+                    std::vector<double> y = x;
+                    y[a] += sa * h;
+                    y[b] += sb * h;
+                    return (*this)(y);
+                };
+                H[a][b] = H[b][a] = a == b ? (at(1, 0) - 2 * centre + at(-1, 0)) / (h * h)
+                                           : (at(1, 1) - at(1, -1) - at(-1, 1) + at(-1, -1)) / (4 * h * h);
+            }
+        return H;
+    }
+};
+
+// Gauss-Jordan inverse of a small symmetric matrix.
+std::vector<std::vector<double>> invert(std::vector<std::vector<double>> a) {
+    const std::size_t n = a.size();
+    std::vector<std::vector<double>> inv(n, std::vector<double>(n, 0.0));
+    for (std::size_t i = 0; i < n; ++i) inv[i][i] = 1;
+    for (std::size_t c = 0; c < n; ++c) {
+        std::size_t pivot = c;
+        for (std::size_t r = c + 1; r < n; ++r)
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+        std::swap(a[c], a[pivot]);
+        std::swap(inv[c], inv[pivot]);
+        const double d = a[c][c];
+        for (std::size_t j = 0; j < n; ++j) a[c][j] /= d, inv[c][j] /= d;
+        for (std::size_t r = 0; r < n; ++r) {
+            if (r == c) continue;
+            const double f = a[r][c];
+            for (std::size_t j = 0; j < n; ++j) a[r][j] -= f * a[c][j], inv[r][j] -= f * inv[c][j];
+        }
+    }
+    return inv;
+}
+
+std::string errorsOf(const ScriptSession& s) { return s.shell.errors.empty() ? "" : s.shell.errors[0]; }
+
+// Every score of the likelihood at the estimates is a small fraction of a
+// standard error: the estimates are its maximum.
+void expectMaximum(const MarginalLikelihood& f, const std::vector<double>& x, const std::vector<int>& anchored,
+                   double tolerance) {
+    const std::vector<double> g = f.gradient(x);
+    double largest = 0;
+    for (std::size_t a = 0; a < x.size(); ++a) {
+        if (std::find(anchored.begin(), anchored.end(), static_cast<int>(a)) != anchored.end()) continue;
+        std::vector<double> y = x;
+        const double h = 1e-3;
+        y[a] += h;
+        const double up = f(y);
+        y[a] -= 2 * h;
+        const double curvature = (up - 2 * f(x) + f(y)) / (h * h);
+        ASSERT_LT(curvature, 0.0) << "parameter " << a;
+        const double z = g[a] / std::sqrt(-curvature);
+        largest = std::max(largest, std::fabs(z));
+        EXPECT_LT(std::fabs(z), tolerance) << "parameter " << a << ": score " << g[a];
+    }
+    std::printf("  largest score at the estimates: %.5f standard errors\n", largest);
+}
+
+// Latent regression on a group and a continuous variable, integer weights
+// (a few blank, so zero), five dichotomous and two three-category items.
+TEST(MarginalLikelihood, RegressionWithWeightsAndStepsFullErrorsInvertItsHessian) {
+    const std::vector<SimItem> truth = {dichotomous(-1.0), dichotomous(-0.4),          dichotomous(0.1),
+                                        dichotomous(0.6),  dichotomous(1.2),           partialCredit(0.2, {0.5, -0.5}),
+                                        partialCredit(-0.3, {-0.4, 0.4})};
+    MarginalLikelihood f;
+    f.items = truth;
+    f.design = defaultDesign(truth);
+    f.cases = simulateCases(truth, {{{0.1, 0.6, 0.4}}, {{0.9}}}, 400, 41, [](std::mt19937_64& rng, SimCase& c) {
+        c.regressors = {static_cast<double>(rng() % 2), std::normal_distribution<double>(0, 1)(rng)};
+        c.weight = rng() % 20 == 0 ? -1 : 1 + static_cast<int>(rng() % 3);
+    });
+    f.grid = bockAitken(1, 15, -6, 6);
+    f.P = 8;
+    f.R = 3;
+
+    ScriptSession s;
+    s.writeFile("reg.dat", dataFile(f.cases));
+    ASSERT_EQ(s.runAllOf("datafile reg.dat;\n" + formatFor(2, 7) +
+                         "caseweight w;\nregression x1 x2;\nmodel item + item*step;\n"
+                         "estimate ! stderr=full, fit=no, convergence=0.00001, deviancechange=0.000001;\n"),
+              1)
+        << errorsOf(s);
+    const EstimationState& est = s.session.ws.est;
+    ASSERT_EQ(est.parameters(), f.P);
+    const int K = f.parameters();
+    ASSERT_EQ(est.fullErrors.rows(), K);
+    const std::vector<double> x = f.pack(est);
+
+    // The deviance adds ln h for every case with weight.
+    int weighted = 0;
+    for (const SimCase& c : f.cases) weighted += c.weight > 0;
+    EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * weighted * lnH(f.grid), 1e-6 * est.deviance);
+
+    const auto H = f.hessian(x);
+    auto C = H;
+    for (auto& row : C)
+        for (double& v : row) v = -v;
+    C = invert(C);
+    // At the maximum: the Newton step to it is a small part of an error.
+    const std::vector<double> g = f.gradient(x);
+    for (int a = 0; a < K; ++a) {
+        double step = 0;
+        for (int b = 0; b < K; ++b) step += C[a][b] * g[b];
+        EXPECT_LT(std::fabs(step), 0.02 * std::sqrt(C[a][a])) << "parameter " << a;
+    }
+    // The full error covariance, on the scale of the errors.
+    double largest = 0;
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b < K; ++b) {
+            const double scale = std::sqrt(C[a][a] * C[b][b]);
+            const double difference = std::fabs(est.fullErrors[a][b] - C[a][b]) / scale;
+            largest = std::max(largest, difference);
+            EXPECT_LT(difference, 2e-3) << "entry " << a << ", " << b << ": " << est.fullErrors[a][b] << " vs "
+                                        << C[a][b];
+        }
+    std::printf("  full errors: largest difference %.2e of the errors' scale\n", largest);
+}
+
+// Two dimensions, two items loading on both, a latent regression: the item
+// parameters, both dimensions' coefficients and the covariance matrix
+// maximise the likelihood, and the quick errors follow their formulas.
+TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximum) {
+    std::vector<SimItem> truth;
+    for (double d : {-0.8, 0.0, 0.7, -0.3}) truth.push_back(dichotomous(d, {1, 0}));
+    for (double d : {-0.5, 0.3, 0.9, 0.1}) truth.push_back(dichotomous(d, {0, 1}));
+    for (double d : {0.4, -0.2}) truth.push_back(dichotomous(d, {1, 1}));
+    MarginalLikelihood f;
+    f.items = truth;
+    f.design = casesDesign(truth);
+    f.cases = simulateCases(truth, {{{0, 0.5}, {0, -0.3}}, {{1.0, 0}, {0.5, 0.9}}}, 400, 7,
+                            [](std::mt19937_64& rng, SimCase& c) {
+                                c.regressors = {std::normal_distribution<double>(0, 1)(rng)};
+                            });
+    f.grid = bockAitken(2, 15, -6, 6);
+    f.P = 10;
+    f.R = 2;
+
+    ScriptSession s;
+    s.writeFile("two.dat", dataFile(f.cases));
+    ASSERT_EQ(s.runAllOf("set constraints=cases;\ndatafile two.dat;\n" + formatFor(1, 10) +
+                         "scores (0,1) (0,1) () ! item(1-4);\nscores (0,1) () (0,1) ! item(5-8);\n"
+                         "scores (0,1) (0,1) (0,1) ! item(9-10);\nregression x1;\nmodel item;\n"
+                         "estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n"),
+              1)
+        << errorsOf(s);
+    const EstimationState& est = s.session.ws.est;
+    ASSERT_EQ(est.parameters(), f.P);
+    // Under constraints=cases the constants are anchored at zero.
+    EXPECT_EQ(est.beta[0][0], 0.0);
+    EXPECT_EQ(est.beta[1][0], 0.0);
+    const std::vector<double> x = f.pack(est);
+    EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * 400 * 2 * lnH(f.grid), 1e-6 * est.deviance);
+    // The anchored constants have scores of their own; every other
+    // parameter is at the maximum.
+    expectMaximum(f, x, {f.P, f.P + f.R}, 0.02);
+
+    // Quick errors, dimension by dimension: regression coefficients from the
+    // variance and the inverse cross-products of the regressors, covariances
+    // from 2 sigma_ii sigma_jj / N.
+    double yy[2][2] = {{0, 0}, {0, 0}};
+    for (const SimCase& c : f.cases) {
+        const double v[2] = {1.0, c.regressors[0]};
+        for (int a = 0; a < 2; ++a)
+            for (int b = 0; b < 2; ++b) yy[a][b] += v[a] * v[b];
+    }
+    const double det = yy[0][0] * yy[1][1] - yy[0][1] * yy[1][0];
+    const double inverseDiagonal[2] = {yy[1][1] / det, yy[0][0] / det};
+    for (int d = 0; d < 2; ++d) {
+        for (int r = 0; r < 2; ++r)
+            EXPECT_NEAR(est.regressionErrors[r][d], est.sigma[d][d] * inverseDiagonal[r], 1e-9) << d << " " << r;
+        for (int e = 0; e < 2; ++e)
+            EXPECT_NEAR(est.covarianceErrors[d][e], 2 * est.sigma[d][d] * est.sigma[e][e] / 400, 1e-12);
+    }
+}
+
+}  // namespace
+}  // namespace ordena::test
