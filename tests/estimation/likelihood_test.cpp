@@ -364,5 +364,224 @@ TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximu
     }
 }
 
+
+std::vector<double> vectorOf(const Vector& v) {
+    std::vector<double> out;
+    for (int i = 0; i < v.rows(); ++i) out.push_back(v[i][0]);
+    return out;
+}
+
+// Integer weights against the same cases written out as many times as their
+// weight; a blank weight is zero and its case is left out. Estimates and
+// case estimates agree; the deviance and the information scale with the
+// weight factor (cases with weight over the sum of the weights).
+TEST(Invariance, IntegerWeightsAgreeWithDuplicatedCases) {
+    const std::vector<SimItem> truth = {dichotomous(-1.2), dichotomous(-0.5), dichotomous(0.0), dichotomous(0.4),
+                                        dichotomous(1.1),  partialCredit(0.3, {0.4, -0.4})};
+    std::vector<SimCase> cases = simulateCases(truth, {{{0.2, 0.5}}, {{1.0}}}, 300, 5, [](std::mt19937_64& rng, SimCase& c) {
+        c.regressors = {std::normal_distribution<double>(0, 1)(rng)};
+        c.weight = rng() % 15 == 0 ? -1 : 1 + static_cast<int>(rng() % 3);
+    });
+    std::vector<SimCase> copies;
+    std::vector<int> firstCopy;
+    double withWeight = 0, total = 0;
+    for (SimCase c : cases) {
+        firstCopy.push_back(static_cast<int>(copies.size()));
+        if (c.weight <= 0) continue;
+        withWeight += 1;
+        total += c.weight;
+        for (int k = c.weight; k > 0; --k) copies.push_back(c), copies.back().weight = 1;
+    }
+    const double factor = withWeight / total;
+    const std::string model = formatFor(1, 6) + "caseweight w;\nregression x1;\nmodel item + item*step;\n";
+    const std::string options = "fit=no, convergence=0.00001, deviancechange=0.000001";
+    // One session at a time: each works in a directory of its own.
+    struct Run {
+        EstimationState full, quick;
+        CaseScoreRecords records;
+    };
+    auto estimate = [&](const std::vector<SimCase>& data) {
+        Run r;
+        ScriptSession s;
+        s.writeFile("w.dat", dataFile(data));
+        EXPECT_EQ(s.runAllOf("datafile w.dat;\n" + model + "estimate ! stderr=full, abilities=yes, " + options + ";\n"), 1)
+            << errorsOf(s);
+        r.full = s.session.ws.est;
+        EXPECT_EQ(openCaseScores(s.session, r.records), 1);
+        EXPECT_EQ(s.run("estimate ! " + options + ";\n"), 1);
+        r.quick = s.session.ws.est;
+        return r;
+    };
+    const Run weighted = estimate(cases), duplicated = estimate(copies);
+    const EstimationState& a = weighted.full;
+    const EstimationState& b = duplicated.full;
+    EXPECT_NEAR(a.weightFactor, factor, 1e-12);
+    const std::vector<double> xa = vectorOf(a.xsi), xb = vectorOf(b.xsi);
+    ASSERT_EQ(xa.size(), xb.size());
+    for (std::size_t p = 0; p < xa.size(); ++p) EXPECT_NEAR(xa[p], xb[p], 3e-4) << p;
+    for (int r = 0; r < 2; ++r) EXPECT_NEAR(a.beta[0][r], b.beta[0][r], 3e-4) << r;
+    EXPECT_NEAR(a.sigma[0][0], b.sigma[0][0], 3e-4);
+    EXPECT_NEAR(a.deviance, factor * b.deviance, 1e-7 * a.deviance);
+    const int K = a.fullErrors.rows();
+    ASSERT_EQ(K, b.fullErrors.rows());
+    ASSERT_GT(K, 0);
+    for (int i = 0; i < K; ++i)
+        for (int j = 0; j < K; ++j)
+            EXPECT_NEAR(a.fullErrors[i][j] * factor, b.fullErrors[i][j],
+                        1e-4 * std::sqrt(b.fullErrors[i][i] * b.fullErrors[j][j]))
+                << i << " " << j;
+
+    // Case estimates of every case with weight, against its first copy.
+    const CaseScoreRecords &ra = weighted.records, &rb = duplicated.records;
+    for (std::size_t n = 0; n < cases.size(); ++n) {
+        if (cases[n].weight <= 0) continue;
+        const double* x = ra.record(static_cast<int>(n));
+        const double* y = rb.record(firstCopy[n]);
+        for (std::size_t at : {ra.mleAt(), ra.mleCovAt(), ra.wleAt(), ra.wleCovAt(), ra.eapAt(), ra.rawAt()})
+            EXPECT_NEAR(x[at], y[at], 1e-4) << "case " << n + 1 << " field " << at;
+    }
+
+    // Quick errors scale like the information.
+    const EstimationState &qa = weighted.quick, &qb = duplicated.quick;
+    for (int p = 0; p < qa.parameters(); ++p)
+        EXPECT_NEAR(qa.itemErrors[p][0] * factor, qb.itemErrors[p][0], 1e-4 * qb.itemErrors[p][0]) << p;
+    for (int r = 0; r < 2; ++r)
+        EXPECT_NEAR(qa.regressionErrors[r][0] * factor, qb.regressionErrors[r][0], 1e-4 * qb.regressionErrors[r][0]);
+}
+
+// Three dimensions, items of each on one: naming the dimensions in another
+// order permutes the population estimates and leaves the rest alone.
+TEST(Invariance, TheOrderOfThreeDimensionsDoesNotMatter) {
+    std::vector<SimItem> truth;
+    const double difficulties[4] = {-0.9, -0.2, 0.3, 0.8};
+    for (int d = 0; d < 3; ++d)
+        for (double delta : difficulties) {
+            std::vector<double> b(3, 0.0);
+            b[static_cast<std::size_t>(d)] = 1;
+            truth.push_back(dichotomous(delta + 0.2 * d, b));
+        }
+    const std::vector<SimCase> cases =
+        simulateCases(truth, {{{0.3}, {-0.2}, {0.1}}, {{1.0, 0, 0}, {0.5, 0.8, 0}, {0.3, 0.2, 1.1}}}, 250, 13);
+    // Dimension of the items 1-4, 5-8, 9-12 in the second run: 3, 1, 2.
+    const int moved[3] = {2, 0, 1};
+    EstimationState results[2];
+    for (int run = 0; run < 2; ++run) {
+        std::string scores;
+        for (int d = 0; d < 3; ++d) {
+            const int to = run == 0 ? d : moved[d];
+            scores += "scores (0,1)";
+            for (int e = 0; e < 3; ++e) scores += e == to ? " (0,1)" : " ()";
+            scores += " ! item(" + std::to_string(4 * d + 1) + "-" + std::to_string(4 * d + 4) + ");\n";
+        }
+        ScriptSession s;
+        s.writeFile("three.dat", dataFile(cases));
+        ASSERT_EQ(s.runAllOf("datafile three.dat;\n" + formatFor(0, 12) + scores +
+                             "model item;\nestimate ! nodes=4, fit=no, convergence=0.00001, deviancechange=0.000001;\n"),
+                  1)
+            << errorsOf(s);
+        results[run] = s.session.ws.est;
+    }
+    const EstimationState &a = results[0], &b = results[1];
+    EXPECT_NEAR(a.deviance, b.deviance, 1e-6 * a.deviance);
+    ASSERT_EQ(a.parameters(), 9);
+    for (int p = 0; p < 9; ++p) EXPECT_NEAR(a.xsi[p][0], b.xsi[p][0], 1e-4) << p;
+    for (int d = 0; d < 3; ++d) {
+        EXPECT_NEAR(a.beta[d][0], b.beta[moved[d]][0], 1e-4) << d;
+        for (int e = 0; e < 3; ++e) EXPECT_NEAR(a.sigma[d][e], b.sigma[moved[d]][moved[e]], 1e-4) << d << " " << e;
+    }
+}
+
+// A rater facet: the default (items sum to zero), cases (the mean at zero)
+// and no constraint with one item and one rater anchored at zero are the
+// same model; they differ only in where its origin lies.
+TEST(Invariance, ConstraintsOnItemsCasesOrNoneFitTheSameModel) {
+    const double delta[6] = {-1.0, -0.4, 0.0, 0.3, 0.5, 0.6}, rho[3] = {-0.3, 0.1, 0.2};
+    std::vector<SimCase> cases;
+    for (int r = 0; r < 3; ++r) {
+        std::vector<SimItem> items;
+        for (double d : delta) items.push_back(dichotomous(d + rho[r]));
+        for (SimCase c : simulateCases(items, {{{0.4}}, {{1.1}}}, 200, 17 + r)) {
+            c.weight = r + 1;  // the rater's column
+            cases.push_back(c);
+        }
+    }
+    struct Solution {
+        std::vector<double> items, raters;
+        double variance, deviance;
+    };
+    auto centred = [](std::vector<double> v) {
+        double mean = 0;
+        for (double x : v) mean += x / static_cast<double>(v.size());
+        for (double& x : v) x -= mean;
+        return v;
+    };
+    std::vector<Solution> solutions;
+    for (const char* constraint : {"items", "cases", "none"}) {
+        ScriptSession s;
+        s.writeFile("r.dat", dataFile(cases));
+        ASSERT_EQ(s.runAllOf(std::string("set constraints=") + constraint +
+                             ";\ndatafile r.dat;\nformat pid 1-5 rater 7-8 responses 10-15;\nmodel item + rater;\n"),
+                  1);
+        const bool none = std::string(constraint) == "none";
+        if (none) {
+            s.session.ws.est.anchors.push_back({kAnchorItem, 0, 0, 0.0f});
+            s.session.ws.est.anchors.push_back({kAnchorItem, 6, 0, 0.0f});
+        }
+        ASSERT_EQ(s.run("estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n"), 1) << errorsOf(s);
+        const std::vector<double> x = vectorOf(s.session.ws.est.xsi);
+        Solution sol;
+        const std::size_t items = std::string(constraint) == "items" ? 5 : 6, raters = none ? 3 : 2;
+        ASSERT_EQ(x.size(), items + raters) << constraint;
+        sol.items.assign(x.begin(), x.begin() + static_cast<long>(items));
+        sol.raters.assign(x.begin() + static_cast<long>(items), x.end());
+        // The last level of a constrained facet is minus the sum of the others.
+        for (std::vector<double>* v : {&sol.items, &sol.raters})
+            if (v->size() < (v == &sol.items ? 6u : 3u)) {
+                double sum = 0;
+                for (double e : *v) sum += e;
+                v->push_back(-sum);
+            }
+        sol.items = centred(sol.items);
+        sol.raters = centred(sol.raters);
+        sol.variance = s.session.ws.est.sigma[0][0];
+        sol.deviance = s.session.ws.est.deviance;
+        solutions.push_back(sol);
+    }
+    for (std::size_t k = 1; k < solutions.size(); ++k) {
+        EXPECT_NEAR(solutions[k].deviance, solutions[0].deviance, 1e-3) << k;
+        EXPECT_NEAR(solutions[k].variance, solutions[0].variance, 1e-4) << k;
+        for (int i = 0; i < 6; ++i) EXPECT_NEAR(solutions[k].items[i], solutions[0].items[i], 1e-4) << k << " " << i;
+        for (int r = 0; r < 3; ++r) EXPECT_NEAR(solutions[k].raters[r], solutions[0].raters[r], 1e-4) << k << " " << r;
+    }
+}
+
+// Monte Carlo integration with regressors (items anchored, as the method
+// requires) against Bock/Aitken quadrature on the same data.
+TEST(MonteCarlo, LatentRegressionAgreesWithQuadrature) {
+    std::vector<SimItem> truth;
+    for (int i = 0; i < 10; ++i) truth.push_back(dichotomous(-1.35 + 0.3 * i));
+    const std::vector<SimCase> cases = simulateCases(truth, {{{0.2, 0.7}}, {{0.9}}}, 400, 23,
+                                                     [](std::mt19937_64& rng, SimCase& c) {
+                                                         c.regressors = {std::normal_distribution<double>(0, 1)(rng)};
+                                                     });
+    EstimationState results[2];
+    int run = 0;
+    for (const char* method : {"quadrature", "montecarlo, nodes=1500"}) {
+        ScriptSession s;
+        s.writeFile("mc.dat", dataFile(cases));
+        ASSERT_EQ(s.runAllOf("datafile mc.dat;\n" + formatFor(1, 10) + "regression x1;\nmodel item;\n"), 1);
+        for (int p = 0; p < 9; ++p)
+            s.session.ws.est.anchors.push_back({kAnchorItem, p, 0, static_cast<float>(-1.35 + 0.3 * p)});
+        ASSERT_EQ(s.run(std::string("estimate ! fit=no, method=") + method + ";\n"), 1) << errorsOf(s);
+        results[run++] = s.session.ws.est;
+    }
+    std::printf("  quadrature beta %.4f %.4f sigma %.4f; Monte Carlo %.4f %.4f %.4f\n", results[0].beta[0][0],
+                results[0].beta[0][1], results[0].sigma[0][0], results[1].beta[0][0], results[1].beta[0][1],
+                results[1].sigma[0][0]);
+    EXPECT_NEAR(results[1].beta[0][0], results[0].beta[0][0], 0.03);
+    EXPECT_NEAR(results[1].beta[0][1], results[0].beta[0][1], 0.03);
+    EXPECT_NEAR(results[1].sigma[0][0], results[0].sigma[0][0], 0.05 * results[0].sigma[0][0]);
+}
+
 }  // namespace
 }  // namespace ordena::test
