@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "estimation/case_estimates.h"
+#include "support/reference.h"
 #include "support/script_session.h"
 #include "support/simulate.h"
 
@@ -223,21 +224,6 @@ std::pair<double, double> integratedPosterior(const std::vector<SimItem>& items,
     return {z1 / z0, std::sqrt(z2 / z0 - (z1 / z0) * (z1 / z0))};
 }
 
-// Whitespace-separated numbers of each line of a file.
-std::vector<std::vector<double>> numberLines(const std::string& text) {
-    std::vector<std::vector<double>> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::vector<double> row;
-        double v;
-        while (fields >> v) row.push_back(v);
-        lines.push_back(row);
-    }
-    return lines;
-}
-
 TEST(CaseEstimates, EapsAndCaseFilesAgreeWithIntegrationOfThePosterior) {
     for (const AnchoredModel& m : {dichotomousModel(), threeCategoryModel()}) {
         SCOPED_TRACE(m.model);
@@ -250,8 +236,8 @@ TEST(CaseEstimates, EapsAndCaseFilesAgreeWithIntegrationOfThePosterior) {
         const EstimationState& est = s->session.ws.est;
         CaseScoreRecords rec;
         ASSERT_EQ(openCaseScores(s->session, rec), 1);
-        const auto eapFile = numberLines(s->readFile("eap.txt"));
-        const auto pvFile = numberLines(s->readFile("pv.txt"));
+        const auto eapFile = numberRows(s->readFile("eap.txt"));
+        const auto pvFile = numberRows(s->readFile("pv.txt"));
         ASSERT_EQ(eapFile.size(), cases.size());
         ASSERT_EQ(pvFile.size(), cases.size() * 8);  // head, five values, EAP, error
         const double variance = est.sigma[0][0];

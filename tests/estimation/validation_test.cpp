@@ -208,21 +208,8 @@ TEST(Validation, JointMaximumLikelihoodMatchesAnIndependentSolution) {
 // Rows of three numbers (score, estimate, error) of a text, in order.
 std::vector<std::vector<double>> rowsOf(const std::string& text) {
     std::vector<std::vector<double>> rows;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::vector<double> row;
-        std::string field;
-        bool numbers = true;
-        while (fields >> field) {
-            char* end = nullptr;
-            const double v = std::strtod(field.c_str(), &end);
-            numbers = numbers && *end == '\0';
-            row.push_back(v);
-        }
-        if (numbers && row.size() == 3) rows.push_back(row);
-    }
+    for (const auto& row : numberRows(text))
+        if (row.size() == 3) rows.push_back(row);
     return rows;
 }
 
