@@ -77,6 +77,20 @@ TEST(Validation, DefaultGaussHermiteMatchesIndependentFifteenNodeFits) {
         Reference r = reference(ref);
         expectItems(f.xsi, r.at("delta"), 0.005);
         expectPopulation(f, r, 0.005, 0.005, 0.05);
+        // Quick errors take each parameter's own information only: below the
+        // peer's full errors (which allow for all the others), but not far.
+        const EstimationState& est = s.session.ws.est;
+        const Reference peer = reference(std::string(data) == "verbagg.dat" ? "verbagg_rasch.ref" : "rasch_sim.ref");
+        const std::vector<double>& se = peer.at("se_delta");
+        double low = 1e9, high = 0;
+        for (int p = 0; p < est.parameters(); ++p) {
+            const double ratio = std::sqrt(est.itemErrors[p][0]) / se[static_cast<std::size_t>(p)];
+            low = std::min(low, ratio);
+            high = std::max(high, ratio);
+        }
+        std::printf("  quick errors: %.3f to %.3f of the peer's full errors\n", low, high);
+        EXPECT_GT(low, 0.55);
+        EXPECT_LT(high, 1.0);
     }
 }
 
