@@ -151,7 +151,8 @@ TEST(CaseEstimates, MleAndWleSolveTheirScoreEquationsAndGiveTheReliabilities) {
         SCOPED_TRACE(m.model);
         std::vector<SimCase> cases;
         auto s = prepare(m, cases);
-        ASSERT_EQ(s->run("set mle_criteria=0.0000000000000001;\nestimate ! abilities=yes, fit=no;\n"), 1) << errorsOf(*s);
+        ASSERT_EQ(s->run("set mle_criteria=0.0000000000000001;\nestimate ! abilities=yes, fit=no;\n"), 1)
+            << errorsOf(*s);
         CaseScoreRecords rec;
         ASSERT_EQ(openCaseScores(s->session, rec), 1);
         const double z = s->session.ws.settings.zero_perfect, top = 10;
@@ -216,7 +217,8 @@ std::pair<double, double> integratedPosterior(const std::vector<SimItem>& items,
     for (int k = -4000; k <= 4000; ++k) {
         const double t = mean + std::sqrt(variance) * k / 500.0;
         double like = std::exp(-0.5 * (k / 500.0) * (k / 500.0));
-        for (std::size_t i = 0; i < x.size(); ++i) like *= categoryProbabilities(items[i], &t)[static_cast<std::size_t>(x[i])];
+        for (std::size_t i = 0; i < x.size(); ++i)
+            like *= categoryProbabilities(items[i], &t)[static_cast<std::size_t>(x[i])];
         z0 += like;
         z1 += like * t;
         z2 += like * t * t;
@@ -229,8 +231,8 @@ TEST(CaseEstimates, EapsAndCaseFilesAgreeWithIntegrationOfThePosterior) {
         SCOPED_TRACE(m.model);
         std::vector<SimCase> cases;
         auto s = prepare(m, cases);
-        ASSERT_EQ(s->run("set p_nodes=20000;\nestimate ! abilities=yes, fit=no;\nshow cases ! estimates=eap >> eap.txt;\n"
-                         "show cases ! estimates=latent >> pv.txt;\n"),
+        ASSERT_EQ(s->run("set p_nodes=20000;\nestimate ! abilities=yes, fit=no;\n"
+                         "show cases ! estimates=eap >> eap.txt;\nshow cases ! estimates=latent >> pv.txt;\n"),
                   1)
             << errorsOf(*s);
         const EstimationState& est = s->session.ws.est;

@@ -2,9 +2,10 @@
 // drawn from a stated model, the Bock/Aitken likelihood is summed case by
 // case over the engine's grid; the estimates must be its maximum, the
 // deviance its value, and the full error covariance the inverse of its
-// Hessian taken by finite differences. Also invariances that need no
-// likelihood: the order of the dimensions, and integer weights against
-// duplicated cases.
+// Hessian taken by finite differences. Also comparisons that need no
+// likelihood: integer weights against duplicated cases, three dimensions in
+// another order, the three constraints of a rater model, Monte Carlo
+// integration with regressors against quadrature.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -128,7 +129,8 @@ struct MarginalLikelihood {
         }
         // Cholesky factor of the covariance matrix.
         const std::size_t at = static_cast<std::size_t>(P + D * R);
-        std::vector<std::vector<double>> L(static_cast<std::size_t>(D), std::vector<double>(static_cast<std::size_t>(D)));
+        std::vector<std::vector<double>> L(static_cast<std::size_t>(D),
+                                           std::vector<double>(static_cast<std::size_t>(D)));
         for (int d = 0, k = 0; d < D; ++d)
             for (int e = 0; e <= d; ++e, ++k) {
                 double s = x[at + static_cast<std::size_t>(k)];
@@ -378,10 +380,11 @@ std::vector<double> vectorOf(const Vector& v) {
 TEST(Invariance, IntegerWeightsAgreeWithDuplicatedCases) {
     const std::vector<SimItem> truth = {dichotomous(-1.2), dichotomous(-0.5), dichotomous(0.0), dichotomous(0.4),
                                         dichotomous(1.1),  partialCredit(0.3, {0.4, -0.4})};
-    std::vector<SimCase> cases = simulateCases(truth, {{{0.2, 0.5}}, {{1.0}}}, 300, 5, [](std::mt19937_64& rng, SimCase& c) {
+    auto background = [](std::mt19937_64& rng, SimCase& c) {
         c.regressors = {std::normal_distribution<double>(0, 1)(rng)};
         c.weight = rng() % 15 == 0 ? -1 : 1 + static_cast<int>(rng() % 3);
-    });
+    };
+    const std::vector<SimCase> cases = simulateCases(truth, {{{0.2, 0.5}}, {{1.0}}}, 300, 5, background);
     std::vector<SimCase> copies;
     std::vector<int> firstCopy;
     double withWeight = 0, total = 0;
@@ -404,7 +407,8 @@ TEST(Invariance, IntegerWeightsAgreeWithDuplicatedCases) {
         Run r;
         ScriptSession s;
         s.writeFile("w.dat", dataFile(data));
-        EXPECT_EQ(s.runAllOf("datafile w.dat;\n" + model + "estimate ! stderr=full, abilities=yes, " + options + ";\n"), 1)
+        EXPECT_EQ(s.runAllOf("datafile w.dat;\n" + model + "estimate ! stderr=full, abilities=yes, " + options + ";\n"),
+                  1)
             << errorsOf(s);
         r.full = s.session.ws.est;
         EXPECT_EQ(openCaseScores(s.session, r.records), 1);
@@ -475,8 +479,8 @@ TEST(Invariance, TheOrderOfThreeDimensionsDoesNotMatter) {
         }
         ScriptSession s;
         s.writeFile("three.dat", dataFile(cases));
-        ASSERT_EQ(s.runAllOf("datafile three.dat;\n" + formatFor(0, 12) + scores +
-                             "model item;\nestimate ! nodes=4, fit=no, convergence=0.00001, deviancechange=0.000001;\n"),
+        ASSERT_EQ(s.runAllOf("datafile three.dat;\n" + formatFor(0, 12) + scores + "model item;\n" +
+                             "estimate ! nodes=4, fit=no, convergence=0.00001, deviancechange=0.000001;\n"),
                   1)
             << errorsOf(s);
         results[run] = s.session.ws.est;
@@ -548,7 +552,8 @@ TEST(Invariance, ConstraintsOnItemsCasesOrNoneFitTheSameModel) {
             for (const SimCase& c : cases) {
                 SimCase g = c;
                 g.responses.assign(18, -1);
-                for (int i = 0; i < 6; ++i) g.responses[static_cast<std::size_t>(6 * (c.weight - 1) + i)] = c.responses[i];
+                for (std::size_t i = 0; i < 6; ++i)
+                    g.responses[static_cast<std::size_t>(6 * (c.weight - 1)) + i] = c.responses[i];
                 g.weight = 1;
                 f.cases.push_back(g);
             }
