@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -91,6 +93,9 @@ struct MarginalLikelihood {
     std::vector<SimCase> cases;
     Grid grid;
     int P = 0, R = 1;
+    // When given, the prior weights of the nodes (a discrete distribution):
+    // the population parameters then play no part.
+    std::vector<double> nodeWeights;
 
     int parameters() const { return P + grid.D * R + grid.D * (grid.D + 1) / 2; }
 
@@ -131,7 +136,7 @@ struct MarginalLikelihood {
         const std::size_t at = static_cast<std::size_t>(P + D * R);
         std::vector<std::vector<double>> L(static_cast<std::size_t>(D),
                                            std::vector<double>(static_cast<std::size_t>(D)));
-        for (int d = 0, k = 0; d < D; ++d)
+        for (int d = 0, k = 0; d < D && nodeWeights.empty(); ++d)
             for (int e = 0; e <= d; ++e, ++k) {
                 double s = x[at + static_cast<std::size_t>(k)];
                 for (int f = 0; f < e; ++f) s -= L[d][f] * L[e][f];
@@ -153,13 +158,13 @@ struct MarginalLikelihood {
             double prior = 0, joint = 0;
             for (int q = 0; q < Q; ++q) {
                 double m = 0;
-                for (int d = 0; d < D; ++d) {
+                for (int d = 0; d < D && nodeWeights.empty(); ++d) {
                     z[d] = grid.theta[static_cast<std::size_t>(q * D + d)] - mu[d];
                     for (int e = 0; e < d; ++e) z[d] -= L[d][e] * z[e];
                     z[d] /= L[d][d];
                     m += z[d] * z[d];
                 }
-                const double w = std::exp(-0.5 * m);
+                const double w = nodeWeights.empty() ? std::exp(-0.5 * m) : nodeWeights[static_cast<std::size_t>(q)];
                 double like = w;
                 for (std::size_t i = 0; i < items.size(); ++i)
                     if (c.responses[i] >= 0) like *= prob[i][static_cast<std::size_t>(c.responses[i])][q];
@@ -588,6 +593,122 @@ TEST(Invariance, ConstraintsOnItemsCasesOrNoneFitTheSameModel) {
         EXPECT_NEAR(solutions[k].variance, solutions[0].variance, 5e-4) << k;
         for (int i = 0; i < 6; ++i) EXPECT_NEAR(solutions[k].items[i], solutions[0].items[i], 5e-4) << k << " " << i;
         for (int r = 0; r < 3; ++r) EXPECT_NEAR(solutions[k].raters[r], solutions[0].raters[r], 5e-4) << k << " " << r;
+    }
+}
+
+// The rater script's data and model (item, rater and step parameters) with
+// full errors: the estimates are the maximum of its likelihood and the error
+// covariance the inverse of its Hessian. Each item-by-rater pair is a
+// generalised item; the default constraint makes the last item and rater
+// minus the sum of the others, and each item's second step minus its first.
+// The grid is wide: a narrower one cuts off the posteriors of extreme
+// scores, which the Louis formula (for an untruncated prior) does not see.
+TEST(MarginalLikelihood, RaterScriptFullErrorsInvertItsHessian) {
+    std::ifstream in(std::string(ORDENA_TEST_DATA) + "/scripts/show_raters/raters.dat");
+    std::stringstream text;
+    text << in.rdbuf();
+    MarginalLikelihood f;
+    for (int r = 0; r < 2; ++r)
+        for (int i = 0; i < 4; ++i) {
+            f.items.push_back(partialCredit(0, {0, 0}));
+            std::vector<std::vector<std::pair<int, double>>> rows(3);
+            for (int k = 1; k < 3; ++k) {
+                for (int p = 0; p < 3; ++p)
+                    if (i == 3 || p == i) rows[static_cast<std::size_t>(k)].push_back({p, i == 3 ? k : -k});
+                rows[static_cast<std::size_t>(k)].push_back({3, r == 1 ? k : -k});
+            }
+            rows[1].push_back({4 + i, -1.0});
+            f.design.push_back(rows);
+        }
+    std::istringstream lines(text.str());
+    std::string line;
+    while (std::getline(lines, line)) {
+        ASSERT_GE(line.size(), 10u) << line;
+        SimCase c;
+        c.responses.assign(8, -1);
+        const int r = line[4] - '1';
+        for (int i = 0; i < 4; ++i) c.responses[static_cast<std::size_t>(4 * r + i)] = line[6 + i] - '0';
+        f.cases.push_back(c);
+    }
+    ASSERT_EQ(f.cases.size(), 60u);
+    f.grid = bockAitken(1, 121, -10, 10);
+    f.P = 8;
+
+    ScriptSession s;
+    s.writeFile("raters.dat", text.str());
+    ASSERT_EQ(s.runAllOf("datafile raters.dat;\nformat pid 1-3 rater 5 responses 7-10;\ncodes 0,1,2;\n"
+                         "model item + rater + item*step;\nestimate ! stderr=full, method=quadrature, nodes=121,"
+                         " minnode=-10, maxnode=10, convergence=0.00001, deviancechange=0.000001;\n"),
+              1)
+        << errorsOf(s);
+    const EstimationState& est = s.session.ws.est;
+    ASSERT_EQ(est.parameters(), f.P);
+    const int K = f.parameters();
+    ASSERT_EQ(est.fullErrors.rows(), K);
+    const std::vector<double> x = f.pack(est);
+    EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * 60 * lnH(f.grid), 1e-6 * est.deviance);
+    expectMaximum(f, x, {}, 0.02);
+    auto C = f.hessian(x);
+    for (auto& row : C)
+        for (double& v : row) v = -v;
+    C = invert(C);
+    double largest = 0;
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b < K; ++b) {
+            const double difference = std::fabs(est.fullErrors[a][b] - C[a][b]) / std::sqrt(C[a][a] * C[b][b]);
+            largest = std::max(largest, difference);
+            EXPECT_LT(difference, 2e-3) << "entry " << a << ", " << b << ": " << est.fullErrors[a][b] << " vs "
+                                        << C[a][b];
+        }
+    std::printf("  full errors: largest difference %.2e of the errors' scale\n", largest);
+}
+
+// A discrete distribution with integer case weights (a few blank): the node
+// weights and the item parameters together maximise the weighted likelihood.
+// For the node weights that is the fixed point g_q = g_q (1 + df/dg_q / N),
+// the derivative taken by differences of the likelihood.
+TEST(MarginalLikelihood, DiscreteNodeWeightsAndItemsMaximiseTheWeightedLikelihood) {
+    std::vector<SimItem> truth;
+    for (double d : {-1.4, -0.8, -0.3, 0.1, 0.5, 0.9, 1.5}) truth.push_back(dichotomous(d));
+    truth.push_back(partialCredit(0.2, {-0.3, 0.3}));
+    MarginalLikelihood f;
+    f.items = truth;
+    f.design = defaultDesign(truth);
+    f.cases = simulateCases(truth, {{{0.3}}, {{1.1}}}, 500, 29, [](std::mt19937_64& rng, SimCase& c) {
+        c.weight = rng() % 12 == 0 ? -1 : 1 + static_cast<int>(rng() % 4);
+    });
+    f.grid = bockAitken(1, 7, -3, 3);
+    f.P = 8;
+
+    ScriptSession s;
+    s.writeFile("d.dat", dataFile(f.cases));
+    ASSERT_EQ(s.runAllOf("datafile d.dat;\n" + formatFor(0, 8) +
+                         "caseweight w;\nmodel item + item*step;\nestimate ! method=quadrature, distribution=discrete,"
+                         " nodes=7, minnode=-3, maxnode=3, convergence=0.00001, deviancechange=0.000001;\n"),
+              1)
+        << errorsOf(s);
+    const EstimationState& est = s.session.ws.est;
+    ASSERT_EQ(est.parameters(), f.P);
+    ASSERT_EQ(est.gwt.rows(), f.grid.Q);
+    int weighted = 0;
+    for (const SimCase& c : f.cases) weighted += c.weight > 0;
+    double total = 0;
+    for (int q = 0; q < f.grid.Q; ++q) {
+        EXPECT_NEAR(est.nodeGrid[q][0], f.grid.theta[static_cast<std::size_t>(q)], 1e-6);
+        f.nodeWeights.push_back(est.gwt[q][0]);
+        total += est.gwt[q][0];
+    }
+    EXPECT_NEAR(total, 1.0, 1e-9);
+    const std::vector<double> x = f.pack(est);
+    EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * weighted * lnH(f.grid), 1e-6 * est.deviance);
+    expectMaximum(f, x, {f.P, f.P + 1}, 0.02);
+    const double base = f(x);
+    for (int q = 0; q < f.grid.Q; ++q) {
+        MarginalLikelihood g = f;
+        const double h = 1e-6;
+        g.nodeWeights[static_cast<std::size_t>(q)] += h;
+        const double slope = (g(x) - base) / h;
+        EXPECT_NEAR(est.gwt[q][0] * (1 + slope / weighted), est.gwt[q][0], 2e-5) << "node " << q;
     }
 }
 
