@@ -254,6 +254,29 @@ void expectMaximum(const MarginalLikelihood& f, const std::vector<double>& x, co
     std::printf("  largest score at the estimates: %.5f standard errors\n", largest);
 }
 
+// The covariance of the estimates: minus the inverse of the Hessian.
+std::vector<std::vector<double>> covarianceAt(const MarginalLikelihood& f, const std::vector<double>& x) {
+    auto C = f.hessian(x);
+    for (auto& row : C)
+        for (double& v : row) v = -v;
+    return invert(C);
+}
+
+// The full error covariance against C, entry by entry on the scale of the
+// errors.
+void expectFullErrors(const Matrix& full, const std::vector<std::vector<double>>& C, double tolerance) {
+    const int K = static_cast<int>(C.size());
+    ASSERT_EQ(full.rows(), K);
+    double largest = 0;
+    for (int a = 0; a < K; ++a)
+        for (int b = 0; b < K; ++b) {
+            const double difference = std::fabs(full[a][b] - C[a][b]) / std::sqrt(C[a][a] * C[b][b]);
+            largest = std::max(largest, difference);
+            EXPECT_LT(difference, tolerance) << "entry " << a << ", " << b << ": " << full[a][b] << " vs " << C[a][b];
+        }
+    std::printf("  full errors: largest difference %.2e of the errors' scale\n", largest);
+}
+
 // Latent regression on a group and a continuous variable, integer weights
 // (a few blank, so zero), five dichotomous and two three-category items.
 TEST(MarginalLikelihood, RegressionWithWeightsAndStepsFullErrorsInvertItsHessian) {
@@ -289,11 +312,7 @@ TEST(MarginalLikelihood, RegressionWithWeightsAndStepsFullErrorsInvertItsHessian
     for (const SimCase& c : f.cases) weighted += c.weight > 0;
     EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * weighted * lnH(f.grid), 1e-6 * est.deviance);
 
-    const auto H = f.hessian(x);
-    auto C = H;
-    for (auto& row : C)
-        for (double& v : row) v = -v;
-    C = invert(C);
+    const auto C = covarianceAt(f, x);
     // At the maximum: the Newton step to it is a small part of an error.
     const std::vector<double> g = f.gradient(x);
     for (int a = 0; a < K; ++a) {
@@ -301,17 +320,7 @@ TEST(MarginalLikelihood, RegressionWithWeightsAndStepsFullErrorsInvertItsHessian
         for (int b = 0; b < K; ++b) step += C[a][b] * g[b];
         EXPECT_LT(std::fabs(step), 0.02 * std::sqrt(C[a][a])) << "parameter " << a;
     }
-    // The full error covariance, on the scale of the errors.
-    double largest = 0;
-    for (int a = 0; a < K; ++a)
-        for (int b = 0; b < K; ++b) {
-            const double scale = std::sqrt(C[a][a] * C[b][b]);
-            const double difference = std::fabs(est.fullErrors[a][b] - C[a][b]) / scale;
-            largest = std::max(largest, difference);
-            EXPECT_LT(difference, 2e-3) << "entry " << a << ", " << b << ": " << est.fullErrors[a][b] << " vs "
-                                        << C[a][b];
-        }
-    std::printf("  full errors: largest difference %.2e of the errors' scale\n", largest);
+    expectFullErrors(est.fullErrors, C, 2e-3);
 }
 
 // Two dimensions, two items loading on both, a latent regression: the item
@@ -648,19 +657,7 @@ TEST(MarginalLikelihood, RaterScriptFullErrorsInvertItsHessian) {
     const std::vector<double> x = f.pack(est);
     EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * 60 * lnH(f.grid), 1e-6 * est.deviance);
     expectMaximum(f, x, {}, 0.02);
-    auto C = f.hessian(x);
-    for (auto& row : C)
-        for (double& v : row) v = -v;
-    C = invert(C);
-    double largest = 0;
-    for (int a = 0; a < K; ++a)
-        for (int b = 0; b < K; ++b) {
-            const double difference = std::fabs(est.fullErrors[a][b] - C[a][b]) / std::sqrt(C[a][a] * C[b][b]);
-            largest = std::max(largest, difference);
-            EXPECT_LT(difference, 2e-3) << "entry " << a << ", " << b << ": " << est.fullErrors[a][b] << " vs "
-                                        << C[a][b];
-        }
-    std::printf("  full errors: largest difference %.2e of the errors' scale\n", largest);
+    expectFullErrors(est.fullErrors, covarianceAt(f, x), 2e-3);
 }
 
 // A discrete distribution with integer case weights (a few blank): the node
