@@ -109,6 +109,12 @@ struct MarginalLikelihood {
         return x;
     }
 
+    int withWeight() const {
+        int count = 0;
+        for (const SimCase& c : cases) count += c.weight > 0;
+        return count;
+    }
+
     double weightFactor() const {
         double count = 0, total = 0;
         for (const SimCase& c : cases)
@@ -254,6 +260,14 @@ void expectMaximum(const MarginalLikelihood& f, const std::vector<double>& x, co
     std::printf("  largest score at the estimates: %.5f standard errors\n", largest);
 }
 
+// Writes f's cases to a data file and runs the statements that follow the
+// datafile statement; the estimate must have f's item parameters.
+void estimateOn(ScriptSession& s, const MarginalLikelihood& f, const std::string& statements) {
+    s.writeFile("f.dat", dataFile(f.cases));
+    ASSERT_EQ(s.runAllOf("datafile f.dat;\n" + statements), 1) << errorsOf(s);
+    ASSERT_EQ(s.session.ws.est.parameters(), f.P);
+}
+
 // The covariance of the estimates: minus the inverse of the Hessian.
 std::vector<std::vector<double>> covarianceAt(const MarginalLikelihood& f, const std::vector<double>& x) {
     auto C = f.hessian(x);
@@ -295,22 +309,17 @@ TEST(MarginalLikelihood, RegressionWithWeightsAndStepsFullErrorsInvertItsHessian
     f.R = 3;
 
     ScriptSession s;
-    s.writeFile("reg.dat", dataFile(f.cases));
-    ASSERT_EQ(s.runAllOf("datafile reg.dat;\n" + formatFor(2, 7) +
-                         "caseweight w;\nregression x1 x2;\nmodel item + item*step;\n"
-                         "estimate ! stderr=full, fit=no, convergence=0.00001, deviancechange=0.000001;\n"),
-              1)
-        << errorsOf(s);
+    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f,
+                                       formatFor(2, 7) + "caseweight w;\nregression x1 x2;\nmodel item + item*step;\n"
+                                                         "estimate ! stderr=full, fit=no, convergence=0.00001,"
+                                                         " deviancechange=0.000001;\n"));
     const EstimationState& est = s.session.ws.est;
-    ASSERT_EQ(est.parameters(), f.P);
     const int K = f.parameters();
     ASSERT_EQ(est.fullErrors.rows(), K);
     const std::vector<double> x = f.pack(est);
 
     // The deviance adds ln h for every case with weight.
-    int weighted = 0;
-    for (const SimCase& c : f.cases) weighted += c.weight > 0;
-    EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * weighted * lnH(f.grid), 1e-6 * est.deviance);
+    EXPECT_NEAR(est.deviance, -2 * f(x) - 2 * f.withWeight() * lnH(f.grid), 1e-6 * est.deviance);
 
     const auto C = covarianceAt(f, x);
     // At the maximum: the Newton step to it is a small part of an error.
@@ -343,15 +352,12 @@ TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximu
     f.R = 2;
 
     ScriptSession s;
-    s.writeFile("two.dat", dataFile(f.cases));
-    ASSERT_EQ(s.runAllOf("set constraints=cases;\ndatafile two.dat;\n" + formatFor(1, 10) +
-                         "scores (0,1) (0,1) () ! item(1-4);\nscores (0,1) () (0,1) ! item(5-8);\n"
-                         "scores (0,1) (0,1) (0,1) ! item(9-10);\nregression x1;\nmodel item;\n"
-                         "estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n"),
-              1)
-        << errorsOf(s);
+    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f,
+                                       "set constraints=cases;\n" + formatFor(1, 10) +
+                                           "scores (0,1) (0,1) () ! item(1-4);\nscores (0,1) () (0,1) ! item(5-8);\n"
+                                           "scores (0,1) (0,1) (0,1) ! item(9-10);\nregression x1;\nmodel item;\n"
+                                           "estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n"));
     const EstimationState& est = s.session.ws.est;
-    ASSERT_EQ(est.parameters(), f.P);
     // Under constraints=cases the constants are anchored at zero.
     EXPECT_EQ(est.beta[0][0], 0.0);
     EXPECT_EQ(est.beta[1][0], 0.0);
@@ -678,17 +684,14 @@ TEST(MarginalLikelihood, DiscreteNodeWeightsAndItemsMaximiseTheWeightedLikelihoo
     f.P = 8;
 
     ScriptSession s;
-    s.writeFile("d.dat", dataFile(f.cases));
-    ASSERT_EQ(s.runAllOf("datafile d.dat;\n" + formatFor(0, 8) +
-                         "caseweight w;\nmodel item + item*step;\nestimate ! method=quadrature, distribution=discrete,"
-                         " nodes=7, minnode=-3, maxnode=3, convergence=0.00001, deviancechange=0.000001;\n"),
-              1)
-        << errorsOf(s);
+    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f,
+                                       formatFor(0, 8) + "caseweight w;\nmodel item + item*step;\n"
+                                                         "estimate ! method=quadrature, distribution=discrete, nodes=7,"
+                                                         " minnode=-3, maxnode=3, convergence=0.00001,"
+                                                         " deviancechange=0.000001;\n"));
     const EstimationState& est = s.session.ws.est;
-    ASSERT_EQ(est.parameters(), f.P);
     ASSERT_EQ(est.gwt.rows(), f.grid.Q);
-    int weighted = 0;
-    for (const SimCase& c : f.cases) weighted += c.weight > 0;
+    const int weighted = f.withWeight();
     double total = 0;
     for (int q = 0; q < f.grid.Q; ++q) {
         EXPECT_NEAR(est.nodeGrid[q][0], f.grid.theta[static_cast<std::size_t>(q)], 1e-6);
