@@ -272,9 +272,10 @@ int CasePipeline::run() {
         return true;
     });
     if (error_) std::rethrow_exception(error_);
-    if (result_ == 1)
-        for (long long index = std::max(0LL, nextRead - static_cast<long long>(slots_.size())); index < nextRead; ++index)
-            at(reports_, slotOf(index)).replay(session_);
+    if (result_ == 1) {
+        const long long firstKept = std::max(0LL, nextRead - static_cast<long long>(slots_.size()));
+        for (long long index = firstKept; index < nextRead; ++index) at(reports_, slotOf(index)).replay(session_);
+    }
     return result_;
 }
 
