@@ -328,7 +328,8 @@ MString variableName(const Workspace& ws, const VariableRef& v) {
     return MString();
 }
 
-// "item:3 (label)" for every model variable of the generalised item.
+}  // namespace
+
 MString itemDescription(const Workspace& ws, int g) {
     std::vector<std::int32_t> levels;
     generalisedItemLevels(g, ws.build.levelCounts, levels);
@@ -352,15 +353,6 @@ MString itemDescription(const Workspace& ws, int g) {
     }
     return text;
 }
-
-// What the estimation results say about each item: thresholds, deltas and
-// the weighted mean square of its fit line.
-struct ItemFacts {
-    bool thresholds = false;
-    std::vector<double> threshold, delta;
-    bool weighted = false;
-    double weightedMeanSquare = 0.0;
-};
 
 std::vector<ItemFacts> itemFacts(Session& session) {
     Workspace& ws = session.ws;
@@ -422,6 +414,8 @@ std::vector<ItemFacts> itemFacts(Session& session) {
     }
     return facts;
 }
+
+namespace {
 
 MString padded(const MString& text, int width) {
     MString line = reportLine(width);
@@ -559,7 +553,8 @@ std::vector<MString> exportReport(const std::vector<ItanalItemResult>& items, co
     return lines;
 }
 
-// Case estimates of the chosen kind, computed when they do not exist.
+}  // namespace
+
 int ensureEstimates(Session& session, int type) {
     EstimationState& est = session.ws.est;
     if (type == kCaseWle || type == kCaseMle) {
@@ -597,8 +592,6 @@ int ensureEstimates(Session& session, int type) {
     }
     return 1;
 }
-
-}  // namespace
 
 int itanalCommand(Session& session, const MString& arguments) {
     Workspace& ws = session.ws;

@@ -8,6 +8,7 @@
 #include "data/format.h"
 #include "estimation/estimate_command.h"
 #include "model/model_statements.h"
+#include "plot/plot_command.h"
 #include "report/export.h"
 #include "report/import.h"
 #include "report/show_command.h"
@@ -57,7 +58,7 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleLabels,      // labels
     missingCommand,    // missing
     notAvailable<24>,  // simulate
-    notAvailable<25>,  // plot
+    plotCommand,       // plot
     fitCommand,        // fit
     handleDirectory,   // directory
     handleSystem,      // system

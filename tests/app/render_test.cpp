@@ -16,9 +16,6 @@
 namespace ordena {
 namespace {
 
-using render::Axis;
-using render::axisFor;
-
 class RenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(render::ensureGuiApplication()); }

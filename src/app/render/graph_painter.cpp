@@ -12,8 +12,6 @@ namespace ordena::render {
 
 namespace {
 
-constexpr double kLimit = 1e300;  // data beyond this is drawn at it
-constexpr int kMaxIntervals = 10;
 
 struct Fonts {
     QFont heading, note, title, tick, legend;
@@ -152,47 +150,6 @@ QString axisNumber(double value, int precision) {
                                               s.length() - 1)
         s.remove(0, 1);
     return s;
-}
-
-Axis axisFor(double lo, double hi, bool automatic, int precision) {
-    Axis a;
-    if (!std::isfinite(lo) || !std::isfinite(hi)) {
-        lo = 0.0;
-        hi = 1.0;
-    }
-    lo = std::clamp(lo, -kLimit, kLimit);
-    hi = std::clamp(hi, -kLimit, kLimit);
-    if (lo > hi) std::swap(lo, hi);
-    if (!(hi > lo)) {
-        const double pad = lo == 0.0 ? 0.5 : std::fabs(lo) * 0.1;
-        lo -= pad;
-        hi += pad;
-    }
-    const double span = hi - lo;
-    // The smallest of 1, 2 and 5 times a power of ten that cuts the span
-    // into at most kMaxIntervals, and no finer than the last digit shown.
-    const double raw = span / kMaxIntervals;
-    double power = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = power;
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        step = m * power;
-        if (step >= raw * (1 - 1e-12)) break;
-    }
-    step = std::max(step, std::pow(10.0, -precision));
-    if (automatic) {
-        double first = std::floor(lo / step + 1e-9) * step;
-        double last = std::ceil(hi / step - 1e-9) * step;
-        if (!(last > first)) last = first + step;
-        lo = first;
-        hi = last;
-    }
-    a.min = lo;
-    a.max = hi;
-    a.step = step;
-    const double k0 = std::ceil(lo / step - 1e-9), k1 = std::floor(hi / step + 1e-9);
-    if (k1 - k0 <= 1000)
-        for (double k = k0; k <= k1; k += 1.0) a.ticks.push_back(k * step == 0.0 ? 0.0 : k * step);
-    return a;
 }
 
 QPointF GraphLayout::map(double dx, double dy) const {
@@ -363,9 +320,17 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
     }
+    // A marker on the frame shows whole.
+    p.setClipRect(plot.adjusted(-12 * s, -12 * s, 12 * s, 12 * s));
     for (const CSeries& series : graph.series) {
         if (!drawn(series) || !series.style.showPoints) continue;
-        for (const PlotPoint& pt : series.points) drawMarker(p, L.map(pt.x, pt.y), series.style, s, back, scheme);
+        for (const PlotPoint& pt : series.points) {
+            const QPointF c = L.map(pt.x, pt.y);
+            const double r = markerRadius(series.style, s);
+            if (c.x() < plot.left() - r || c.x() > plot.right() + r || c.y() < plot.top() - r || c.y() > plot.bottom() + r)
+                continue;
+            drawMarker(p, c, series.style, s, back, scheme);
+        }
     }
     p.restore();
 

@@ -11,15 +11,10 @@
 #include <QString>
 #include <vector>
 
+#include "plot/axis.h"
 #include "plot/graph.h"
 
 namespace ordena::render {
-
-// One axis: its range, the step of its ticks and the tick values.
-struct Axis {
-    double min = 0.0, max = 1.0, step = 0.1;
-    std::vector<double> ticks;
-};
 
 // Where the parts of a graph go in an area.
 struct GraphLayout {
@@ -33,10 +28,6 @@ struct GraphLayout {
     // Data to picture coordinates.
     QPointF map(double dx, double dy) const;
 };
-
-// The axis of data from lo to hi: automatic (nice ends and steps) or fixed
-// to exactly lo .. hi; ticks no closer than the precision's last digit.
-Axis axisFor(double lo, double hi, bool automatic, int precision);
 
 // scale enlarges text, lines and markers (a zoom); 1 suits a picture of
 // about 800 x 600.
