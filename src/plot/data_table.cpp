@@ -21,7 +21,8 @@ MString label(const MString& text) {
 
 }  // namespace
 
-std::vector<MString> dataTableLines(const PlotData& data, bool collapsed) {
+std::vector<MString> dataTableLines(const PlotData& data, PlotFinish how) {
+    const bool collapsed = how == PlotFinish::AverageScore;
     using L = PlotData::Label;
     std::vector<MString> lines;
     const int B = data.bins(), C = data.columns();
@@ -47,10 +48,11 @@ std::vector<MString> dataTableLines(const PlotData& data, bool collapsed) {
             columnTotals[static_cast<std::size_t>(c)] += data.frequencies[b][c];
             all += data.frequencies[b][c];
         }
-    MString head = label("");
+    MString head = label(""), cumulativeHead = label("");
     for (int c = 0; c < C; ++c) {
         const MString name = static_cast<std::size_t>(c) < data.columnLabels.size() ? data.columnLabels[static_cast<std::size_t>(c)] : MString();
         head += " " + name.trim().rightJustify(5);
+        cumulativeHead += " " + (">=" + name.trim()).rightJustify(5);
     }
     lines.push_back("");
     lines.push_back("Frequencies");
@@ -68,7 +70,7 @@ std::vector<MString> dataTableLines(const PlotData& data, bool collapsed) {
 
     lines.push_back("");
     lines.push_back("Proportions");
-    lines.push_back(head + "    Tot.");
+    lines.push_back((how == PlotFinish::Cumulative ? cumulativeHead : head) + "    Tot.");
     std::vector<double> weighted(static_cast<std::size_t>(C), 0.0);
     for (int b = 0; b < B; ++b) {
         MString row = label("Bin " + itoMString(b + 1));

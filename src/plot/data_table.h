@@ -13,8 +13,9 @@ namespace ordena {
 // counts of each column with the bins' totals and a "Total" row, and the
 // proportions (or cumulative proportions, or average scores) of each
 // column with each bin's share of the responses and an "Average" row (the
-// bins' values weighted by their counts). A PlotData with one collapsed
-// column (average scores) shows only the totals of its counts.
-std::vector<MString> dataTableLines(const PlotData& data, bool collapsed);
+// bins' values weighted by their counts). Cumulative proportions head
+// their columns ">=" and the code; average scores (one collapsed column)
+// show only the totals of the counts.
+std::vector<MString> dataTableLines(const PlotData& data, PlotFinish how);
 
 }  // namespace ordena

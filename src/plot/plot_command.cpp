@@ -50,6 +50,12 @@ const int kPalette[] = {kBlue,     kRed,  kDarkGreen, kMagenta,     kDarkCyan, k
 const int kGroupMarkers[] = {kPointFilledCircle, kPointFilledSquare, kPointFilledTriangle, kPointCircle,
                              kPointSquare,       kPointTriangle,     kPointCrosshair};
 
+PlotFinish finishOf(int type) {
+    return type == kPlotCcc ? PlotFinish::Cumulative
+           : type == kPlotExpected ? PlotFinish::AverageScore
+                                   : PlotFinish::Proportions;
+}
+
 bool observedType(int type) {
     return type == kPlotIcc || type == kPlotExpected || type == kPlotCcc || type == kPlotMcc;
 }
@@ -224,7 +230,6 @@ int collectObservations(Session& session, const PlotSettings& s, const std::vect
         for (int d = 0; d < D; ++d) cuts[static_cast<std::size_t>(d)] = sizeCuts(s.bins, values[static_cast<std::size_t>(d)]);
     }
 
-    const bool cumulative = s.type == kPlotCcc;
     data.assign(groups.count(), std::vector<PlotData>(items.size()));
     for (std::size_t gr = 0; gr < groups.count(); ++gr)
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -235,7 +240,7 @@ int collectObservations(Session& session, const PlotSettings& s, const std::vect
             for (int k = 0; k < m.categories(); ++k) {
                 const std::size_t at = static_cast<std::size_t>(k);
                 const MString code = at < ws.data.passes.t2.size() ? ws.data.passes.t2[at].trim() : itoMString(k);
-                pd.columnLabels[at] = cumulative ? ">=" + code : code;
+                pd.columnLabels[at] = code;
             }
         }
 
@@ -254,9 +259,7 @@ int collectObservations(Session& session, const PlotSettings& s, const std::vect
         return -1;
     session.statusText(" ", 0);
 
-    const PlotFinish how = s.type == kPlotCcc ? PlotFinish::Cumulative
-                           : s.type == kPlotExpected ? PlotFinish::AverageScore
-                                                     : PlotFinish::Proportions;
+    const PlotFinish how = finishOf(s.type);
     for (std::size_t gr = 0; gr < groups.count(); ++gr)
         for (std::size_t i = 0; i < items.size(); ++i) {
             PlotData& pd = data[gr][i];
@@ -497,7 +500,7 @@ int plotCommand(Session& session, const MString& arguments) {
     if (tables) {
         for (std::size_t i = 0; i < items.size(); ++i)
             for (std::size_t gr = 0; gr < groups.count(); ++gr) {
-                out.lines(dataTableLines(data[gr][i], s.type == kPlotExpected));
+                out.lines(dataTableLines(data[gr][i], finishOf(s.type)));
                 out.line("");
             }
         if (out.toFile() && !out.closeFile()) return -1;

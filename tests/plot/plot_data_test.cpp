@@ -91,7 +91,7 @@ TEST(PlotDataTest, TheDataTableShowsLimitsCountsAndProportions) {
     d.finish(PlotFinish::Proportions, {});
     d.labels = {"DATA TABLE FOR ICC PLOT", "Estimator type is plausible value", "", "Item 2", "", ""};
     d.columnLabels = {"0", "1"};
-    const std::vector<MString> lines = dataTableLines(d, false);
+    const std::vector<MString> lines = dataTableLines(d, PlotFinish::Proportions);
     const std::vector<MString> expected = {
         "DATA TABLE FOR ICC PLOT",
         "Estimator type is plausible value",
