@@ -209,5 +209,29 @@ TEST(PlotDocumentTest, HostileFieldsAreRefusedWithAReason) {
     EXPECT_EQ(message, "The plot document is damaged: two series of one name");
 }
 
+TEST(PlotDocumentTest, AStoredDocumentStillReadsAndWritesTheSameBytes) {
+    // Written by an earlier build; a change of the stored form breaks it.
+    const MString file = MString(ORDENA_TEST_DATA) + "/plot/sample.zgf";
+    CGraph g;
+    MString message;
+    ASSERT_EQ(readPlotDocument(file, g, message), 1) << message;
+    EXPECT_EQ(g.options.title, "Item 2 - ICC");
+    ASSERT_EQ(g.options.notes.size(), 3u);
+    EXPECT_EQ(g.options.xMin, -4.0);
+    ASSERT_EQ(g.series.size(), 2u);
+    const CSeries& curve = g.series[0];
+    EXPECT_EQ(curve.type, kSeriesIcc);
+    EXPECT_EQ(curve.steps, 40);
+    ASSERT_EQ(curve.points.size(), 41u);
+    EXPECT_EQ(curve.points.back().x, 4.0);
+    EXPECT_NEAR(curve.points[20].y, 1.0 / (1.0 + std::exp(0.12)), 1e-15);  // theta = 0
+    EXPECT_EQ(g.series[1].name, "Group 1 Item 2 Category 2");
+    EXPECT_EQ(g.series[1].style.lineStyle, kLineDash);
+    EXPECT_EQ(g.series[1].points.size(), 5u);
+    std::ifstream in(file.str(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(encodePlotDocument(g), bytes);
+}
+
 }  // namespace
 }  // namespace ordena
