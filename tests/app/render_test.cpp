@@ -7,11 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/console/console_shell.h"
 #include "app/render/graph_painter.h"
 #include "app/render/offscreen.h"
 #include "app/render/png_writer.h"
-#include "plot/plot_document.h"
 
 namespace ordena {
 namespace {
@@ -175,50 +173,6 @@ TEST_F(RenderTest, HostileGraphsStillDraw) {
     for (int i = 0; i < 200; ++i) g.addSeries("series with a long name number " + itoMString(i));
     const QImage image = render::renderGraph(g, 300, 200);
     EXPECT_EQ(image.width(), 300);
-}
-
-TEST_F(RenderTest, TheBatchShellWritesEachGraphAsPictureAndDocument) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    {
-        ConsoleShell shell(false, out, err);
-        shell.setPlotDirectory(dir_.string());
-        const int a = shell.openGraph("Item 1 - ICC");
-        const int s = shell.createSeries(a, "Item 1 Expected Score");
-        shell.appendPoint(a, s, 0.0, 1.0);
-        shell.appendPoint(a, s, 1.0, 2.0);
-        shell.openGraph("Item 1 - ICC");
-        shell.openGraph("a/b");
-        ASSERT_EQ(shell.finishGraphs(shell), 1);
-        EXPECT_TRUE(shell.graphs().empty());
-        CGraph back;
-        MString message;
-        ASSERT_EQ(readPlotDocument(path("Item 1 - ICC.zgf"), back, message), 1) << message;
-        ASSERT_EQ(back.series.size(), 1u);
-        EXPECT_EQ(back.series[0].points.size(), 2u);
-        EXPECT_EQ(bytesOf(path("Item 1 - ICC (2).png")).substr(1, 3), "PNG");
-        EXPECT_EQ(bytesOf(path("a_b.png")).substr(1, 3), "PNG");
-
-        shell.setPlotDirectory(path("missing"));
-        shell.openGraph("x");
-        EXPECT_EQ(shell.finishGraphs(shell), -1);
-    }
-    std::fflush(err);
-    std::rewind(err);
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, err)) > 0) text.append(buffer, n);
-    const std::string d = dir_.string();
-    EXPECT_EQ(text, "General: Plot file written: " + d + "/Item 1 - ICC.png\n" +
-                        "General: Plot file written: " + d + "/Item 1 - ICC.zgf\n" +
-                        "General: Plot file written: " + d + "/Item 1 - ICC (2).png\n" +
-                        "General: Plot file written: " + d + "/Item 1 - ICC (2).zgf\n" +
-                        "General: Plot file written: " + d + "/a_b.png\n" +
-                        "General: Plot file written: " + d + "/a_b.zgf\n" +
-                        "Error: Error in creating file. (" + d + "/missing/x)\n");
-    std::fclose(out);
-    std::fclose(err);
 }
 
 }  // namespace

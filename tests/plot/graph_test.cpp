@@ -11,6 +11,7 @@
 
 #include "base/shell.h"
 #include "plot/graph.h"
+#include "support/capture_shell.h"
 
 namespace ordena {
 namespace {
@@ -131,22 +132,8 @@ TEST(GraphTest, FileNamesFromTitles) {
     EXPECT_EQ(axisPrecision(-1), 2);
 }
 
-// A shell with nothing but the defaults.
-class PlainShell : public Shell {
-public:
-    void errorReport(const MString&) override {}
-    void warningReport(const MString&) override {}
-    void informationBox(const MString&) override {}
-    bool confirmQuestion(const MString&) override { return true; }
-    bool yesNoQuestion(const MString&) override { return true; }
-    void appendOutput(const MString&) override {}
-    void clearOutput() override {}
-    void statusText(const MString&, int) override {}
-    bool takeStopRequest() override { return false; }
-};
-
 TEST(ShellGraphsTest, DefaultOperationsKeepTheGraphsInMemory) {
-    PlainShell shell;
+    test::CaptureShell shell;  // the default graph operations
     const int a = shell.openGraph("Item 1 - ICC");
     const int b = shell.openGraph("Item 2 - ICC");
     EXPECT_EQ(a, 0);

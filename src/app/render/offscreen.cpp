@@ -42,3 +42,19 @@ void releaseGuiApplication() {
 }
 
 }  // namespace ordena::render
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ORDENA_LEAK_CHECKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORDENA_LEAK_CHECKS 1
+#endif
+#endif
+#ifdef ORDENA_LEAK_CHECKS
+// Fontconfig, which Qt uses to find fonts, keeps its caches until the
+// process ends; the leak checker would count them against every program
+// that draws a picture.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// The list of suppressions used would end up among a front end's reports.
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+#endif
