@@ -340,6 +340,13 @@ TEST_F(PlotCommandTest, TheScaleRunsOverTheLatentDisplayRangeAtLeastFromMinusFiv
     // The dialog's own defaults stand for the default range.
     run("plot iinfo 1 ! minscale=999, maxscale=-999;");
     EXPECT_EQ(lastGraph().series[0].points.size(), 116u);
+    // The statement the plot dialog composes when nothing is changed.
+    const std::size_t before = s.shell.graphs().size();
+    run("plot icc! gins=all,bins=10,mincut=-5,maxcut=5,minscale=999,maxscale=-999,raw=yes,overlay=no,legend=no,"
+        "table=no,estimates=latent,bintype=size;");
+    ASSERT_EQ(s.shell.graphs().size(), before + 6);
+    EXPECT_EQ(lastGraph().series[0].points.size(), 116u);
+    EXPECT_EQ(lastGraph().series.size(), 6u);
     run("plot iinfo 1 ! minscale=-1.25, maxscale=0.75;");
     EXPECT_EQ(lastGraph().series[0].points.size(), 21u);
     EXPECT_NEAR(lastGraph().series[0].points.back().x, 0.75, 1e-12);
