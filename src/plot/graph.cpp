@@ -12,8 +12,8 @@ namespace ordena {
 bool SeriesStyle::valid() const {
     auto in = [](std::int32_t v, int n) { return v >= 0 && v < n; };
     return in(lineStyle, kLineStyles) && in(lineColour, kColours) && in(pointStyle, kPointStyles) &&
-           in(pointColour, kColours) && in(pointSize, 10) && in(showLine, 2) && in(showPoints, 2) &&
-           in(inLegend, 2) && in(visible, 2);
+           in(pointColour, kColours) && in(pointSize, 10) && in(showLine, 2) && in(showPoints, 2) && in(inLegend, 2) &&
+           in(visible, 2);
 }
 
 bool CSeries::append(double x, double y) {
@@ -68,8 +68,7 @@ MString graphFileName(const MString& title) {
     return name.empty() ? MString("plot") : MString(name);
 }
 
-int makeIccSeries(CSeries& series, double a, double b, double thetaMin, double thetaMax, int steps,
-                  MString& message) {
+int makeIccSeries(CSeries& series, double a, double b, double thetaMin, double thetaMax, int steps, MString& message) {
     if (!(thetaMax > thetaMin)) {
         message = "Theta Max must be larger than Theta Min!";
         return -1;

@@ -18,13 +18,12 @@ enum SeriesType { kSeriesIcc = 0, kSeriesScatter = 1 };
 // The lists the series dialog offers; a display attribute is a position in
 // one of them.
 inline constexpr const char* kLineStyleNames[] = {"Solid", "Dot", "Dash", "Dash-dot", "Dash-dot-dot"};
-inline constexpr const char* kPointStyleNames[] = {"Crosshair", "Filled Circle", "Circle", "Filled Square",
+inline constexpr const char* kPointStyleNames[] = {"Crosshair", "Filled Circle",   "Circle",  "Filled Square",
                                                    "Square",    "Filled Triangle", "Triangle"};
-inline constexpr const char* kColourNames[] = {"Blue",         "Green",       "Cyan",        "Red",
-                                               "Magenta",      "Yellow",      "Grey",        "White/Black",
-                                               "White",        "Dark Blue",   "Dark Green",  "Dark Cyan",
-                                               "Dark Red",     "Dark Magenta", "Dark Yellow", "Dark Grey",
-                                               "Black"};
+inline constexpr const char* kColourNames[] = {"Blue",       "Green",     "Cyan",        "Red",          "Magenta",
+                                               "Yellow",     "Grey",      "White/Black", "White",        "Dark Blue",
+                                               "Dark Green", "Dark Cyan", "Dark Red",    "Dark Magenta", "Dark Yellow",
+                                               "Dark Grey",  "Black"};
 inline constexpr const char* kColourSchemeNames[] = {"Default (white background)", "Alternate (black background)"};
 inline constexpr int kLineStyles = 5;
 inline constexpr int kPointStyles = 7;
@@ -108,7 +107,7 @@ struct GraphOptions {
     MString title;    // the window title; the batch front end names its files after it
     MString heading;  // drawn above the plot
     MString xTitle, yTitle;
-    std::vector<MString> notes;  // lines drawn under the heading
+    std::vector<MString> notes;     // lines drawn under the heading
     std::int32_t colourScheme = 0;  // position in kColourSchemeNames
     // Digits after the point of the axis numbers, 0 to 10 (2 when outside).
     std::int32_t xPrecision = 1, yPrecision = 1;
@@ -151,8 +150,7 @@ MString graphFileName(const MString& title);
 // (j = 0 .. e - 1, h = (theta_max - theta_min) / e) and theta_max itself,
 // each with probability exp(b (theta - a)) / (1 + exp(b (theta - a))).
 // 1, or -1 with the message (nothing changed).
-int makeIccSeries(CSeries& series, double a, double b, double thetaMin, double thetaMax, int steps,
-                  MString& message);
+int makeIccSeries(CSeries& series, double a, double b, double thetaMin, double thetaMax, int steps, MString& message);
 
 // A scatter series from a text file of point pairs: the points are replaced
 // by the pairs read until a read does not yield two finite numbers (at most

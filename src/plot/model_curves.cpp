@@ -5,27 +5,33 @@
 
 namespace ordena {
 
+namespace {
+
+// A position as a vector index.
+inline std::size_t ix(int i) { return static_cast<std::size_t>(i); }
+
+}  // namespace
+
 std::vector<double> categoryProbabilities(const ItemCurveModel& item, double theta) {
     const int n = item.categories();
-    std::vector<double> p(static_cast<std::size_t>(n), 0.0);
+    std::vector<double> p(ix(n), 0.0);
     if (item.first >= n) return p;
     // Shifted by the largest exponent so that none overflows.
     double top = -HUGE_VAL;
-    for (int k = item.first; k < n; ++k)
-        top = std::max(top, item.scores[static_cast<std::size_t>(k)] * theta + item.logits[static_cast<std::size_t>(k)]);
+    for (int k = item.first; k < n; ++k) top = std::max(top, item.scores[ix(k)] * theta + item.logits[ix(k)]);
     double sum = 0.0;
     for (int k = item.first; k < n; ++k) {
-        const auto at = static_cast<std::size_t>(k);
+        const auto at = ix(k);
         p[at] = std::exp(item.scores[at] * theta + item.logits[at] - top);
         sum += p[at];
     }
-    for (int k = item.first; k < n; ++k) p[static_cast<std::size_t>(k)] /= sum;
+    for (int k = item.first; k < n; ++k) p[ix(k)] /= sum;
     return p;
 }
 
 std::vector<double> cumulativeProbabilities(const ItemCurveModel& item, double theta) {
     std::vector<double> p = categoryProbabilities(item, theta);
-    for (int k = item.categories() - 2; k >= item.first; --k) p[static_cast<std::size_t>(k)] += p[static_cast<std::size_t>(k) + 1];
+    for (int k = item.categories() - 2; k >= item.first; --k) p[ix(k)] += p[ix(k) + 1];
     return p;
 }
 

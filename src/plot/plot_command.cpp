@@ -22,6 +22,9 @@ namespace ordena {
 
 namespace {
 
+// A position as a vector index.
+inline std::size_t ix(int i) { return static_cast<std::size_t>(i); }
+
 struct TypeText {
     const char* titleWord;
     const char* heading;
@@ -44,14 +47,14 @@ const char* const kXTitle = "Latent Trait (logits)";
 
 // Colours of the curves in a window, in turn; the observations of a curve
 // take its colour.
-const int kPalette[] = {kBlue,     kRed,  kDarkGreen, kMagenta,     kDarkCyan, kDarkYellow, kDarkRed, kDarkBlue,
-                        kGrey,     kDarkMagenta, kGreen, kCyan, kDarkGrey, kBlack, kYellow};
+const int kPalette[] = {kBlue, kRed,         kDarkGreen, kMagenta, kDarkCyan, kDarkYellow, kDarkRed, kDarkBlue,
+                        kGrey, kDarkMagenta, kGreen,     kCyan,    kDarkGrey, kBlack,      kYellow};
 // Markers of the observations, group by group.
 const int kGroupMarkers[] = {kPointFilledCircle, kPointFilledSquare, kPointFilledTriangle, kPointCircle,
                              kPointSquare,       kPointTriangle,     kPointCrosshair};
 
 PlotFinish finishOf(int type) {
-    return type == kPlotCcc ? PlotFinish::Cumulative
+    return type == kPlotCcc        ? PlotFinish::Cumulative
            : type == kPlotExpected ? PlotFinish::AverageScore
                                    : PlotFinish::Proportions;
 }
@@ -119,10 +122,10 @@ int selectItems(Session& session, const PlotSettings& s, std::vector<PlotItem>& 
     if (est.parameters() > 0)
         computeAXsi(work, est.xsi);
     else
-        work.axsi.assign(static_cast<std::size_t>(work.I) * work.maxCat, 0.0);
+        work.axsi.assign(ix(work.I) * work.maxCat, 0.0);
     const int D = std::max(1, build.dimensions);
     for (int g : listed) {
-        const auto gi = static_cast<std::size_t>(g);
+        const auto gi = ix(g);
         const int ncat = work.ncat[gi], first = work.first[gi];
         const bool unidentified =
             std::find(est.nonIdentifiedItems.begin(), est.nonIdentifiedItems.end(), g) != est.nonIdentifiedItems.end();
@@ -177,10 +180,10 @@ int selectItems(Session& session, const PlotSettings& s, std::vector<PlotItem>& 
 double caseEstimate(const CaseScoreRecords& records, int caseNumber, int type, int d) {
     const double* r = records.record(caseNumber);
     switch (type) {
-        case kCaseWle: return r[records.wleAt() + static_cast<std::size_t>(d)];
-        case kCaseMle: return r[records.mleAt() + static_cast<std::size_t>(d)];
-        case kCaseEap: return r[records.eapAt() + static_cast<std::size_t>(d)];
-        default: return r[records.plausibleAt() + static_cast<std::size_t>(d) * static_cast<std::size_t>(records.V)];
+        case kCaseWle: return r[records.wleAt() + ix(d)];
+        case kCaseMle: return r[records.mleAt() + ix(d)];
+        case kCaseEap: return r[records.eapAt() + ix(d)];
+        default: return r[records.plausibleAt() + ix(d) * ix(records.V)];
     }
 }
 
@@ -195,7 +198,7 @@ int collectObservations(Session& session, const PlotSettings& s, const std::vect
     const int D = std::max(1, ws.est.dimensions());
     const int I = ws.build.items;
     std::vector<int> position(static_cast<std::size_t>(std::max(0, I)), -1);
-    for (std::size_t i = 0; i < items.size(); ++i) position[static_cast<std::size_t>(items[i].g)] = static_cast<int>(i);
+    for (std::size_t i = 0; i < items.size(); ++i) position[ix(items[i].g)] = static_cast<int>(i);
 
     std::vector<std::int32_t> itemNo(kMaxCaseResponses + 1), rsp(kMaxCaseResponses + 1);
     // Hands every case with responses to visit(case number, count).
@@ -215,19 +218,19 @@ int collectObservations(Session& session, const PlotSettings& s, const std::vect
     };
 
     // The cut points, per dimension.
-    std::vector<std::vector<double>> cuts(static_cast<std::size_t>(D));
+    std::vector<std::vector<double>> cuts(ix(D));
     if (s.bintype == kBinWidth) {
         for (auto& c : cuts) c = widthCuts(s.bins, s.mincut, s.maxcut);
     } else {
-        std::vector<std::vector<double>> values(static_cast<std::size_t>(D));
+        std::vector<std::vector<double>> values(ix(D));
         if (eachCase([&](int n, int) {
                 for (int d = 0; d < D; ++d) {
                     const double x = caseEstimate(records, n, s.estimates, d);
-                    if (std::isfinite(x)) values[static_cast<std::size_t>(d)].push_back(x);
+                    if (std::isfinite(x)) values[ix(d)].push_back(x);
                 }
             }) != 1)
             return -1;
-        for (int d = 0; d < D; ++d) cuts[static_cast<std::size_t>(d)] = sizeCuts(s.bins, values[static_cast<std::size_t>(d)]);
+        for (int d = 0; d < D; ++d) cuts[ix(d)] = sizeCuts(s.bins, values[ix(d)]);
     }
 
     data.assign(groups.count(), std::vector<PlotData>(items.size()));
@@ -236,9 +239,9 @@ int collectObservations(Session& session, const PlotSettings& s, const std::vect
             PlotData& pd = data[gr][i];
             const ItemCurveModel& m = items[i].model;
             if (pd.resize(s.bins, m.categories()) != 1) return -1;
-            if (pd.setCuts(cuts[static_cast<std::size_t>(m.dimension)]) != 1) return -1;
+            if (pd.setCuts(cuts[ix(m.dimension)]) != 1) return -1;
             for (int k = 0; k < m.categories(); ++k) {
-                const std::size_t at = static_cast<std::size_t>(k);
+                const std::size_t at = ix(k);
                 const MString code = at < ws.data.passes.t2.size() ? ws.data.passes.t2[at].trim() : itoMString(k);
                 pd.columnLabels[at] = code;
             }
@@ -249,11 +252,10 @@ int collectObservations(Session& session, const PlotSettings& s, const std::vect
             const int gr = groups.groupOf(n);
             if (gr < 0) return;
             for (int r = 0; r < m; ++r) {
-                const int g = itemNo[static_cast<std::size_t>(r)];
-                if (g < 0 || g >= I || position[static_cast<std::size_t>(g)] < 0) continue;
-                const std::size_t i = static_cast<std::size_t>(position[static_cast<std::size_t>(g)]);
-                data[static_cast<std::size_t>(gr)][i].add(
-                    caseEstimate(records, n, s.estimates, items[i].model.dimension), rsp[static_cast<std::size_t>(r)]);
+                const int g = itemNo[ix(r)];
+                if (g < 0 || g >= I || position[ix(g)] < 0) continue;
+                const std::size_t i = static_cast<std::size_t>(position[ix(g)]);
+                data[ix(gr)][i].add(caseEstimate(records, n, s.estimates, items[i].model.dimension), rsp[ix(r)]);
             }
         }) != 1)
         return -1;
@@ -302,7 +304,8 @@ std::vector<MString> itemNotes(Session& session, int g, const ItemFacts& f) {
         deltas = "Delta(s): NOT AVAILABLE";
     }
     thresholds += "   ";
-    thresholds += f.weighted ? "Weighted MNSQ" + fmtNumber("%6.2f", f.weightedMeanSquare) : MString("Weighted MNSQ: NOT AVAILABLE");
+    thresholds += f.weighted ? "Weighted MNSQ" + fmtNumber("%6.2f", f.weightedMeanSquare)
+                             : MString("Weighted MNSQ: NOT AVAILABLE");
     notes.push_back(thresholds);
     notes.push_back(deltas);
     return notes;
@@ -341,10 +344,12 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
     std::vector<std::vector<int>> curveColour(members.size());
     if (s.type == kPlotTcc || s.type == kPlotTinfo) {
         const bool info = s.type == kPlotTinfo;
-        const MString name = info ? "Test Information Function: " + itemListText(gs) : "Test Characteristic Curve:" + itemListText(gs);
+        const MString name =
+            info ? "Test Information Function: " + itemListText(gs) : "Test Characteristic Curve:" + itemListText(gs);
         auto sum = [&](double t) {
             double v = 0.0;
-            for (std::size_t i : members) v += info ? itemInformation(items[i].model, t) : expectedScore(items[i].model, t);
+            for (std::size_t i : members)
+                v += info ? itemInformation(items[i].model, t) : expectedScore(items[i].model, t);
             return v;
         };
         addCurve(name, gs[0], 0, sum);
@@ -375,13 +380,12 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
             } else {
                 const bool cumulative = s.type == kPlotCcc;
                 for (int k : item.drawn)
-                    curveColour[w].push_back(addCurve(formatted("Item %d Model Probability Category %d", g + 1, k + 1), g, k,
-                                                      [&](double t) {
-                                                          const std::vector<double> p =
-                                                              cumulative ? cumulativeProbabilities(item.model, t)
-                                                                         : categoryProbabilities(item.model, t);
-                                                          return p[static_cast<std::size_t>(k)];
-                                                      }));
+                    curveColour[w].push_back(
+                        addCurve(formatted("Item %d Model Probability Category %d", g + 1, k + 1), g, k, [&](double t) {
+                            const std::vector<double> p = cumulative ? cumulativeProbabilities(item.model, t)
+                                                                     : categoryProbabilities(item.model, t);
+                            return p[ix(k)];
+                        }));
             }
         }
     }
@@ -399,18 +403,20 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
                         "Group " + itoMString(groups.number(gr)) + formatted(" Item %d Category %d", item.g + 1, k + 1);
                     const int series = session.createSeries(window, name);
                     if (series < 0) {
-                        session.warningReport(formatted("You have already plotted 'Item %d Category %d'.", item.g + 1, k + 1));
+                        session.warningReport(
+                            formatted("You have already plotted 'Item %d Category %d'.", item.g + 1, k + 1));
                         continue;
                     }
-                    SeriesStyle st = styleOf(c < curveColour[w].size() && curveColour[w][c] >= 0 ? curveColour[w][c] : colour++);
+                    SeriesStyle st =
+                        styleOf(c < curveColour[w].size() && curveColour[w][c] >= 0 ? curveColour[w][c] : colour++);
                     st.showPoints = 1;
                     st.showLine = s.joinraw ? 1 : 0;
                     st.lineStyle = kLineDash;
                     st.pointStyle = kGroupMarkers[gr % std::size(kGroupMarkers)];
                     session.setSeriesStyle(window, series, st);
                     for (int b = 0; b < pd.bins(); ++b) {
-                        if (!pd.hasData[static_cast<std::size_t>(b)]) continue;
-                        const double x = pd.means[static_cast<std::size_t>(b)];
+                        if (!pd.hasData[ix(b)]) continue;
+                        const double x = pd.means[ix(b)];
                         session.appendPoint(window, series, x, pd.proportions[b][k]);
                         xLow = std::min(xLow, x);
                         xHigh = std::max(xHigh, x);
@@ -423,8 +429,7 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
     o.heading = text.heading;
     o.xTitle = kXTitle;
     o.yTitle = text.yTitle;
-    if (single && s.type != kPlotTcc && s.type != kPlotTinfo)
-        o.notes = itemNotes(session, gs[0], facts[static_cast<std::size_t>(gs[0])]);
+    if (single && s.type != kPlotTcc && s.type != kPlotTinfo) o.notes = itemNotes(session, gs[0], facts[ix(gs[0])]);
     o.legend = s.legend ? 1 : 0;
     o.xAuto = 0;
     o.xMin = xLow;
@@ -475,7 +480,7 @@ int plotCommand(Session& session, const MString& arguments) {
 
     double lo = 0.0, hi = 0.0;
     scaleRange(s, est, lo, hi);
-    if (curveAbilities(lo, std::min(hi, lo + 101.0)).size() > static_cast<std::size_t>(kSeriesCapacity)) {
+    if (curveAbilities(lo, std::min(hi, lo + 101.0)).size() > ix(kSeriesCapacity)) {
         session.errorReport("The scale from " + fmtNumber("%.2f", lo) + " to " + fmtNumber("%.2f", hi) +
                             " needs more than " + itoMString(kSeriesCapacity) + " points; a curve holds no more");
         return -1;

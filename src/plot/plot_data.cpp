@@ -7,6 +7,13 @@
 
 namespace ordena {
 
+namespace {
+
+// A position as a vector index.
+inline std::size_t ix(int i) { return static_cast<std::size_t>(i); }
+
+}  // namespace
+
 int PlotData::resize(int bins, int columns) {
     if (bins < 2 || columns < 1) {
         reportError("resize plotdata error");
@@ -14,19 +21,19 @@ int PlotData::resize(int bins, int columns) {
     }
     bins_ = bins;
     columns_ = columns;
-    const auto B = static_cast<std::size_t>(bins);
+    const auto B = ix(bins);
     cuts_.assign(B - 1, 0.0);
     sums.assign(B, 0.0);
     means.assign(B, 0.0);
     hasData.assign(B, false);
     frequencies = Matrix(bins, columns);
     proportions = Matrix(bins, columns);
-    columnLabels.assign(static_cast<std::size_t>(columns), MString());
+    columnLabels.assign(ix(columns), MString());
     return 1;
 }
 
 int PlotData::setCuts(const std::vector<double>& cuts) {
-    if (bins_ < 2 || cuts.size() != static_cast<std::size_t>(bins_ - 1)) {
+    if (bins_ < 2 || cuts.size() != ix(bins_ - 1)) {
         reportError("Illegal set cuts call");
         return -1;
     }
@@ -43,7 +50,7 @@ int PlotData::binOf(double x) const {
 void PlotData::add(double x, int column) {
     if (bins_ < 2 || column < 0 || column >= columns_ || !std::isfinite(x)) return;
     const int b = binOf(x);
-    sums[static_cast<std::size_t>(b)] += x;
+    sums[ix(b)] += x;
     frequencies[b][column] += 1.0;
 }
 
@@ -52,8 +59,8 @@ void PlotData::finish(PlotFinish how, const std::vector<double>& columnScores) {
         double total = 0.0;
         for (int c = 0; c < columns_; ++c) total += frequencies[b][c];
         const bool data = total > 0.0;
-        hasData[static_cast<std::size_t>(b)] = data;
-        means[static_cast<std::size_t>(b)] = data ? sums[static_cast<std::size_t>(b)] / total : 0.0;
+        hasData[ix(b)] = data;
+        means[ix(b)] = data ? sums[ix(b)] / total : 0.0;
         for (int c = 0; c < columns_; ++c) proportions[b][c] = data ? frequencies[b][c] / total : 0.0;
         if (how == PlotFinish::Cumulative)
             for (int c = columns_ - 2; c >= 0; --c) proportions[b][c] += proportions[b][c + 1];
@@ -64,7 +71,7 @@ void PlotData::finish(PlotFinish how, const std::vector<double>& columnScores) {
         double average = 0.0;
         for (int c = 0; c < columns_; ++c) {
             totals[b][0] += frequencies[b][c];
-            const double score = static_cast<std::size_t>(c) < columnScores.size() ? columnScores[static_cast<std::size_t>(c)] : 0.0;
+            const double score = ix(c) < columnScores.size() ? columnScores[ix(c)] : 0.0;
             average += proportions[b][c] * score;
         }
         averages[b][0] = average;
@@ -92,7 +99,7 @@ std::vector<double> sizeCuts(int bins, std::vector<double> values) {
     for (int k = 1; k < bins; ++k) {
         long long at = (n * k + bins - 1) / bins - 1;
         at = std::clamp(at, 0LL, n - 1);
-        cuts[static_cast<std::size_t>(k - 1)] = values[static_cast<std::size_t>(at)];
+        cuts[ix(k - 1)] = values[static_cast<std::size_t>(at)];
     }
     return cuts;
 }

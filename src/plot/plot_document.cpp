@@ -143,9 +143,9 @@ bool decodeOptions(Reader& r, GraphOptions& o) {
         if (!r.text(note, kTextMax)) return false;
     if (!r.int32(o.colourScheme)) return false;
     if (o.colourScheme < 0 || o.colourScheme >= kColourSchemes) return r.fail("an unknown colour scheme");
-    if (!r.int32(o.xPrecision) || !r.int32(o.yPrecision) || !r.flag(o.legend) || !r.flag(o.grid) ||
-        !r.flag(o.xAuto) || !r.flag(o.yAuto) || !r.real(o.xMin) || !r.real(o.xMax) || !r.real(o.yMin) ||
-        !r.real(o.yMax) || !r.int32(o.width) || !r.int32(o.height))
+    if (!r.int32(o.xPrecision) || !r.int32(o.yPrecision) || !r.flag(o.legend) || !r.flag(o.grid) || !r.flag(o.xAuto) ||
+        !r.flag(o.yAuto) || !r.real(o.xMin) || !r.real(o.xMax) || !r.real(o.yMin) || !r.real(o.yMax) ||
+        !r.int32(o.width) || !r.int32(o.height))
         return false;
     if (o.width < kPictureMin || o.width > kPictureMax || o.height < kPictureMin || o.height > kPictureMax)
         return r.fail("an impossible picture size");

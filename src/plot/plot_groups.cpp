@@ -15,9 +15,7 @@ int PlotGroups::groupOf(int caseNumber) const {
     return caseGroup_[static_cast<std::size_t>(caseNumber)];
 }
 
-long long PlotGroups::number(std::size_t group) const {
-    return group < numbers_.size() ? numbers_[group] + 1 : 1;
-}
+long long PlotGroups::number(std::size_t group) const { return group < numbers_.size() ? numbers_[group] + 1 : 1; }
 
 MString PlotGroups::label(std::size_t group) const {
     if (group >= numbers_.size()) return MString();

@@ -31,9 +31,9 @@ public:
 
 private:
     MString name_;
-    std::vector<MString> values_;   // all values of the variable, sorted
-    std::vector<int> numbers_;      // per plotted group its position in values_
-    std::vector<int> caseGroup_;    // per case its plotted group, -1 for none
+    std::vector<MString> values_;  // all values of the variable, sorted
+    std::vector<int> numbers_;     // per plotted group its position in values_
+    std::vector<int> caseGroup_;   // per case its plotted group, -1 for none
 };
 
 }  // namespace ordena

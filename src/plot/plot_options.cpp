@@ -14,12 +14,28 @@ const char* const kPlotTypeWords[kPlotTypeCount] = {"icc", "expected", "ccc", "t
 
 namespace {
 
-const char* const kOptionWords[] = {"estimates", "bins",    "gins",   "mincut",  "maxcut",   "rawdata",
-                                    "overlay",   "group",   "legend", "joinraw", "smooth",   "bintype",
-                                    "minscale",  "maxscale", "table", "keep",    "drop"};
+const char* const kOptionWords[] = {"estimates", "bins",     "gins",   "mincut",  "maxcut", "rawdata",
+                                    "overlay",   "group",    "legend", "joinraw", "smooth", "bintype",
+                                    "minscale",  "maxscale", "table",  "keep",    "drop"};
 enum Option {
-    kEstimates, kBins, kGins, kMincut, kMaxcut, kRawdata, kOverlay, kGroup, kLegend, kJoinraw, kSmooth, kBintype,
-    kMinscale, kMaxscale, kTable, kKeep, kDrop, kOptionCount
+    kEstimates,
+    kBins,
+    kGins,
+    kMincut,
+    kMaxcut,
+    kRawdata,
+    kOverlay,
+    kGroup,
+    kLegend,
+    kJoinraw,
+    kSmooth,
+    kBintype,
+    kMinscale,
+    kMaxscale,
+    kTable,
+    kKeep,
+    kDrop,
+    kOptionCount
 };
 
 // The pieces of a list: split at the separators, empty pieces dropped.
@@ -58,9 +74,12 @@ bool realNumber(const MString& text, double& value) {
 // yes or no into flag; false for anything else.
 bool yesNo(const MString& value, bool& flag) {
     const MString v = value.lower();
-    if (v == "yes") flag = true;
-    else if (v == "no") flag = false;
-    else return false;
+    if (v == "yes")
+        flag = true;
+    else if (v == "no")
+        flag = false;
+    else
+        return false;
     return true;
 }
 
@@ -72,11 +91,16 @@ int readOption(Session& session, int which, const MString& value, PlotSettings& 
     switch (which) {
         case kEstimates: {
             const MString v = value.lower();
-            if (v == "wle") s.estimates = kCaseWle;
-            else if (v == "mle") s.estimates = kCaseMle;
-            else if (v == "eap") s.estimates = kCaseEap;
-            else if (v == "latent") s.estimates = kCaseLatent;
-            else return fail("The estimates option must be one of: wle, mle, eap or latent");
+            if (v == "wle")
+                s.estimates = kCaseWle;
+            else if (v == "mle")
+                s.estimates = kCaseMle;
+            else if (v == "eap")
+                s.estimates = kCaseEap;
+            else if (v == "latent")
+                s.estimates = kCaseLatent;
+            else
+                return fail("The estimates option must be one of: wle, mle, eap or latent");
             if (s.type == kPlotTinfo || s.type == kPlotIinfo || s.type == kPlotTcc)
                 return fail("Estimates is not a legal option for the selected plots");
             s.estimatesGiven = true;
@@ -91,10 +115,8 @@ int readOption(Session& session, int which, const MString& value, PlotSettings& 
         case kGins:
             if (parseItemList(value, s.allItems, s.items) != 1) return fail("Generalised item-list format error");
             return 1;
-        case kMincut:
-            return realNumber(value, s.mincut) ? 1 : fail("Minimum cut value is not a number");
-        case kMaxcut:
-            return realNumber(value, s.maxcut) ? 1 : fail("Maximum cut value is not a number");
+        case kMincut: return realNumber(value, s.mincut) ? 1 : fail("Minimum cut value is not a number");
+        case kMaxcut: return realNumber(value, s.maxcut) ? 1 : fail("Maximum cut value is not a number");
         case kMinscale:
             s.minscaleGiven = true;
             return realNumber(value, s.minscale) ? 1 : fail("Minimum scale value is not a number");
@@ -109,9 +131,12 @@ int readOption(Session& session, int which, const MString& value, PlotSettings& 
         case kTable: return yesNo(value, s.table) ? 1 : fail("The table option must be one of: yes or no");
         case kBintype: {
             const MString v = value.lower();
-            if (v == "size") s.bintype = kBinSize;
-            else if (v == "width") s.bintype = kBinWidth;
-            else return fail("The bintype option must be one of: size or width");
+            if (v == "size")
+                s.bintype = kBinSize;
+            else if (v == "width")
+                s.bintype = kBinWidth;
+            else
+                return fail("The bintype option must be one of: size or width");
             return 1;
         }
         case kGroup: s.group = value; return 1;
@@ -140,9 +165,9 @@ int parseItemList(const MString& text, bool& all, std::vector<ItemRange>& ranges
     for (const MString& piece : pieces(t, " ,:")) {
         const int dash = piece.find('-');
         long long first = 0, last = 0;
-        const bool ok = dash < 0 ? wholeNumber(piece, first) && (last = first, true)
-                                 : wholeNumber(piece.mid(0, dash), first) &&
-                                       wholeNumber(piece.mid(dash + 1, piece.length()), last);
+        const bool ok =
+            dash < 0 ? wholeNumber(piece, first) && (last = first, true)
+                     : wholeNumber(piece.mid(0, dash), first) && wholeNumber(piece.mid(dash + 1, piece.length()), last);
         if (!ok || first < 1 || last < first || last > INT_MAX) return -1;
         out.push_back({static_cast<int>(first), static_cast<int>(last)});
     }

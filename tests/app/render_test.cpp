@@ -102,8 +102,7 @@ TEST_F(RenderTest, DataIsDrawnWhereItsValuesPutIt) {
     const QImage image = render::renderGraph(g);
     ASSERT_EQ(image.width(), 800);
     ASSERT_EQ(image.height(), 600);
-    const render::GraphLayout layout =
-        render::layoutGraph(g, QRectF(0, 0, 800, 600), render::pictureScale(800, 600));
+    const render::GraphLayout layout = render::layoutGraph(g, QRectF(0, 0, 800, 600), render::pictureScale(800, 600));
     const QRectF plot = layout.plot;
     ASSERT_GT(plot.width(), 400);
     ASSERT_GT(plot.height(), 250);
@@ -126,8 +125,7 @@ TEST_F(RenderTest, DataIsDrawnWhereItsValuesPutIt) {
     const QRgb bottom = image.pixel(static_cast<int>(plot.center().x()) + 3, static_cast<int>(plot.bottom()));
     EXPECT_LT(qGray(bottom), 150);
     // Outside the frame, left of it and above the data, the background.
-    EXPECT_EQ(image.pixel(static_cast<int>(plot.left()) - 40, static_cast<int>(plot.top()) + 5) & 0xffffff,
-              0xffffffu);
+    EXPECT_EQ(image.pixel(static_cast<int>(plot.left()) - 40, static_cast<int>(plot.top()) + 5) & 0xffffff, 0xffffffu);
 }
 
 TEST_F(RenderTest, TwoRenderingsAreIdenticalAndSoAreTheirPngFiles) {

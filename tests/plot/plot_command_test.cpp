@@ -138,7 +138,8 @@ TEST_F(PlotCommandTest, ModelCurvesInTheDocumentAgreeWithTheExportedParameters) 
     ASSERT_EQ(s.shell.graphs().size(), 3u);
     MString message;
     for (int g = 0; g < 3; ++g)
-        ASSERT_EQ(writePlotDocument(s.shell.graphs()[static_cast<std::size_t>(g)], "g" + itoMString(g) + ".zgf", message), 1);
+        ASSERT_EQ(
+            writePlotDocument(s.shell.graphs()[static_cast<std::size_t>(g)], "g" + itoMString(g) + ".zgf", message), 1);
 
     const std::vector<ReadSeries> icc = seriesInDocument(s.readFile("g0.zgf"));
     ASSERT_GE(icc.size(), 3u);

@@ -12,7 +12,6 @@ namespace ordena::render {
 
 namespace {
 
-
 struct Fonts {
     QFont heading, note, title, tick, legend;
 };
@@ -127,11 +126,10 @@ double sampleWidth(double s) { return 34 * s; }
 QColor seriesColour(int colour, int scheme) {
     // Tones that print well and stay apart from each other.
     static const QColor table[kColours] = {
-        QColor(31, 100, 180),  QColor(44, 150, 44),  QColor(23, 170, 190), QColor(214, 39, 40),
-        QColor(190, 50, 170),  QColor(225, 180, 0),  QColor(127, 127, 127), QColor(0, 0, 0),
-        QColor(255, 255, 255), QColor(16, 50, 120),  QColor(20, 100, 30),   QColor(10, 110, 120),
-        QColor(140, 25, 25),   QColor(110, 30, 110), QColor(150, 120, 10),  QColor(70, 70, 70),
-        QColor(0, 0, 0)};
+        QColor(31, 100, 180), QColor(44, 150, 44),   QColor(23, 170, 190), QColor(214, 39, 40),   QColor(190, 50, 170),
+        QColor(225, 180, 0),  QColor(127, 127, 127), QColor(0, 0, 0),      QColor(255, 255, 255), QColor(16, 50, 120),
+        QColor(20, 100, 30),  QColor(10, 110, 120),  QColor(140, 25, 25),  QColor(110, 30, 110),  QColor(150, 120, 10),
+        QColor(70, 70, 70),   QColor(0, 0, 0)};
     if (colour == kForeground) return scheme == 1 ? QColor(255, 255, 255) : QColor(0, 0, 0);
     return colour >= 0 && colour < kColours ? table[colour] : foreground(scheme);
 }
@@ -146,8 +144,8 @@ QString axisNumber(double value, int precision) {
         std::snprintf(buffer, sizeof buffer, "%.*f", precision, value);
     QString s = QString::fromLatin1(buffer);
     // "-0.0" reads as a different number from "0.0".
-    if (s.startsWith(QLatin1Char('-')) && s.mid(1).count(QLatin1Char('0')) + s.mid(1).count(QLatin1Char('.')) ==
-                                              s.length() - 1)
+    if (s.startsWith(QLatin1Char('-')) &&
+        s.mid(1).count(QLatin1Char('0')) + s.mid(1).count(QLatin1Char('.')) == s.length() - 1)
         s.remove(0, 1);
     return s;
 }
@@ -188,7 +186,8 @@ GraphLayout layoutGraph(const CGraph& graph, const QRectF& area, double scale) {
     if (!o.heading.isEmpty() || !o.notes.empty()) top += 10 * s;
 
     double labelWidth = 0;
-    for (double v : L.y.ticks) labelWidth = std::max(labelWidth, km.horizontalAdvance(axisNumber(v, axisPrecision(o.yPrecision))));
+    for (double v : L.y.ticks)
+        labelWidth = std::max(labelWidth, km.horizontalAdvance(axisNumber(v, axisPrecision(o.yPrecision))));
     const double left = area.left() + pad + (o.yTitle.isEmpty() ? 0 : tm.height() + 8 * s) + labelWidth + 6 * s + tick;
     double lastLabel = 0;
     if (!L.x.ticks.empty()) lastLabel = km.horizontalAdvance(axisNumber(L.x.ticks.back(), axisPrecision(o.xPrecision)));
@@ -200,7 +199,8 @@ GraphLayout layoutGraph(const CGraph& graph, const QRectF& area, double scale) {
     const double rowHeight = lm.height() + 5 * s;
     if (!entries.empty()) {
         double column = 0;
-        for (const CSeries* e : entries) column = std::max(column, sampleWidth(s) + 8 * s + lm.horizontalAdvance(text(e->name)) + 18 * s);
+        for (const CSeries* e : entries)
+            column = std::max(column, sampleWidth(s) + 8 * s + lm.horizontalAdvance(text(e->name)) + 18 * s);
         const double available = std::max(1.0, area.width() - 2 * pad);
         const int n = static_cast<int>(entries.size());
         int columns = std::clamp(static_cast<int>(available / column), 1, n);
@@ -212,7 +212,8 @@ GraphLayout layoutGraph(const CGraph& graph, const QRectF& area, double scale) {
         L.legendEntries = std::min(n, rows * columns);
         legendHeight = rows * rowHeight + 8 * s;
         const double width = std::min(available, columns * column);
-        L.legend = QRectF(area.left() + (area.width() - width) / 2, area.bottom() - pad - legendHeight, width, legendHeight);
+        L.legend =
+            QRectF(area.left() + (area.width() - width) / 2, area.bottom() - pad - legendHeight, width, legendHeight);
     }
     double bottom = area.bottom() - pad - legendHeight - (legendHeight > 0 ? 10 * s : 0);
     if (!o.xTitle.isEmpty()) bottom -= tm.height() + 6 * s;
@@ -242,7 +243,8 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
         const QFontMetricsF m(f.heading);
         p.setFont(f.heading);
         p.setPen(fore);
-        p.drawText(QRectF(area.left(), top, area.width(), m.height()), Qt::AlignHCenter | Qt::AlignVCenter, text(o.heading));
+        p.drawText(QRectF(area.left(), top, area.width(), m.height()), Qt::AlignHCenter | Qt::AlignVCenter,
+                   text(o.heading));
         top += m.height() + 4 * s;
     }
     if (!o.notes.empty()) {
@@ -250,7 +252,8 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
         p.setFont(f.note);
         p.setPen(frameColour(scheme));
         for (const MString& note : o.notes) {
-            p.drawText(QRectF(area.left(), top, area.width(), m.height()), Qt::AlignHCenter | Qt::AlignVCenter, text(note));
+            p.drawText(QRectF(area.left(), top, area.width(), m.height()), Qt::AlignHCenter | Qt::AlignVCenter,
+                       text(note));
             top += m.height();
         }
     }
@@ -280,7 +283,8 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
         p.setPen(fore);
         const QString label = axisNumber(v, xp);
         const double w = km.horizontalAdvance(label);
-        p.drawText(QRectF(x - w / 2 - 2 * s, plot.bottom() + tick + 4 * s, w + 4 * s, km.height()), Qt::AlignCenter, label);
+        p.drawText(QRectF(x - w / 2 - 2 * s, plot.bottom() + tick + 4 * s, w + 4 * s, km.height()), Qt::AlignCenter,
+                   label);
     }
     for (double v : L.y.ticks) {
         const double y = L.map(0, v).y();
@@ -302,7 +306,8 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
         p.save();
         p.translate(area.left() + 14 * s, plot.center().y());
         p.rotate(-90);
-        p.drawText(QRectF(-plot.height() / 2, 0, plot.height(), tm.height()), Qt::AlignHCenter | Qt::AlignTop, text(o.yTitle));
+        p.drawText(QRectF(-plot.height() / 2, 0, plot.height(), tm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                   text(o.yTitle));
         p.restore();
     }
 
@@ -313,7 +318,8 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
         if (!drawn(series) || !series.style.showLine || series.points.size() < 2) continue;
         QPainterPath path;
         path.moveTo(L.map(series.points[0].x, series.points[0].y));
-        for (std::size_t i = 1; i < series.points.size(); ++i) path.lineTo(L.map(series.points[i].x, series.points[i].y));
+        for (std::size_t i = 1; i < series.points.size(); ++i)
+            path.lineTo(L.map(series.points[i].x, series.points[i].y));
         const bool solid = series.style.lineStyle == kLineSolid;
         p.setPen(pen(seriesColour(series.style.lineColour, scheme), solid ? lineWidth(s) : 0.75 * lineWidth(s),
                      penStyle(series.style.lineStyle)));
@@ -327,7 +333,8 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
         for (const PlotPoint& pt : series.points) {
             const QPointF c = L.map(pt.x, pt.y);
             const double r = markerRadius(series.style, s);
-            if (c.x() < plot.left() - r || c.x() > plot.right() + r || c.y() < plot.top() - r || c.y() > plot.bottom() + r)
+            if (c.x() < plot.left() - r || c.x() > plot.right() + r || c.y() < plot.top() - r ||
+                c.y() > plot.bottom() + r)
                 continue;
             drawMarker(p, c, series.style, s, back, scheme);
         }
