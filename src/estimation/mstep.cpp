@@ -178,6 +178,25 @@ int estimationSetup(Session& session, EstimationWork& work) {
     }
     work.allAnchored = P == 0 || est.anchoredCount >= P;
 
+    // Imported covariances must still form a covariance matrix: placing the
+    // nodes with one that is not would end the program, and the other
+    // methods would fail on every case without saying why.
+    const bool importedCovariance = std::any_of(est.anchors.begin(), est.anchors.end(), [](const AnchorEntry& a) {
+        return a.kind == kAnchorCovariance || a.kind == kInitCovariance;
+    });
+    if (importedCovariance) {
+        Vector lambda;
+        Matrix vectors;
+        int rotations = 0;
+        jacobiEigen(est.sigma, D, lambda, vectors, rotations);
+        for (int d = 0; d < D; ++d)
+            if (!(lambda[d][0] >= 0.0)) {
+                session.errorReport(
+                    "The covariance matrix given by the imported anchor and initial values is not positive definite");
+                return -1;
+            }
+    }
+
     if (ws.settings.constraints == kConstraintsCases) {
         for (int d = 0; d < D; ++d)
             if (est.regressionAnchors[d][0] == kNotAnchored) est.regressionAnchors[d][0] = 0.0;
