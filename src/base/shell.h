@@ -48,7 +48,10 @@ public:
     // Opens a window holding an empty graph with the title: its number.
     virtual int openGraph(const MString& title);
     // A new empty series of the name in the graph: its number, or -1 when
-    // the graph already holds a series of that name (or none by that number).
+    // the graph already holds a series of that name (or none by that number;
+    // the plot statement then warns, and a workbench may tell the user
+    // "Cannot create a new series with the name '%s', a series with this
+    // name already exists.").
     virtual int createSeries(int graph, const MString& name);
     // Appends a point to the series (see CSeries::append: a full series or a
     // point that is not finite is passed over).
