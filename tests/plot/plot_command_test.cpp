@@ -357,12 +357,12 @@ TEST_F(PlotCommandTest, TheScaleRunsOverTheLatentDisplayRangeAtLeastFromMinusFiv
 }
 
 TEST_F(PlotCommandTest, JointMaximumLikelihoodTakesOnlyWleOrMle) {
-    run(kPartialCredit);
-    s.session.ws.est.method = EstimationMethod::Jml;
+    run("datafile verbagg.dat; format pid 1-3 responses 35-40; model item + item*step; estimate ! method=jml;");
     s.shell.clear();
     EXPECT_EQ(s.run("plot icc 1 ! estimates=eap;"), -1);
     ASSERT_EQ(s.shell.errors.size(), 1u);
     EXPECT_EQ(s.shell.errors[0], "Estimate type must be wle or mle with JML estimation");
+    EXPECT_EQ(s.run("plot icc 1 ! estimates=latent;"), -1);
     // By default the WLE estimates place the cases.
     run("plot icc 1 ! table=yes;");
     EXPECT_NE(s.shell.output.find("Estimator type is weighted maximum likelihood"), std::string::npos);
