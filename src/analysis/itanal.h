@@ -100,11 +100,6 @@ struct ItemFacts {
 };
 std::vector<ItemFacts> itemFacts(Session& session);
 
-// Case estimates of the chosen kind (kCaseWle, kCaseMle, kCaseEap,
-// kCaseLatent), computed with their status messages when they do not
-// exist. 1, or -1 after the report.
-int ensureEstimates(Session& session, int type);
-
 // The itanal statement.
 int itanalCommand(Session& session, const MString& arguments);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/case_estimate_supply.h"
 #include "analysis/itanal.h"
 #include "command/parse.h"
 #include "command/session.h"
@@ -192,7 +193,7 @@ double caseEstimate(const CaseScoreRecords& records, int caseNumber, int type, i
 int collectObservations(Session& session, const PlotSettings& s, const std::vector<PlotItem>& items,
                         const PlotGroups& groups, std::vector<std::vector<PlotData>>& data) {
     Workspace& ws = session.ws;
-    if (ensureEstimates(session, s.estimates) != 1) return -1;
+    if (ensureCaseEstimates(session, s.estimates) != 1) return -1;
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
     const int D = std::max(1, ws.est.dimensions());
@@ -393,7 +394,7 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
     // The observations, group by group, in the colours of their curves.
     if (s.rawdata && observedType(s.type) && !data.empty()) {
         for (std::size_t gr = 0; gr < groups.count(); ++gr)
-            for (std::size_t w = 0; w < members.size(); ++w) {
+            for (std::size_t w = 0; w < members.size() && groups.shown(gr); ++w) {
                 const PlotItem& item = items[members[w]];
                 const PlotData& pd = data[gr][members[w]];
                 const std::vector<int> columns = s.type == kPlotExpected ? std::vector<int>{0} : item.drawn;
@@ -502,9 +503,17 @@ int plotCommand(Session& session, const MString& arguments) {
     std::vector<std::vector<PlotData>> data;
     if (observed && groups.prepare(session) != 1) return -1;
     if (observed && collectObservations(session, s, items, groups, data) != 1) return -1;
+    if (observed) {
+        std::vector<bool> hasData(groups.count(), false);
+        for (std::size_t gr = 0; gr < data.size(); ++gr)
+            for (const PlotData& pd : data[gr])
+                for (bool b : pd.hasData) hasData[gr] = hasData[gr] || b;
+        groups.dropEmpty(session, hasData);
+    }
     if (tables) {
         for (std::size_t i = 0; i < items.size(); ++i)
             for (std::size_t gr = 0; gr < groups.count(); ++gr) {
+                if (!groups.shown(gr)) continue;
                 out.lines(dataTableLines(data[gr][i], finishOf(s.type)));
                 out.line("");
             }

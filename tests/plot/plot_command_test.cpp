@@ -356,6 +356,48 @@ TEST_F(PlotCommandTest, TheScaleRunsOverTheLatentDisplayRangeAtLeastFromMinusFiv
     ASSERT_EQ(s.shell.errors.size(), 1u);
 }
 
+TEST_F(PlotCommandTest, EachGroupIsCountedApart) {
+    std::filesystem::copy_file(std::filesystem::path(ORDENA_TEST_DATA) / "scripts/plot_groups/groups.dat",
+                               s.dir() / "groups.dat");
+    run("datafile groups.dat; format pid 1-3 school 5 responses 7-9; group school; model item;"
+        "estimate ! fit=no; show cases ! estimates=wle >> w.txt;");
+    // Case number, identifier, raw and maximum score, estimate.
+    std::map<int, double> theta;
+    std::istringstream wle(s.readFile("w.txt"));
+    std::string line;
+    while (std::getline(wle, line)) {
+        std::istringstream fields(line);
+        int number = 0, id = 0;
+        double raw = 0, maximum = 0, estimate = 0;
+        if (fields >> number >> id >> raw >> maximum >> estimate) theta[number] = estimate;
+    }
+    // Per school and bin (cut at -0.5 and 0.5) the responses 0 and 1 to item 2.
+    std::map<char, std::vector<std::vector<double>>> count;
+    std::istringstream data(s.readFile("groups.dat"));
+    for (int n = 1; std::getline(data, line); ++n) {
+        if (line.size() < 9 || line[7] == ' ') continue;
+        const double x = theta.at(n);
+        const int bin = x <= -0.5 ? 0 : x <= 0.5 ? 1 : 2;
+        auto& c = count[line[4]];
+        c.resize(3, std::vector<double>(2, 0.0));
+        c[static_cast<std::size_t>(bin)][static_cast<std::size_t>(line[7] - '0')] += 1;
+    }
+    run("plot icc 2 ! group=school, drop=b, estimates=wle, bins=3, bintype=width, mincut=-0.5, maxcut=0.5;");
+    const CGraph& g = lastGraph();
+    EXPECT_EQ(series(g, "Group 2 Item 2 Category 2"), nullptr);  // school b dropped
+    for (const auto& [school, number] : {std::pair<char, int>{'a', 1}, {'c', 3}}) {
+        const CSeries* upper = series(g, "Group " + std::to_string(number) + " Item 2 Category 2");
+        ASSERT_NE(upper, nullptr) << school;
+        std::size_t point = 0;
+        for (const std::vector<double>& bin : count[school]) {
+            if (bin[0] + bin[1] == 0) continue;
+            ASSERT_LT(point, upper->points.size());
+            EXPECT_DOUBLE_EQ(upper->points[point++].y, bin[1] / (bin[0] + bin[1])) << school;
+        }
+        EXPECT_EQ(point, upper->points.size());
+    }
+}
+
 TEST_F(PlotCommandTest, JointMaximumLikelihoodTakesOnlyWleOrMle) {
     run("datafile verbagg.dat; format pid 1-3 responses 35-40; model item + item*step; estimate ! method=jml;");
     s.shell.clear();
