@@ -230,11 +230,7 @@ int parsePlotStatement(Session& session, const MString& text, bool jml, PlotSett
     }
     settings.file = split.file.trim();
     if (split.options.trim().isEmpty()) return 1;
-    const std::string all = split.options.str();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = all.find(',', start);
-        const MString piece(all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    for (const MString& piece : splitAt(split.options, ',')) {
         const int eq = piece.find('=');
         const MString name = (eq >= 0 ? piece.mid(0, eq) : piece).trim();
         if (eq < 0 || name.isEmpty()) {
@@ -247,8 +243,6 @@ int parsePlotStatement(Session& session, const MString& text, bool jml, PlotSett
             return -1;
         }
         if (readOption(session, which, piece.mid(eq + 1, piece.length()).trim(), settings) != 1) return -1;
-        if (comma == std::string::npos) break;
-        start = comma + 1;
     }
     return 1;
 }

@@ -361,16 +361,8 @@ TEST_F(PlotCommandTest, EachGroupIsCountedApart) {
                                s.dir() / "groups.dat");
     run("datafile groups.dat; format pid 1-3 school 5 responses 7-9; group school; model item;"
         "estimate ! fit=no; show cases ! estimates=wle >> w.txt;");
-    // Case number, identifier, raw and maximum score, estimate.
-    std::map<int, double> theta;
-    std::istringstream wle(s.readFile("w.txt"));
+    const std::map<int, double> theta = wleFile(s.readFile("w.txt"));
     std::string line;
-    while (std::getline(wle, line)) {
-        std::istringstream fields(line);
-        int number = 0, id = 0;
-        double raw = 0, maximum = 0, estimate = 0;
-        if (fields >> number >> id >> raw >> maximum >> estimate) theta[number] = estimate;
-    }
     // Per school and bin (cut at -0.5 and 0.5) the responses 0 and 1 to item 2.
     std::map<char, std::vector<std::vector<double>>> count;
     std::istringstream data(s.readFile("groups.dat"));
