@@ -20,7 +20,8 @@ protected:
     void accept(const MString& statement) {
         const std::size_t errors = shell.errors.size();
         EXPECT_EQ(executeStatement(session, statement), 1) << statement;
-        EXPECT_EQ(shell.errors.size(), errors) << statement << ": " << (shell.errors.empty() ? "" : shell.errors.back());
+        EXPECT_EQ(shell.errors.size(), errors)
+            << statement << ": " << (shell.errors.empty() ? "" : shell.errors.back());
     }
 
     Workspace& ws() { return session.ws; }

@@ -63,7 +63,8 @@ MString composeSet(const SettingsFields& f, const Settings& s) {
     real("zero/perfect=", f.zero_perfect, s.zero_perfect);
     const MString keyDefault = fieldText(f.key_default);
     if (keyDefault != s.key_default) items.push_back("key_default=" + keyDefault);
-    if (f.constraints != s.constraints) items.push_back(MString("constraint=") + wordOf(kConstraintWords, f.constraints));
+    if (f.constraints != s.constraints)
+        items.push_back(MString("constraint=") + wordOf(kConstraintWords, f.constraints));
     if (f.respmiss != s.respmiss) items.push_back(MString("respmiss=") + wordOf(kRespMissWords, f.respmiss));
     if (f.warnings != s.warnings) items.push_back(MString("warnings=") + yesNo(f.warnings));
     if (f.logestimates != s.logestimates) items.push_back(MString("logestimates=") + yesNo(f.logestimates));
