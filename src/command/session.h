@@ -71,6 +71,10 @@ public:
     bool takeStopRequest() override;
     void setOutputLimit(int characters) override;
     MString outputFailure() override { return frontEnd_.outputFailure(); }
+    void progressOpen(bool jointMaximumLikelihood) override { frontEnd_.progressOpen(jointMaximumLikelihood); }
+    void progressIteration(int iteration) override { frontEnd_.progressIteration(iteration); }
+    void progressChanges(const ProgressChanges& changes) override { frontEnd_.progressChanges(changes); }
+    void progressClose() override { frontEnd_.progressClose(); }
 
     // Called by long computations between steps: when the user asked to
     // stop, asks whether to interrupt. True when the analysis must stop.
