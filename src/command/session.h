@@ -15,6 +15,9 @@
 
 namespace ordena {
 
+// Asked by the poll for stop when the user asked to stop.
+inline constexpr const char* kInterruptQuestion = "Do you want to interrupt the current analysis?";
+
 // The session is itself a Shell: it adds the system's rules (copies to the
 // log file, warnings that obey the warnings setting) to the front end's
 // shell. Handlers report through it; foundation code reaches it through
