@@ -35,10 +35,18 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Closing a test's window must not end the test program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // "test_gui DocumentTest [options and functions]" runs one class.
+    QString only;
+    std::vector<char*> args(argv, argv + argc);
+    if (argc > 1 && argv[1][0] != '-') {
+        only = argv[1];
+        args.erase(args.begin() + 1);
+    }
     int failed = 0;
     for (auto& make : ordena::gui::test::testClasses()) {
         std::unique_ptr<QObject> tests(make());
-        failed += QTest::qExec(tests.get(), argc, argv) != 0 ? 1 : 0;
+        if (!only.isEmpty() && !QString(tests->metaObject()->className()).endsWith("::" + only)) continue;
+        failed += QTest::qExec(tests.get(), static_cast<int>(args.size()), args.data()) != 0 ? 1 : 0;
     }
     return failed == 0 ? 0 : 1;
 }

@@ -69,6 +69,9 @@ MainWindow::MainWindow(Prompter& prompter, QWidget* parent)
     splitter->addWidget(titled(inputTitle_, input_, splitter));
     splitter->addWidget(titled(outputTitle_, output_, splitter));
     splitter->setSizes({240, 200});
+    // A larger window gives the room to the reports.
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
     setCentralWidget(splitter);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now != input_ && now != output_) return;
