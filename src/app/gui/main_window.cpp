@@ -104,6 +104,8 @@ MainWindow::MainWindow(Prompter& prompter, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The base class's destructor still moves the focus; this is gone by then.
+    disconnect(qApp, nullptr, this, nullptr);
     // A run still going on ends before the session goes.
     delete runner_;
     runner_ = nullptr;
@@ -314,6 +316,13 @@ void MainWindow::updateActions() {
     }
     for (QMenu* menu : {fileMenu_, editMenu_, commandMenu_, analysisMenu_, tablesMenu_})
         menu->menuAction()->setEnabled(!running);
+    // A submenu is on while one of its items is.
+    for (QMenu* menu : findChildren<QMenu*>()) {
+        if (menu->parentWidget() == menuBar()) continue;
+        bool any = false;
+        for (QAction* a : menu->actions()) any = any || (a->isEnabled() && !a->isSeparator());
+        menu->menuAction()->setEnabled(any);
+    }
 }
 
 void MainWindow::updateTitle() { setWindowTitle("Ordena - " + documentTitle_); }
