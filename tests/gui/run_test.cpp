@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include "app/gui/progress_window.h"
+#include "command/command_table.h"
 #include "command/reader.h"
 #include "command/session.h"
 #include "gui_test.h"
@@ -223,6 +224,29 @@ private slots:
         QVERIFY(b.runAll("exit;"));
         QTRY_VERIFY(!b.window->isVisible());
         QVERIFY(QFile::exists(s.iniFile()));
+    }
+
+    // A condition that ends the program shows its message, saves the recent
+    // files and removes the work files before the program ends.
+    void fatalConditionsEndTheProgram() {
+        Scratch s;
+        s.copyExample("demo.dat");
+        Bench b;
+        QVERIFY(b.runAll("datafile demo.dat; format id 1-4 group 6 responses 8-19; codes 0,1,2; model item;"
+                         "estimate ! iterations=2;"));
+        QStringList workFiles = QDir(s.path("")).entryList({"scrf*"});
+        QVERIFY(!workFiles.isEmpty());
+        for (int k = 0; k < kCommandCount; ++k)
+            if (QString(kCommandWords[k]) == "title")
+                b.window->session().handlers[static_cast<std::size_t>(k)] = [](Session&, const MString&) -> int {
+                    fatalExit("The end");
+                };
+        QVERIFY(b.window->runStatement("title x"));
+        QVERIFY(b.waitIdle());
+        QCOMPARE(b.prompter.boxes.back().text, QString("The end"));
+        QCOMPARE(b.prompter.boxes.back().title, QString("Error"));
+        QVERIFY(QFile::exists(s.iniFile()));
+        QCOMPARE(QDir(s.path("")).entryList({"scrf*"}), QStringList());
     }
 
     // An exit cancelled at the save question leaves everything usable.
