@@ -64,24 +64,28 @@ QString withDefaultExtension(const QString& path, const QString& defaultExtensio
     return path + "." + defaultExtension.toLower();
 }
 
-QString WidgetPrompter::openFileName(QWidget* parent, const QString& caption, const char* filter,
-                                     const QString& defaultExtension) {
+namespace {
+
+QString fileDialog(QWidget* parent, const QString& caption, const char* filter, const QString& defaultExtension,
+                   bool save) {
     QFileDialog dialog(parent, caption, QString(), qtFileFilter(filter));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultExtension.toLower());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().first();
+    return withDefaultExtension(dialog.selectedFiles().first(), save ? defaultExtension : QString());
+}
+
+}  // namespace
+
+QString WidgetPrompter::openFileName(QWidget* parent, const QString& caption, const char* filter,
+                                     const QString& defaultExtension) {
+    return fileDialog(parent, caption, filter, defaultExtension, false);
 }
 
 QString WidgetPrompter::saveFileName(QWidget* parent, const QString& caption, const char* filter,
                                      const QString& defaultExtension) {
-    QFileDialog dialog(parent, caption, QString(), qtFileFilter(filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(defaultExtension.toLower());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return withDefaultExtension(dialog.selectedFiles().first(), defaultExtension);
+    return fileDialog(parent, caption, filter, defaultExtension, true);
 }
 
 bool WidgetPrompter::chooseFont(QWidget* parent, QFont& font) {
