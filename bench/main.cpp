@@ -30,8 +30,9 @@ namespace {
 const char* const kUsage =
     "Usage: ordena-bench [options]\n"
     "\n"
-    "Generates the workloads W1-W6 from fixed seeds, runs the ordena executable on\n"
-    "each (median wall time of several runs), prints a table and writes it as JSON.\n"
+    "Generates the workloads W1-W6 and W1-jml from fixed seeds, runs the ordena\n"
+    "executable on each (median wall time of several runs), prints a table and\n"
+    "writes it as JSON.\n"
     "\n"
     "Options:\n"
     "  --ordena PATH      the executable to measure (default: ordena beside this program)\n"

@@ -248,6 +248,14 @@ std::vector<WorkloadSpec> standardWorkloads(double scale) {
     w6.estimateOptions = "abilities=yes, plausible=" + w6.plausibleName;
     w6.targetSeconds = 3.0;
     w.push_back(w6);
+
+    // The data of W1 by joint maximum likelihood: no slower than W1.
+    WorkloadSpec jml = w1;
+    jml.id = "W1-jml";
+    jml.title = "W1 by joint maximum likelihood";
+    jml.scriptName = "w1-jml.zrc";
+    jml.estimateOptions = "method=jml";
+    w.push_back(jml);
     return w;
 }
 

@@ -66,8 +66,16 @@ int parseItanalOptions(Session& session, const MString& text, ItanalOptions& opt
                 session.errorReport("The itanal option must be one of: wle, mle, eap or latent");
                 return -1;
             }
-            if (jml && options.estimates == kCaseEap) session.errorReport("EAP estimates are not available with JML");
-            if (jml && options.estimates == kCaseLatent) session.errorReport("Plausible values are not available with JML");
+            // Joint maximum likelihood has no population model to draw from:
+            // the statement ends rather than report numbers from none.
+            if (jml && options.estimates == kCaseEap) {
+                session.errorReport("EAP estimates are not available with JML");
+                return -1;
+            }
+            if (jml && options.estimates == kCaseLatent) {
+                session.errorReport("Plausible values are not available with JML");
+                return -1;
+            }
         } else {
             if (value == "long") options.format = 1;
             else if (value == "export") options.format = 2;

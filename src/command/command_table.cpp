@@ -1,5 +1,6 @@
 #include "command/command_table.h"
 
+#include "analysis/equivalence.h"
 #include "analysis/fit.h"
 #include "analysis/itanal.h"
 #include "command/commands.h"
@@ -62,7 +63,7 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleDirectory,   // directory
     handleSystem,      // system
     deleteCommand,     // delete
-    notAvailable<30>,  // equivalence
+    equivalenceCommand, // equivalence
     notAvailable<31>,  // put
     notAvailable<32>,  // get
     groupCommand,      // group

@@ -80,7 +80,7 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     auto all = standardWorkloads();
     std::vector<std::string> ids;
     for (const auto& w : all) ids.push_back(w.id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"W1", "W2", "W3-disk", "W3-ram", "W4", "W5", "W6"}));
+    EXPECT_EQ(ids, (std::vector<std::string>{"W1", "W2", "W3-disk", "W3-ram", "W4", "W5", "W6", "W1-jml"}));
 
     auto w1 = find(all, "W1"), w2 = find(all, "W2"), w3d = find(all, "W3-disk"), w3r = find(all, "W3-ram"),
          w4 = find(all, "W4"), w5 = find(all, "W5"), w6 = find(all, "W6");
@@ -100,6 +100,10 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     EXPECT_NE(scriptText(w3r).find("estimate ! storage=ram;"), std::string::npos);
     EXPECT_NE(scriptText(w6).find("abilities=yes, plausible=w6.pv"), std::string::npos);
     EXPECT_NE(scriptText(w1).find("model item;\nestimate;\nshow;"), std::string::npos);
+    auto jml = find(all, "W1-jml");
+    EXPECT_EQ(jml.dataName, w1.dataName);
+    EXPECT_EQ(jml.seed, w1.seed);
+    EXPECT_NE(scriptText(jml).find("model item;\nestimate ! method=jml;\nshow;"), std::string::npos);
 
     // Scaling keeps at least ten cases.
     EXPECT_EQ(find(standardWorkloads(1e-6), "W5").cases, 10);

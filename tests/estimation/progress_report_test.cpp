@@ -64,5 +64,23 @@ TEST(ProgressReport, ClosesWhenTheUserStopsAndLabelsARegression) {
     EXPECT_EQ(s.shell.progressChangesSeen[0].covarianceLabel.str(), "Variance");
 }
 
+TEST(ProgressReport, JointMaximumLikelihoodShowsCaseAndItemChanges) {
+    ScriptSession s;
+    s.copyReference("rasch_sim.dat");
+    ASSERT_EQ(s.runAllOf(std::string(kSetUp) + "estimate ! method=jml, iterations=2;"), 1);
+    const std::vector<std::string> expected = {"open jml", "iteration 1", "changes", "iteration 2", "changes",
+                                               "close"};
+    EXPECT_EQ(s.shell.progress, expected);
+    ASSERT_EQ(s.shell.progressChangesSeen.size(), 2u);
+    for (int t = 0; t < 2; ++t) {
+        const ProgressChanges& c = s.shell.progressChangesSeen[static_cast<std::size_t>(t)];
+        EXPECT_TRUE(c.hasDeviance);
+        EXPECT_NEAR(c.deviance, printed(s.shell.output, "Maximum for case parameter estimates ==> ", t), 5e-6);
+        EXPECT_NEAR(c.item, printed(s.shell.output, "Maximum for item parameter estimates ==> ", t), 5e-6);
+        EXPECT_TRUE(c.regressionLabel.isEmpty());
+        EXPECT_TRUE(c.covarianceLabel.isEmpty());
+    }
+}
+
 }  // namespace
 }  // namespace ordena::test

@@ -25,7 +25,8 @@ QString number(double value) { return QString::asprintf("%.5f", value); }
 
 }  // namespace
 
-ProgressWindow::ProgressWindow(bool jointMaximumLikelihood, QWidget* parent) : QDialog(parent) {
+ProgressWindow::ProgressWindow(bool jointMaximumLikelihood, QWidget* parent)
+    : QDialog(parent), jointMaximumLikelihood_(jointMaximumLikelihood) {
     setWindowTitle("Convergence Progress");
     setModal(false);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -44,13 +45,14 @@ ProgressWindow::ProgressWindow(bool jointMaximumLikelihood, QWidget* parent) : Q
     itemsLabel_ = new QLabel("Items", changes);
     regressionLabel_ = new QLabel("Regression Change", changes);
     covarianceLabel_ = new QLabel("(Co)Variance Change", changes);
-    form->addRow(new QLabel("Deviance", changes), deviance_);
+    devianceLabel_ = new QLabel("Deviance", changes);
+    form->addRow(devianceLabel_, deviance_);
     form->addRow(itemsLabel_, items_);
     form->addRow(regressionLabel_, regression_);
     form->addRow(covarianceLabel_, covariance_);
 
     if (jointMaximumLikelihood) {
-        iterationLabel_->setText("Cases:");
+        devianceLabel_->setText("Cases:");
         itemsLabel_->setText("Items:");
         regressionLabel_->clear();
         covarianceLabel_->clear();
@@ -75,6 +77,7 @@ void ProgressWindow::showIteration(int iteration) { iteration_->setText(QString:
 void ProgressWindow::showChanges(const ProgressChanges& c) {
     if (c.hasDeviance) deviance_->setText(number(c.deviance));
     items_->setText(number(c.item));
+    if (jointMaximumLikelihood_) return;
     if (!c.regressionLabel.isEmpty()) {
         regressionLabel_->setText(QString::fromStdString(c.regressionLabel.str()));
         regression_->setText(number(c.regression));
@@ -84,11 +87,10 @@ void ProgressWindow::showChanges(const ProgressChanges& c) {
 }
 
 QString ProgressWindow::fieldText(const QString& label) const {
-    const QLabel* labels[] = {iterationLabel_, itemsLabel_, regressionLabel_, covarianceLabel_};
-    const QLineEdit* fields[] = {iteration_, items_, regression_, covariance_};
-    for (int k = 0; k < 4; ++k)
-        if (labels[k]->text() == label) return fields[k]->text();
-    if (label == "Deviance") return deviance_->text();
+    const QLabel* labels[] = {iterationLabel_, devianceLabel_, itemsLabel_, regressionLabel_, covarianceLabel_};
+    const QLineEdit* fields[] = {iteration_, deviance_, items_, regression_, covariance_};
+    for (int k = 0; k < 5; ++k)
+        if (!label.isEmpty() && labels[k]->text() == label) return fields[k]->text();
     return QString();
 }
 

@@ -16,7 +16,8 @@ namespace ordena::gui {
 class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
-    // jointMaximumLikelihood relabels the fields for cases and items.
+    // jointMaximumLikelihood relabels the fields for cases and items and
+    // leaves the regression and covariance fields blank.
     ProgressWindow(bool jointMaximumLikelihood, QWidget* parent);
 
     void showIteration(int iteration);
@@ -34,7 +35,9 @@ private:
     QLineEdit* items_;
     QLineEdit* regression_;
     QLineEdit* covariance_;
+    bool jointMaximumLikelihood_;
     QLabel* iterationLabel_;
+    QLabel* devianceLabel_;
     QLabel* itemsLabel_;
     QLabel* regressionLabel_;
     QLabel* covarianceLabel_;
