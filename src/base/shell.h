@@ -11,6 +11,7 @@ namespace ordena {
 struct ProgressChanges {
     bool hasDeviance = false;  // the deviance change exists from the second iteration on
     double deviance = 0.0;
+    bool hasItem = true;
     double item = 0.0;
     double regression = 0.0;
     double covariance = 0.0;

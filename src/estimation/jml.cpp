@@ -374,6 +374,13 @@ int jmlDriver(Session& session) {
         const int casesConverged = caseUpdate(session, work, responses, cases, t, caseChanges);
         if (casesConverged < 0) return -1;
         session.appendOutput(caseChangeLines(caseChanges));
+        // The progress window shows the largest change of the cases (first
+        // dimension), then that of the items.
+        ProgressChanges shown;
+        shown.hasItem = false;
+        shown.hasDeviance = !caseChanges.largest.empty();
+        if (shown.hasDeviance) shown.deviance = caseChanges.largest[0];
+        session.progressChanges(shown);
         ItemChanges itemChanges;
         const bool itemsUpdated = !work.allAnchored;
         if (itemsUpdated) {
@@ -383,12 +390,12 @@ int jmlDriver(Session& session) {
                                  itoMString(itemChanges.at) + ")\r\n" + "Average for item parameter estimates ==> " +
                                  fmtNumber("%10.5f", itemChanges.mean) + "\r\n");
         }
-        // The progress window shows the largest case change (dimension 1) and item change.
-        ProgressChanges shown;
-        shown.hasDeviance = !caseChanges.largest.empty();
-        if (shown.hasDeviance) shown.deviance = caseChanges.largest[0];
-        shown.item = itemChanges.largest;
-        session.progressChanges(shown);
+        if (itemsUpdated) {
+            shown.hasDeviance = false;
+            shown.hasItem = true;
+            shown.item = itemChanges.largest;
+            session.progressChanges(shown);
+        }
         if (ws.settings.update && writeParameterExports(session) == -1) exportFailed = true;
         writeJmlIterationLog(session, t,
                              JmlIterationChanges{caseChanges.largest, caseChanges.at, caseChanges.mean,

@@ -68,17 +68,19 @@ TEST(ProgressReport, JointMaximumLikelihoodShowsCaseAndItemChanges) {
     ScriptSession s;
     s.copyReference("rasch_sim.dat");
     ASSERT_EQ(s.runAllOf(std::string(kSetUp) + "estimate ! method=jml, iterations=2;"), 1);
-    const std::vector<std::string> expected = {"open jml", "iteration 1", "changes", "iteration 2", "changes",
-                                               "close"};
+    const std::vector<std::string> expected = {"open jml", "iteration 1", "changes", "changes", "iteration 2",
+                                               "changes",  "changes",     "close"};
     EXPECT_EQ(s.shell.progress, expected);
-    ASSERT_EQ(s.shell.progressChangesSeen.size(), 2u);
+    ASSERT_EQ(s.shell.progressChangesSeen.size(), 4u);
     for (int t = 0; t < 2; ++t) {
-        const ProgressChanges& c = s.shell.progressChangesSeen[static_cast<std::size_t>(t)];
-        EXPECT_TRUE(c.hasDeviance);
-        EXPECT_NEAR(c.deviance, printed(s.shell.output, "Maximum for case parameter estimates ==> ", t), 5e-6);
-        EXPECT_NEAR(c.item, printed(s.shell.output, "Maximum for item parameter estimates ==> ", t), 5e-6);
-        EXPECT_TRUE(c.regressionLabel.isEmpty());
-        EXPECT_TRUE(c.covarianceLabel.isEmpty());
+        // First the cases' largest change, then the items'.
+        const ProgressChanges& cases = s.shell.progressChangesSeen[static_cast<std::size_t>(2 * t)];
+        const ProgressChanges& items = s.shell.progressChangesSeen[static_cast<std::size_t>(2 * t + 1)];
+        EXPECT_TRUE(cases.hasDeviance && !cases.hasItem);
+        EXPECT_TRUE(!items.hasDeviance && items.hasItem);
+        EXPECT_NEAR(cases.deviance, printed(s.shell.output, "Maximum for case parameter estimates ==> ", t), 5e-6);
+        EXPECT_NEAR(items.item, printed(s.shell.output, "Maximum for item parameter estimates ==> ", t), 5e-6);
+        EXPECT_TRUE(items.regressionLabel.isEmpty() && items.covarianceLabel.isEmpty());
     }
 }
 

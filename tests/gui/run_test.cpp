@@ -175,6 +175,39 @@ private slots:
         QCOMPARE(b.prompter.count(kInterruptQuestion), 2);
     }
 
+    // Under joint maximum likelihood the window shows case and item changes.
+    void jointMaximumLikelihoodRelabelsTheProgressWindow() {
+        Scratch s;
+        s.copyExample("demo.dat");
+        Bench b;
+        QStringList labels, fields;
+        QString printedCase;
+        b.prompter.onBox = [&](const BoxSeen& box) {
+            if (box.text != kInterruptQuestion) return BoxAnswer::Ok;
+            labels = b.window->progressWindow()->labels();
+            fields = b.window->progressWindow()->fields();
+            const QString out = b.output();
+            const QString title = "Maximum for case parameter estimates ==> ";
+            printedCase = out.mid(out.lastIndexOf(title) + title.size(), 10).trimmed();
+            return BoxAnswer::Yes;
+        };
+        b.window->inputPane()->setPlainText(
+            "datafile demo.dat; format id 1-4 group 6 responses 8-19; codes 0,1,2; model item + item*step;"
+            "estimate ! method=jml, iterations=100000, convergence=0;");
+        b.window->runAll();
+        QTRY_VERIFY_WITH_TIMEOUT(b.window->progressWindow() != nullptr &&
+                                     b.window->progressWindow()->fieldText("Iteration Number:").toInt() >= 2,
+                                 60000);
+        b.window->stop();
+        QVERIFY(b.waitIdle());
+        QCOMPARE(labels, (QStringList{"Iteration Number:", "Cases:", "Items:", "", ""}));
+        QCOMPARE(fields[1], printedCase);
+        QVERIFY(!fields[2].isEmpty());
+        QCOMPARE(fields[3], QString());
+        QCOMPARE(fields[4], QString());
+        QVERIFY(b.window->progressWindow() == nullptr);
+    }
+
     // Without Display Progress no progress window appears, and the question
     // is asked all the same; with warnings off the confirmation is not.
     void noProgressWindowWhenNotDisplayed() {

@@ -76,7 +76,7 @@ void ProgressWindow::showIteration(int iteration) { iteration_->setText(QString:
 
 void ProgressWindow::showChanges(const ProgressChanges& c) {
     if (c.hasDeviance) deviance_->setText(number(c.deviance));
-    items_->setText(number(c.item));
+    if (c.hasItem) items_->setText(number(c.item));
     if (jointMaximumLikelihood_) return;
     if (!c.regressionLabel.isEmpty()) {
         regressionLabel_->setText(QString::fromStdString(c.regressionLabel.str()));
@@ -86,12 +86,18 @@ void ProgressWindow::showChanges(const ProgressChanges& c) {
     covariance_->setText(number(c.covariance));
 }
 
+QStringList ProgressWindow::labels() const {
+    return {iterationLabel_->text(), devianceLabel_->text(), itemsLabel_->text(), regressionLabel_->text(),
+            covarianceLabel_->text()};
+}
+
+QStringList ProgressWindow::fields() const {
+    return {iteration_->text(), deviance_->text(), items_->text(), regression_->text(), covariance_->text()};
+}
+
 QString ProgressWindow::fieldText(const QString& label) const {
-    const QLabel* labels[] = {iterationLabel_, devianceLabel_, itemsLabel_, regressionLabel_, covarianceLabel_};
-    const QLineEdit* fields[] = {iteration_, deviance_, items_, regression_, covariance_};
-    for (int k = 0; k < 5; ++k)
-        if (!label.isEmpty() && labels[k]->text() == label) return fields[k]->text();
-    return QString();
+    const int at = label.isEmpty() ? -1 : static_cast<int>(labels().indexOf(label));
+    return at < 0 ? QString() : fields()[at];
 }
 
 }  // namespace ordena::gui

@@ -23,7 +23,11 @@ public:
     void showIteration(int iteration);
     void showChanges(const ProgressChanges& changes);
 
-    QString fieldText(const QString& label) const;  // for tests: the field next to a label
+    // The labels from the top and the texts of their fields.
+    QStringList labels() const;
+    QStringList fields() const;
+    // The field next to a label.
+    QString fieldText(const QString& label) const;
     QPushButton* stopButton() const { return stop_; }
 
 signals:
