@@ -2,6 +2,7 @@
 // every box and dialog it was shown.
 #pragma once
 
+#include <QDialog>
 #include <QFont>
 #include <QPrinter>
 #include <QString>
@@ -44,6 +45,10 @@ public:
     bool fontAccepted = false;
     QFont fontAnswer;
     std::deque<QString> textAnswers;  // an absent answer cancels
+    std::vector<QString> textQuestions;
+    // Plays the user of a dialog: fills it in and presses its buttons. Without
+    // one, dialogs are cancelled.
+    std::function<void(QDialog&)> onDialog;
 
     BoxAnswer box(QWidget*, const QString& title, const QString& text, BoxIcon icon, BoxButtons buttons) override {
         boxes.push_back({title, text, icon, buttons});
@@ -77,11 +82,18 @@ public:
         onPrint(printer);
         return true;
     }
-    bool askText(QWidget*, const QString&, const QString&, QString& text) override {
+    bool askText(QWidget*, const QString&, const QString& prompt, QString& text) override {
+        textQuestions.push_back(prompt);
         if (textAnswers.empty()) return false;
         text = textAnswers.front();
         textAnswers.pop_front();
         return true;
+    }
+
+    int runDialog(QDialog& dialog) override {
+        dialog.setResult(QDialog::Rejected);
+        if (onDialog) onDialog(dialog);
+        return dialog.result();
     }
 
     // The boxes with this text.

@@ -107,4 +107,6 @@ bool WidgetPrompter::askText(QWidget* parent, const QString& title, const QStrin
     return ok;
 }
 
+int WidgetPrompter::runDialog(QDialog& dialog) { return dialog.exec(); }
+
 }  // namespace ordena::gui

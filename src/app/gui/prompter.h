@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QDialog;
 class QFont;
 class QPrinter;
 class QWidget;
@@ -34,6 +35,9 @@ public:
     virtual bool setUpPrinter(QWidget* parent, QPrinter& printer) = 0;
     // A one-line text question; false when cancelled.
     virtual bool askText(QWidget* parent, const QString& title, const QString& prompt, QString& text) = 0;
+    // Runs one of the program's own modal dialogs: its result (accepted or
+    // rejected).
+    virtual int runDialog(QDialog& dialog) = 0;
 };
 
 // The real dialogs.
@@ -48,6 +52,7 @@ public:
     bool chooseFont(QWidget* parent, QFont& font) override;
     bool setUpPrinter(QWidget* parent, QPrinter& printer) override;
     bool askText(QWidget* parent, const QString& title, const QString& prompt, QString& text) override;
+    int runDialog(QDialog& dialog) override;
 };
 
 // A filter list in the form of a Qt file dialog: "Text Files (*.txt);;All

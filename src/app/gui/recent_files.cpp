@@ -10,8 +10,6 @@ namespace ordena::gui {
 
 namespace {
 
-constexpr const char* kSection = "Recent File List";
-
 std::string lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -32,7 +30,6 @@ std::string sectionOf(const std::string& line) {
     return trim(t.substr(1, t.size() - 2));
 }
 
-bool isOurSection(const std::string& line) { return lower(sectionOf(line)) == lower(kSection); }
 
 std::vector<std::string> readLines(const std::filesystem::path& file) {
     std::vector<std::string> lines;
@@ -64,7 +61,7 @@ void RecentFiles::load(const std::filesystem::path& file) {
     bool inSection = false;
     for (const std::string& line : readLines(file)) {
         if (!sectionOf(line).empty()) {
-            inSection = isOurSection(line);
+            inSection = lower(sectionOf(line)) == lower(section_);
             continue;
         }
         if (!inSection) continue;
@@ -85,14 +82,14 @@ bool RecentFiles::save(const std::filesystem::path& file) const {
     bool inSection = false;
     bool written = false;
     auto writeSection = [&] {
-        out.push_back(std::string("[") + kSection + "]");
+        out.push_back("[" + section_ + "]");
         for (int k = 0; k < kSlots; ++k)
             if (!slot(k).empty()) out.push_back("File" + std::to_string(k + 1) + "=" + slot(k));
         written = true;
     };
     for (const std::string& line : readLines(file)) {
         if (!sectionOf(line).empty()) {
-            inSection = isOurSection(line);
+            inSection = lower(sectionOf(line)) == lower(section_);
             if (inSection) {
                 if (!written) writeSection();
                 continue;

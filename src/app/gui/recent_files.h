@@ -1,17 +1,20 @@
-// The list of recently used files, most recent first, kept in the settings
-// file ordena.ini (section "Recent File List", keys File1 to File4) in the
-// user's configuration directory.
+// A list of recently used files, most recent first, kept in a section of
+// the settings file ordena.ini in the user's configuration directory: the
+// main window's in "Recent File List", keys File1 to File4.
 #pragma once
 
 #include <array>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace ordena::gui {
 
 class RecentFiles {
 public:
     static constexpr int kSlots = 4;
+
+    explicit RecentFiles(std::string section = "Recent File List") : section_(std::move(section)) {}
 
     // $XDG_CONFIG_HOME/ordena/ordena.ini, else ~/.config/ordena/ordena.ini.
     static std::filesystem::path settingsFile();
@@ -30,6 +33,7 @@ public:
     const std::string& slot(int k) const { return slots_[static_cast<std::size_t>(k)]; }
 
 private:
+    std::string section_;
     std::array<std::string, kSlots> slots_;
 };
 
