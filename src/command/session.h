@@ -78,6 +78,19 @@ public:
     void progressIteration(int iteration) override { frontEnd_.progressIteration(iteration); }
     void progressChanges(const ProgressChanges& changes) override { frontEnd_.progressChanges(changes); }
     void progressClose() override { frontEnd_.progressClose(); }
+    // Graphs go to the front end as they are.
+    int openGraph(const MString& title) override { return frontEnd_.openGraph(title); }
+    int createSeries(int graph, const MString& name) override { return frontEnd_.createSeries(graph, name); }
+    void appendPoint(int graph, int series, double x, double y) override {
+        frontEnd_.appendPoint(graph, series, x, y);
+    }
+    void setSeriesStyle(int graph, int series, const SeriesStyle& style) override {
+        frontEnd_.setSeriesStyle(graph, series, style);
+    }
+    void setGraphOptions(int graph, const GraphOptions& options) override {
+        frontEnd_.setGraphOptions(graph, options);
+    }
+    int finishGraphs(Shell&) override { return frontEnd_.finishGraphs(*this); }
 
     // Called by long computations between steps: when the user asked to
     // stop, asks whether to interrupt. True when the analysis must stop.
