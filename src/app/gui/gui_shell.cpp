@@ -107,4 +107,11 @@ void GuiShell::progressClose() {
     post([this] { view_.shellProgressClose(); });
 }
 
+int GuiShell::finishGraphs(Shell&) {
+    std::vector<CGraph> graphs = std::move(graphs_);
+    graphs_.clear();
+    if (!graphs.empty()) post([this, graphs = std::move(graphs)]() mutable { view_.shellGraphs(std::move(graphs)); });
+    return 1;
+}
+
 }  // namespace ordena::gui

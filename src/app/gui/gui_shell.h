@@ -3,7 +3,8 @@
 // owns every widget. Output, status texts and the progress window's news
 // are queued in the order they were made and shown together; boxes and
 // questions block the worker until the user has answered. The stop request
-// is a flag that the window thread sets and the worker's polls read.
+// is a flag that the window thread sets and the worker's polls read. The
+// graphs of a plot statement are built on the worker and handed over whole.
 #pragma once
 
 #include <QObject>
@@ -32,6 +33,8 @@ public:
     virtual void shellProgressIteration(int iteration) = 0;
     virtual void shellProgressChanges(const ProgressChanges& changes) = 0;
     virtual void shellProgressClose() = 0;
+    // The graphs of a plot statement, complete, for the plot windows.
+    virtual void shellGraphs(std::vector<CGraph> graphs) = 0;
 };
 
 QString toQString(const MString& text);
@@ -57,6 +60,12 @@ public:
     void progressIteration(int iteration) override;
     void progressChanges(const ProgressChanges& changes) override;
     void progressClose() override;
+    // Hands the graphs the plot statement built (through the base class's
+    // operations, on the worker) to the window thread.
+    int finishGraphs(Shell& reports) override;
+
+    // Window thread, between runs: drops graphs a failed statement left.
+    void discardGraphs() { graphs_.clear(); }
 
     // Window thread: the Stop command, and the start of a run.
     void requestStop() { stopRequest_.store(true); }

@@ -253,7 +253,7 @@ void MainWindow::buildMenus() {
     addDialogItem(plot, D::PlotCcc, "Cumulative item Characteristic Curves...");
     addDialogItem(plot, D::PlotMcc, "Characteristic Curves By Category...");
     plot->addSeparator();
-    addItem(plot, "plot.curvana", "Launch Curvana", Need::Curvana, {});
+    addItem(plot, "plot.curvana", "Launch Curvana", Need::Curvana, [this] { launchCurvana(); });
 
     QMenu* options = bar->addMenu("&Options");
     displayProgress_ = addItem(options, "options.progress", "Display Progress", Need::None, {});
@@ -304,7 +304,7 @@ void MainWindow::updateActions() {
             case Need::Busy: on = running; break;
             case Need::Estimate: on = estimated; break;
             case Need::Slot: on = !running && !recent_.slot(item.index).empty(); break;
-            case Need::Curvana: on = false; break;
+            case Need::Curvana: on = true; break;
             case Need::Dialog: {
                 const auto d = static_cast<CommandDialog>(item.index);
                 const bool plot = d >= CommandDialog::PlotIcc && d <= CommandDialog::PlotMcc;
@@ -346,6 +346,7 @@ void MainWindow::addRecent(const QString& path) {
 bool MainWindow::start(std::function<int(Session&)> job, std::function<void(int)> done) {
     if (busy()) return false;
     shell_.clearStopRequest();
+    shell_.discardGraphs();
     done_ = std::move(done);
     runner_->start(std::move(job));
     updateActions();
@@ -480,6 +481,20 @@ void MainWindow::shellProgressClose() {
     progress_->deleteLater();
     progress_ = nullptr;
 }
+
+CurvanaWindow* MainWindow::launchCurvana() {
+    if (!curvana_) {
+        curvana_ = new CurvanaWindow(prompter_, this);
+        curvana_->setAttribute(Qt::WA_DeleteOnClose);
+        curvana_->move(geometry().left() + 40, geometry().top() + 40);
+    }
+    curvana_->show();
+    curvana_->raise();
+    curvana_->activateWindow();
+    return curvana_;
+}
+
+void MainWindow::shellGraphs(std::vector<CGraph> graphs) { launchCurvana()->addGraphs(std::move(graphs)); }
 
 // ---------------------------------------------------------------- documents
 
@@ -671,6 +686,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // The run must end first: this asks whether to interrupt it.
         event->ignore();
         stop();
+        return;
+    }
+    // Plot windows with unsaved changes ask first.
+    if (curvana_ && !curvana_->close()) {
+        event->ignore();
         return;
     }
     if (!saveQuestion()) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/compose/menu_statements.h"
+#include "app/gui/curvana/curvana_window.h"
 #include "app/gui/dialog_host.h"
 #include "app/gui/gui_shell.h"
 #include "app/gui/progress_window.h"
@@ -37,6 +38,8 @@ public:
     QPlainTextEdit* inputPane() const { return input_; }
     OutputPane* outputPane() const { return output_; }
     ProgressWindow* progressWindow() const { return progress_; }
+    // The plotting component, once Launch Curvana or a plot statement opened it.
+    CurvanaWindow* curvanaWindow() const { return curvana_; }
     QString statusPaneText(int pane) const;
     bool busy() const;
     const QString& documentName() const { return documentName_; }
@@ -70,6 +73,8 @@ public:
     void printPane();
     void chooseFont();
     void about();
+    // Shows the plotting component (made on first use).
+    CurvanaWindow* launchCurvana();
 
 signals:
     // After every run, with its result.
@@ -91,6 +96,7 @@ private:
     void shellProgressIteration(int iteration) override;
     void shellProgressChanges(const ProgressChanges& changes) override;
     void shellProgressClose() override;
+    void shellGraphs(std::vector<CGraph> graphs) override;
 
     enum class Need { None, Idle, Busy, Estimate, Dialog, Slot, Curvana };
     QAction* addItem(QMenu* menu, const QString& name, const QString& text, Need need,
@@ -127,6 +133,7 @@ private:
     QLabel* outputTitle_ = nullptr;
     bool outputActive_ = false;
     QPointer<ProgressWindow> progress_;
+    QPointer<CurvanaWindow> curvana_;
     std::array<QLabel*, 4> status_{};
     QMenu* fileMenu_ = nullptr;
     QMenu* editMenu_ = nullptr;
