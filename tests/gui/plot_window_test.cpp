@@ -421,6 +421,25 @@ private slots:
                  render::renderGraph(w->graph()).convertToFormat(QImage::Format_RGB888));
     }
 
+    // A damaged plot document, or none, is refused in a box and opens no
+    // window; the recent list keeps only documents that opened.
+    void damagedDocumentsAreRefused() {
+        Scratch s;
+        Bench b;
+        CurvanaWindow* c = b.window->launchCurvana();
+        s.write("bad.zgf", "OZGF\x01\x00\x00\x00\xff\xff\xff\x7f");
+        b.prompter.fileAnswers = {s.path("bad.zgf")};
+        c->action("file.open")->trigger();
+        QCOMPARE(b.prompter.boxes.size(), std::size_t(1));
+        QCOMPARE(b.prompter.boxes[0].title, QString("Curvana"));
+        QVERIFY(!b.prompter.boxes[0].text.isEmpty());
+        QVERIFY(!c->openPlotFile(s.path("absent.zgf")));
+        QCOMPARE(b.prompter.boxes.size(), std::size_t(2));
+        QVERIFY(c->graphWindows().isEmpty());
+        QVERIFY(c->recentFiles().slot(0).empty());
+        QVERIFY(everyBoxTitledCurvana(b.prompter));
+    }
+
     // Image > Save As PNG and Save As Bitmap write the active graph's
     // picture; Print to a PDF file draws a page.
     void picturesAndPrinting() {

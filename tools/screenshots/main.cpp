@@ -5,7 +5,7 @@
 //
 // Runs the example analysis in a copy of the examples directory, then
 // grabs the main window, the progress window during a longer estimate, and
-// the plot windows.
+// the plot window of the first item's characteristic curves.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +16,11 @@
 #include <QTest>
 #include <cstdio>
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "app/gui/curvana/curvana_window.h"
+#include "app/gui/curvana/graph_window.h"
 #include "app/gui/main_window.h"
 #include "app/gui/output_pane.h"
 #include "app/gui/progress_window.h"
@@ -106,5 +111,26 @@ int main(int argc, char** argv) {
         window.outputPane()->setTextCursor(c);
     }
     ok = save(&window, out + "/main-window.png") && ok;
+
+    // The plot window of the example's first item: its characteristic
+    // curves with the observed proportions.
+    CurvanaWindow* curvana = window.curvanaWindow();
+    GraphWindow* icc = nullptr;
+    if (curvana != nullptr)
+        for (GraphWindow* g : curvana->graphWindows())
+            if (g->title().endsWith("- ICC")) icc = g;
+    if (icc == nullptr) {
+        std::printf("could not write %s: no plot window\n", qPrintable(out + "/plot-window.png"));
+        return 1;
+    }
+    curvana->resize(800, 680);
+    curvana->activate(icc);
+    curvana->setZoom(75);
+    QTest::qWait(20);
+    // The window fills the area with its title bar in view.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(icc->parentWidget()))
+        sub->setGeometry(sub->mdiArea()->viewport()->rect());
+    QTest::qWait(50);
+    ok = save(curvana, out + "/plot-window.png") && ok;
     return ok ? 0 : 1;
 }
