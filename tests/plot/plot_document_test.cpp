@@ -215,19 +215,61 @@ TEST(PlotDocumentTest, AStoredDocumentStillReadsAndWritesTheSameBytes) {
     CGraph g;
     MString message;
     ASSERT_EQ(readPlotDocument(file, g, message), 1) << message;
-    EXPECT_EQ(g.options.title, "Item 2 - ICC");
-    ASSERT_EQ(g.options.notes.size(), 3u);
-    EXPECT_EQ(g.options.xMin, -4.0);
+    const GraphOptions& o = g.options;
+    EXPECT_EQ(o.title, "Item 2 - ICC");
+    EXPECT_EQ(o.heading, "Characteristic Curve(s) By Score");
+    EXPECT_EQ(o.xTitle, "Latent Trait (logits)");
+    EXPECT_EQ(o.yTitle, "Probability");
+    ASSERT_EQ(o.notes.size(), 3u);
+    EXPECT_EQ(o.notes[1], "Threshold(s):  0.12   Weighted MNSQ  0.98");
+    EXPECT_EQ(o.notes[2], "Delta(s):  0.12");
+    EXPECT_EQ(o.colourScheme, 0);
+    EXPECT_EQ(o.yPrecision, 1);
+    EXPECT_EQ(o.xAuto, 0);
+    EXPECT_EQ(o.xMin, -4.0);
+    EXPECT_EQ(o.xMax, 4.0);
+    EXPECT_EQ(o.width, 960);
+    EXPECT_EQ(o.height, 720);
     ASSERT_EQ(g.series.size(), 2u);
+
+    // A logistic curve of location 0.12 and slope 1 in 40 steps over -4 to 4.
     const CSeries& curve = g.series[0];
+    EXPECT_EQ(curve.name, "Item 2 Model Probability Category 2");
     EXPECT_EQ(curve.type, kSeriesIcc);
+    EXPECT_EQ(curve.location, 0.12);
+    EXPECT_EQ(curve.slope, 1.0);
     EXPECT_EQ(curve.steps, 40);
     ASSERT_EQ(curve.points.size(), 41u);
+    for (std::size_t j = 0; j < curve.points.size(); ++j) {
+        const double theta = -4.0 + 0.2 * static_cast<double>(j);
+        EXPECT_NEAR(curve.points[j].x, theta, 1e-12) << j;
+        EXPECT_NEAR(curve.points[j].y, 1.0 / (1.0 + std::exp(0.12 - theta)), 1e-14) << j;
+    }
+    EXPECT_EQ(curve.points.front().x, -4.0);
     EXPECT_EQ(curve.points.back().x, 4.0);
-    EXPECT_NEAR(curve.points[20].y, 1.0 / (1.0 + std::exp(0.12)), 1e-15);  // theta = 0
-    EXPECT_EQ(g.series[1].name, "Group 1 Item 2 Category 2");
-    EXPECT_EQ(g.series[1].style.lineStyle, kLineDash);
-    EXPECT_EQ(g.series[1].points.size(), 5u);
+    // The extent is that of the points: the curve rises throughout.
+    EXPECT_EQ(curve.minX, -4.0);
+    EXPECT_EQ(curve.maxX, 4.0);
+    EXPECT_EQ(curve.minY, curve.points.front().y);
+    EXPECT_EQ(curve.maxY, curve.points.back().y);
+
+    // Observed proportions at five bin means, drawn as dashed points.
+    const CSeries& observed = g.series[1];
+    EXPECT_EQ(observed.name, "Group 1 Item 2 Category 2");
+    EXPECT_EQ(observed.type, kSeriesScatter);
+    EXPECT_EQ(observed.style.lineStyle, kLineDash);
+    EXPECT_EQ(observed.style.showPoints, 1);
+    ASSERT_EQ(observed.points.size(), 5u);
+    const double means[] = {-1.8, -0.7, 0.1, 0.9, 1.9};
+    for (std::size_t j = 0; j < 5; ++j) {
+        EXPECT_EQ(observed.points[j].x, means[j]);
+        EXPECT_GT(observed.points[j].y, 0.0);
+        EXPECT_LT(observed.points[j].y, 1.0);
+    }
+    EXPECT_EQ(observed.minX, -1.8);
+    EXPECT_EQ(observed.maxX, 1.9);
+    EXPECT_EQ(observed.minY, observed.points.front().y);
+    EXPECT_EQ(observed.maxY, observed.points.back().y);
     std::ifstream in(file.str(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(encodePlotDocument(g), bytes);
