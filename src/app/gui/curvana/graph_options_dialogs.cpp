@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/gui/curvana/fields.h"
 #include "app/gui/gui_shell.h"
 
 namespace ordena::gui {
@@ -28,36 +29,6 @@ QLineEdit* textField(const QString& name, const MString& value, QWidget* parent)
     auto* edit = new QLineEdit(toQString(value), parent);
     edit->setObjectName(name);
     return edit;
-}
-
-QLineEdit* numberField(const QString& name, double value, QWidget* parent) {
-    auto* edit = new QLineEdit(QString::number(value, 'g', 10), parent);
-    edit->setObjectName(name);
-    auto* validator = new QDoubleValidator(edit);
-    validator->setLocale(QLocale::c());
-    edit->setValidator(validator);
-    return edit;
-}
-
-QCheckBox* switchField(const QString& name, const QString& text, bool on, QWidget* parent) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(name);
-    box->setChecked(on);
-    return box;
-}
-
-QSpinBox* countField(const QString& name, int low, int high, int value, QWidget* parent) {
-    auto* box = new QSpinBox(parent);
-    box->setObjectName(name);
-    box->setRange(low, high);
-    box->setValue(value);
-    return box;
-}
-
-void readNumber(const QLineEdit* edit, double& value) {
-    bool ok = false;
-    const double v = QLocale::c().toDouble(edit->text().trimmed(), &ok);
-    if (ok) value = v;
 }
 
 }  // namespace

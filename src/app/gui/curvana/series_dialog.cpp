@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/gui/curvana/fields.h"
 #include "app/gui/gui_shell.h"
 
 namespace ordena::gui {
@@ -23,36 +24,6 @@ namespace ordena::gui {
 namespace {
 
 constexpr const char* kSourceFilter = "Data Files (*.dat)|*.dat|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
-
-QLineEdit* numberField(const QString& name, double value, QWidget* parent) {
-    auto* edit = new QLineEdit(QString::number(value, 'g', 10), parent);
-    edit->setObjectName(name);
-    auto* validator = new QDoubleValidator(edit);
-    validator->setLocale(QLocale::c());
-    edit->setValidator(validator);
-    return edit;
-}
-
-QComboBox* listField(const QString& name, const char* const* entries, int count, int current, QWidget* parent) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(name);
-    for (int k = 0; k < count; ++k) box->addItem(entries[k]);
-    box->setCurrentIndex(current);
-    return box;
-}
-
-QCheckBox* switchField(const QString& name, const QString& text, bool on, QWidget* parent) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(name);
-    box->setChecked(on);
-    return box;
-}
-
-bool readNumber(const QLineEdit* edit, double& value) {
-    bool ok = false;
-    value = QLocale::c().toDouble(edit->text().trimmed(), &ok);
-    return ok;
-}
 
 }  // namespace
 
@@ -93,10 +64,7 @@ SeriesDialog::SeriesDialog(Prompter& prompter, const CSeries& series, bool creat
     slope_ = numberField("slope", series.slope, iccBox);
     thetaMin_ = numberField("thetaMin", isIcc ? series.minX : -4.0, iccBox);
     thetaMax_ = numberField("thetaMax", isIcc ? series.maxX : 4.0, iccBox);
-    steps_ = new QSpinBox(iccBox);
-    steps_->setObjectName("steps");
-    steps_->setRange(1, kSeriesCapacity - 1);
-    steps_->setValue(isIcc ? series.steps : 80);
+    steps_ = countField("steps", 1, kSeriesCapacity - 1, isIcc ? series.steps : 80, iccBox);
     auto* iccLayout = new QFormLayout(iccBox);
     iccLayout->addRow("Location (a):", location_);
     iccLayout->addRow("Slope (b):", slope_);
@@ -110,10 +78,7 @@ SeriesDialog::SeriesDialog(Prompter& prompter, const CSeries& series, bool creat
     lineColour_ = listField("lineColour", kColourNames, kColours, st.lineColour, display);
     pointStyle_ = listField("pointStyle", kPointStyleNames, kPointStyles, st.pointStyle, display);
     pointColour_ = listField("pointColour", kColourNames, kColours, st.pointColour, display);
-    pointSize_ = new QSpinBox(display);
-    pointSize_->setObjectName("pointSize");
-    pointSize_->setRange(0, 9);
-    pointSize_->setValue(st.pointSize);
+    pointSize_ = countField("pointSize", 0, 9, st.pointSize, display);
     showLine_ = switchField("showLine", "Join the points with a line", st.showLine != 0, display);
     showPoints_ = switchField("showPoints", "Mark the points", st.showPoints != 0, display);
     inLegend_ = switchField("inLegend", "Show in the legend", st.inLegend != 0, display);
