@@ -7,7 +7,7 @@ FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps demo build check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
+.PHONY: deps demo gui screenshots build check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
 
 deps:
 	@./tools/install-deps
@@ -18,6 +18,16 @@ build: deps
 
 demo: build
 	cd examples && ../$(RELEASE)/ordena demo.zrc
+
+# The desktop workbench, started in the examples directory.
+gui: deps
+	cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE) -j $(JOBS) --target ordena-gui
+	cd examples && ../$(RELEASE)/ordena-gui
+
+# The pictures of the workbench in docs/images/ (no display needed).
+screenshots: deps
+	tools/take-screenshots
 
 check: deps check-release check-sanitize check-fuzz
 
