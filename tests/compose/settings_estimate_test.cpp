@@ -34,10 +34,21 @@ TEST(SettingsFields, ShowTheSettingsAndTheirDefaults) {
     EXPECT_EQ(f.respmiss, kRespMissBoth);
 }
 
-TEST_F(SettingsDialog, NothingChangedOnDefaultsGivesSetAlone) {
-    const SettingsFields f = settingsFields(ws().settings);
-    EXPECT_EQ(composeSet(f, ws().settings), "Set ");
+// Nothing changed composes nothing: "Set " alone would put back the
+// defaults of every setting the user had changed, not keep them as shown.
+TEST_F(SettingsDialog, NothingChangedComposesNothing) {
+    EXPECT_EQ(composeSet(settingsFields(ws().settings), ws().settings), "");
+    accept("set seed=5, warnings=no, constraint=cases");
+    EXPECT_EQ(composeSet(settingsFields(ws().settings), ws().settings), "");
+    // Changing one control gives only that item; the other changed settings stay.
+    SettingsFields f = settingsFields(ws().settings);
+    f.iterlimit = "40";
+    EXPECT_EQ(composeSet(f, ws().settings), "Set iterlimit=40");
     accept(composeSet(f, ws().settings));
+    EXPECT_EQ(ws().settings.seed, 5);
+    EXPECT_FALSE(ws().settings.warnings);
+    EXPECT_EQ(ws().settings.constraints, kConstraintsCases);
+    EXPECT_EQ(ws().settings.iterlimit, 40);
 }
 
 TEST_F(SettingsDialog, ChangingTheSeed) {
@@ -47,7 +58,7 @@ TEST_F(SettingsDialog, ChangingTheSeed) {
     accept(composeSet(f, ws().settings));
     EXPECT_EQ(ws().settings.seed, 7);
     // Now the dialog opens on seed 7, and nothing differs.
-    EXPECT_EQ(composeSet(settingsFields(ws().settings), ws().settings), "Set ");
+    EXPECT_EQ(composeSet(settingsFields(ws().settings), ws().settings), "");
     // "Defaults" fills the controls with the defaults: the seed differs again.
     EXPECT_EQ(composeSet(settingsFields(Settings{}), ws().settings), "Set seed=1");
 }
@@ -109,7 +120,7 @@ TEST(SettingsCompose, FieldsAreComparedAsNumbersAndCarriedAsTyped) {
     f.iterlimit = "0100";
     f.mle_criteria = "0.0010";
     f.zero_perfect = ".3";
-    EXPECT_EQ(composeSet(f, s), "Set ");
+    EXPECT_EQ(composeSet(f, s), "");
     f.seed = "8x";  // reads as 8: the text goes as typed and the set handler judges it
     f.mle_criteria = "1e-4";
     EXPECT_EQ(composeSet(f, s), "Set seed=8x, mle_criteria=1e-4");

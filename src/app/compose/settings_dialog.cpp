@@ -70,6 +70,8 @@ MString composeSet(const SettingsFields& f, const Settings& s) {
     if (f.logestimates != s.logestimates) items.push_back(MString("logestimates=") + yesNo(f.logestimates));
     if (f.keeplastests != s.keeplastests) items.push_back(MString("keeplastests=") + yesNo(f.keeplastests));
     if (f.update != s.update) items.push_back(MString("update=") + yesNo(f.update));
+    // "Set " alone would restore every default, not leave the settings as shown.
+    if (items.empty()) return MString();
     return "Set " + joinTexts(items, ", ");
 }
 

@@ -31,8 +31,8 @@ struct SettingsFields {
 // the default settings.
 SettingsFields settingsFields(const Settings& settings);
 
-// "Set " followed by the differing items; "Set " alone when nothing differs
-// (which restores every default when run).
+// "Set " followed by the differing items; empty when nothing differs, so
+// that the dialog runs nothing ("Set " alone would restore every default).
 MString composeSet(const SettingsFields& fields, const Settings& current);
 
 }  // namespace ordena
