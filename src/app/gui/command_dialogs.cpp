@@ -12,7 +12,8 @@ void openCommandDialog(CommandDialog dialog, DialogHost& host, Prompter& prompte
 void registerCommandDialogs(MainWindow& window, Prompter& prompter) {
     for (int k = 0; k < static_cast<int>(CommandDialog::Count); ++k) {
         const auto dialog = static_cast<CommandDialog>(k);
-        window.registerDialog(dialog, [dialog, &prompter](DialogHost& host) { openCommandDialog(dialog, host, prompter); });
+        window.registerDialog(dialog,
+                              [dialog, &prompter](DialogHost& host) { openCommandDialog(dialog, host, prompter); });
     }
 }
 
