@@ -136,8 +136,10 @@ public:
     explicit EstimateDialog(DialogHost& host) : StatementDialog(host, "Estimate", Run::CloseFirst) {
         auto* row = new QHBoxLayout;
         body()->addLayout(row);
+        auto* left = new QVBoxLayout;
+        row->addLayout(left);
         auto* form = new QFormLayout;
-        row->addLayout(form);
+        left->addLayout(form);
         nodes_ = addField(form, "Number of nodes", QString());
         minNode_ = addField(form, "Minimum node", QString());
         maxNode_ = addField(form, "Maximum node", QString());
@@ -145,8 +147,9 @@ public:
         convergence_ = addField(form, "Convergence criterion", QString());
         deviance_ = addField(form, "Deviance change criterion", QString());
         iterations_ = addField(form, "Maximum iterations", QString());
-        fit_ = addCheck(body(), "Fit statistics", true);
-        abilities_ = addCheck(body(), "Cases statistics", true);
+        fit_ = addCheck(left, "Fit statistics", true);
+        abilities_ = addCheck(left, "Cases statistics", true);
+        left->addStretch();
         auto* choices = new QVBoxLayout;
         row->addLayout(choices);
         method_ = addRadios(choices, "Method", {"Gauss Quadrature", "Bock/Aitken", "Monte Carlo", "JML"});
