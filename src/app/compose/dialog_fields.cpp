@@ -16,6 +16,8 @@ MString fieldText(const MString& text) {
     return text;
 }
 
+MString realFieldText(double value) { return dtoMString(value, "%10.5f").trimLeft(); }
+
 MString joinTexts(const std::vector<MString>& texts, const char* separator) {
     MString joined;
     for (std::size_t i = 0; i < texts.size(); ++i) {

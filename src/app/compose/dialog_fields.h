@@ -15,6 +15,10 @@ namespace ordena {
 inline constexpr int kFieldCharacters = 99;
 MString fieldText(const MString& text);
 
+// A real as the settings and estimate dialogs show it: "%10.5f" without
+// its leading blanks.
+MString realFieldText(double value);
+
 // Joins texts with a separator.
 MString joinTexts(const std::vector<MString>& texts, const char* separator);
 

@@ -8,8 +8,6 @@ namespace ordena {
 
 namespace {
 
-MString realText(double value) { return dtoMString(value, "%10.5f").trimLeft(); }
-
 EstimateMethodChoice choiceOf(EstimationMethod method) {
     switch (method) {
         case EstimationMethod::Quadrature:
@@ -56,12 +54,12 @@ const char* stdErrWord(StdErrMode mode) {
 EstimateFields estimateFields(const EstimateOptions& o) {
     EstimateFields f;
     f.nodes = "15";
-    f.minNode = realText(o.minNode);
-    f.maxNode = realText(o.maxNode);
+    f.minNode = realFieldText(o.minNode);
+    f.maxNode = realFieldText(o.maxNode);
     f.iterations = itoMString(o.iterations);
-    f.convergence = realText(o.convergence);
-    f.devianceChange = realText(o.devianceChange);
-    f.alpha = realText(o.alpha);
+    f.convergence = realFieldText(o.convergence);
+    f.devianceChange = realFieldText(o.devianceChange);
+    f.alpha = realFieldText(o.alpha);
     f.method = choiceOf(o.method);
     f.distribution = o.distribution;
     f.stdErr = o.stdErr;

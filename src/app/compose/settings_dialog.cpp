@@ -8,8 +8,6 @@ namespace ordena {
 
 namespace {
 
-MString realText(double value) { return dtoMString(value, "%10.5f").trimLeft(); }
-
 const char* const kConstraintWords[] = {"default", "items", "cases", "none"};  // by setting code
 const char* const kRespMissWords[] = {"dot", "blank", "both", "none"};         // by setting code
 
@@ -29,8 +27,8 @@ SettingsFields settingsFields(const Settings& s) {
     f.n_plausible = itoMString(s.n_plausible);
     f.f_nodes = itoMString(s.f_nodes);
     f.innerloops = itoMString(s.innerloops);
-    f.mle_criteria = realText(s.mle_criteria);
-    f.zero_perfect = realText(s.zero_perfect);
+    f.mle_criteria = realFieldText(s.mle_criteria);
+    f.zero_perfect = realFieldText(s.zero_perfect);
     f.key_default = s.key_default;
     f.update = s.update;
     f.warnings = s.warnings;

@@ -470,28 +470,22 @@ private:
     QCheckBox *overlay_, *legend_;
 };
 
-template <class D, class... Args>
-void open(Prompter& prompter, DialogHost& host, Args... args) {
-    D dialog(host, args...);
-    prompter.runDialog(dialog);
-}
-
 }  // namespace
 
 bool openAnalysisDialog(CommandDialog dialog, DialogHost& host, Prompter& prompter) {
     using C = CommandDialog;
     switch (dialog) {
-        case C::Set: open<SettingsDialog>(prompter, host); return true;
-        case C::Estimate: open<EstimateDialog>(prompter, host); return true;
-        case C::TraditionalItemStatistics: open<ItanalDialog>(prompter, host); return true;
-        case C::LatentDescriptives: open<DescriptivesDialog>(prompter, host); return true;
-        case C::PlotIcc: open<PlotDialog>(prompter, host, PlotType::Icc); return true;
-        case C::PlotExpected: open<PlotDialog>(prompter, host, PlotType::Expected); return true;
-        case C::PlotCcc: open<PlotDialog>(prompter, host, PlotType::Ccc); return true;
-        case C::PlotMcc: open<PlotDialog>(prompter, host, PlotType::Mcc); return true;
-        case C::PlotTcc: open<PlotShortDialog>(prompter, host, PlotType::Tcc); return true;
-        case C::PlotIinfo: open<PlotShortDialog>(prompter, host, PlotType::Iinfo); return true;
-        case C::PlotTinfo: open<PlotShortDialog>(prompter, host, PlotType::Tinfo); return true;
+        case C::Set: openDialog<SettingsDialog>(prompter, host); return true;
+        case C::Estimate: openDialog<EstimateDialog>(prompter, host); return true;
+        case C::TraditionalItemStatistics: openDialog<ItanalDialog>(prompter, host); return true;
+        case C::LatentDescriptives: openDialog<DescriptivesDialog>(prompter, host); return true;
+        case C::PlotIcc: openDialog<PlotDialog>(prompter, host, PlotType::Icc); return true;
+        case C::PlotExpected: openDialog<PlotDialog>(prompter, host, PlotType::Expected); return true;
+        case C::PlotCcc: openDialog<PlotDialog>(prompter, host, PlotType::Ccc); return true;
+        case C::PlotMcc: openDialog<PlotDialog>(prompter, host, PlotType::Mcc); return true;
+        case C::PlotTcc: openDialog<PlotShortDialog>(prompter, host, PlotType::Tcc); return true;
+        case C::PlotIinfo: openDialog<PlotShortDialog>(prompter, host, PlotType::Iinfo); return true;
+        case C::PlotTinfo: openDialog<PlotShortDialog>(prompter, host, PlotType::Tinfo); return true;
         default: return false;
     }
 }

@@ -416,29 +416,24 @@ private:
 }  // namespace
 
 bool openDataDialog(CommandDialog dialog, DialogHost& host, Prompter& prompter) {
+    const Workspace& ws = host.session().ws;
+    using C = CommandDialog;
     switch (dialog) {
-        case CommandDialog::Title: {
-            OneFieldDialog d(host, "Title", "Title:", host.session().ws.title, &composeTitle);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::Codes: {
-            OneFieldDialog d(host, "Valid Code List", "Enter a comma seperated list:", codeListText(host.session().ws),
-                             &composeCodes);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::Recode: {
+        case C::Title: openDialog<OneFieldDialog>(prompter, host, "Title", "Title:", ws.title, &composeTitle); break;
+        case C::Codes:
+            openDialog<OneFieldDialog>(prompter, host, "Valid Code List", "Enter a comma seperated list:",
+                                       codeListText(ws), &composeCodes);
+            break;
+        case C::Recode: {
             LevelDialog select(host, "Select Variables to Recode");
             select.addNextButton("Specify Recodes", [] { return true; });
-            if (prompter.runDialog(select) != QDialog::Accepted) return true;
-            RecodingDialog d(host, select.clause());
-            prompter.runDialog(d);
-            return true;
+            if (prompter.runDialog(select) == QDialog::Accepted)
+                openDialog<RecodingDialog>(prompter, host, select.clause());
+            break;
         }
-        case CommandDialog::ScoringNonKey: {
+        case C::ScoringNonKey: {
             LevelDialog select(host, "Select Variables to Score");
-            QLineEdit* field = select.addDimensionsField(host.session().ws.build.dimensions);
+            QLineEdit* field = select.addDimensionsField(ws.build.dimensions);
             int dimensions = 0;
             select.addNextButton("Specify Scores", [&] {
                 dimensions = dimensionsFieldValue(fieldOf(field));
@@ -446,55 +441,30 @@ bool openDataDialog(CommandDialog dialog, DialogHost& host, Prompter& prompter) 
                 host.session().errorReport(kDimensionsMessage);
                 return false;
             });
-            if (prompter.runDialog(select) != QDialog::Accepted) return true;
-            ScoringDialog d(host, select.clause(), dimensions);
-            prompter.runDialog(d);
-            return true;
+            if (prompter.runDialog(select) == QDialog::Accepted)
+                openDialog<ScoringDialog>(prompter, host, select.clause(), dimensions);
+            break;
         }
-        case CommandDialog::ScoringKey: {
-            KeyDialog d(host);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::Delete: {
+        case C::ScoringKey: openDialog<KeyDialog>(prompter, host); break;
+        case C::Delete: {
             LevelDialog d(host, "Select Variables to Delete");
             d.addDeleteButtons();
             prompter.runDialog(d);
-            return true;
+            break;
         }
-        case CommandDialog::MissingValues: {
-            MissingDialog d(host);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::CaseWeight: {
-            CaseWeightDialog d(host);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::RegressionModel: {
-            VariablesDialog d(host, "Select Regression Variables", &composeRegression);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::GroupingVariables: {
-            VariablesDialog d(host, "Select Grouping Variables", &composeGroup);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::Model: {
-            ModelDialog d(host);
-            prompter.runDialog(d);
-            return true;
-        }
-        case CommandDialog::Format: {
-            FormatDialog d(host);
-            prompter.runDialog(d);
-            return true;
-        }
-        default:
-            return false;
+        case C::MissingValues: openDialog<MissingDialog>(prompter, host); break;
+        case C::CaseWeight: openDialog<CaseWeightDialog>(prompter, host); break;
+        case C::RegressionModel:
+            openDialog<VariablesDialog>(prompter, host, "Select Regression Variables", &composeRegression);
+            break;
+        case C::GroupingVariables:
+            openDialog<VariablesDialog>(prompter, host, "Select Grouping Variables", &composeGroup);
+            break;
+        case C::Model: openDialog<ModelDialog>(prompter, host); break;
+        case C::Format: openDialog<FormatDialog>(prompter, host); break;
+        default: return false;
     }
+    return true;
 }
 
 }  // namespace ordena::gui

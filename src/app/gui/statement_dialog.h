@@ -85,9 +85,21 @@ MString fieldOf(const QPlainTextEdit* field);
 QString q(const MString& text);
 
 class Prompter;
+// Makes a dialog of type D over the host and lets the prompter run it.
+template <class D, class... Args>
+void openDialog(Prompter& prompter, DialogHost& host, Args... args);
+
 // The dialogs of the data specification and those of settings and analyses;
 // false when the dialog is not one of theirs.
 bool openDataDialog(CommandDialog dialog, DialogHost& host, Prompter& prompter);
 bool openAnalysisDialog(CommandDialog dialog, DialogHost& host, Prompter& prompter);
 
 }  // namespace ordena::gui
+
+#include "app/gui/prompter.h"
+
+template <class D, class... Args>
+void ordena::gui::openDialog(Prompter& prompter, DialogHost& host, Args... args) {
+    D dialog(host, args...);
+    prompter.runDialog(dialog);
+}
