@@ -7,7 +7,7 @@ FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps demo gui screenshots build check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
+.PHONY: deps demo gui screenshots build install check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
 
 deps:
 	@./tools/install-deps
@@ -28,6 +28,11 @@ gui: deps
 # The pictures of the workbench in docs/images/ (no display needed).
 screenshots: deps
 	tools/take-screenshots
+
+# The batch program, its manual page and the workbench, under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(RELEASE) --prefix $(PREFIX)
 
 check: deps check-release check-sanitize check-fuzz
 
