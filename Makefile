@@ -7,8 +7,7 @@ FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps demo gui screenshots build install check check-release check-sanitize check-fuzz fuzz-build bench fuzz \
-	clean
+.PHONY: deps demo gui screenshots build install check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
 
 deps:
 	@./tools/install-deps
@@ -30,7 +29,7 @@ gui: deps
 screenshots: deps
 	tools/take-screenshots
 
-# The batch program and its manual page, under PREFIX.
+# The batch program, its manual page and the workbench, under PREFIX.
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(RELEASE) --prefix $(PREFIX)
