@@ -4,21 +4,26 @@
 //   ordena-screenshots EXAMPLES_DIR OUTPUT_DIR
 //
 // Runs the example analysis in a copy of the examples directory, then
-// grabs the main window, the progress window during a longer estimate, and
-// the plot window of the first item's characteristic curves.
+// grabs the main window, the progress window during a longer estimate, the
+// "Estimate" and "Building Format" dialogs, and the plot window of the first
+// item's characteristic curves.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <functional>
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "app/gui/command_dialogs.h"
 #include "app/gui/curvana/curvana_window.h"
 #include "app/gui/curvana/graph_window.h"
 #include "app/gui/main_window.h"
@@ -37,6 +42,32 @@ bool waitIdle(MainWindow& w) {
     while (w.busy() && clock.elapsed() < 600000) QTest::qWait(10);
     QTest::qWait(50);
     return !w.busy();
+}
+
+// Plays the user of a command dialog opened from its menu item: fill fills
+// it in, then the dialog is grabbed and cancelled.
+bool grabDialog(MainWindow& window, test::ScriptedPrompter& prompter, CommandDialog dialog,
+                const std::function<void(QDialog&)>& fill, const QString& file) {
+    bool ok = false;
+    prompter.onDialog = [&](QDialog& d) {
+        d.show();
+        fill(d);
+        QTest::qWait(50);
+        ok = d.grab().save(file, "PNG");
+        d.hide();
+    };
+    window.action("dialog." + QString::number(static_cast<int>(dialog)))->trigger();
+    prompter.onDialog = nullptr;
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
+    return ok;
+}
+
+void click(QDialog& d, const char* button) {
+    if (auto* b = d.findChild<QAbstractButton*>(button)) b->click();
+}
+
+void type(QDialog& d, const char* field, const char* text) {
+    if (auto* f = d.findChild<QLineEdit*>(field)) f->setText(text);
 }
 
 bool save(QWidget* widget, const QString& file) {
@@ -66,6 +97,7 @@ int main(int argc, char** argv) {
 
     test::ScriptedPrompter prompter;
     MainWindow window(prompter);
+    registerCommandDialogs(window, prompter);
     window.resize(900, 700);
     window.show();
     bool ok = true;
@@ -111,6 +143,25 @@ int main(int argc, char** argv) {
         window.outputPane()->setTextCursor(c);
     }
     ok = save(&window, out + "/main-window.png") && ok;
+
+    // The command dialogs: Estimate as it opens, and the example's format
+    // statement built up in Building Format.
+    ok = grabDialog(window, prompter, CommandDialog::Estimate, [](QDialog&) {}, out + "/estimate-dialog.png") && ok;
+    auto buildFormat = [](QDialog& d) {
+        const char* explicitVariables[][3] = {{"id", "1", "4"}, {"group", "6", ""}};
+        for (const auto& v : explicitVariables) {
+            click(d, "Explicit Variable");
+            type(d, "Name of variable:", v[0]);
+            type(d, "Start Column", v[1]);
+            type(d, "End Column", v[2]);
+            click(d, "Add to format ");
+        }
+        click(d, "Response");
+        type(d, "Start Column", "8");
+        type(d, "End Column", "19");
+        click(d, "Add to format ");
+    };
+    ok = grabDialog(window, prompter, CommandDialog::Format, buildFormat, out + "/format-dialog.png") && ok;
 
     // The plot window of the example's first item: its characteristic
     // curves with the observed proportions.

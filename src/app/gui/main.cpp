@@ -1,6 +1,7 @@
 // ordena-gui: the desktop workbench.
 #include <QApplication>
 
+#include "app/gui/command_dialogs.h"
 #include "app/gui/main_window.h"
 #include "app/gui/prompter.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(ORDENA_VERSION);
     ordena::gui::WidgetPrompter prompter;
     ordena::gui::MainWindow window(prompter);
+    ordena::gui::registerCommandDialogs(window, prompter);
     window.show();
     return QApplication::exec();
 }
