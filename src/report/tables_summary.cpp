@@ -20,6 +20,8 @@ int estimatedParameterCount(const Workspace& ws) {
         if (static_cast<std::size_t>(p) >= est.anchored.size() || est.anchored[static_cast<std::size_t>(p)] != 1) ++count;
     const bool cases = ws.settings.constraints == kConstraintsCases;
     if (isJml(est)) return count + ws.data.passes.cases - (cases ? 1 : 0);
+    // Under the cases constraint set-up anchored the constant of every
+    // dimension at zero, so the loop below already leaves it out.
     const Matrix& beta = est.beta;
     for (int d = 0; d < beta.rows(); ++d)
         for (int r = 0; r < beta.columns(); ++r) {
@@ -34,7 +36,6 @@ int estimatedParameterCount(const Workspace& ws) {
                             est.covarianceAnchors[i][j] != kNotAnchored;
             if (!anchored) ++count;
         }
-    if (cases) count -= D;
     return count;
 }
 
