@@ -630,7 +630,8 @@ int sortResponseFile(Session& session, std::int64_t sweepBytes) {
         session.errorReport("Error writing scratch file " + sortedName);
         return -1;
     }
-    std::remove(st.responseFile.c_str());
+    // The rename replaces the response file in one step: removing it first
+    // would free its name for another run to claim in between.
     if (std::rename(sortedName.c_str(), st.responseFile.c_str()) != 0) {
         session.errorReport("Error writing scratch file " + st.responseFile);
         return -1;

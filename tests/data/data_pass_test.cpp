@@ -2,6 +2,7 @@
 // response readers.
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -172,6 +173,20 @@ TEST_F(DataPassTest, WorkFilesHoldExactlyTheRecordsOfTheData) {
     ws.data.clearOnReset();
     for (const MString& n : names) EXPECT_FALSE(fileExists(n)) << n;
     EXPECT_EQ(ws.data.passes.cases, 0);
+}
+
+// A name is claimed when it is made: two requests in a row (as two runs in
+// one folder make them) never get the same file, and a directory that holds
+// a name is passed over.
+TEST_F(DataPassTest, ScratchNamesAreClaimedWhenMade) {
+    std::filesystem::create_directory("scrf005.1");
+    const MString first = scratchFileName("scrf005.");
+    const MString second = scratchFileName("scrf005.");
+    EXPECT_TRUE(first.str().ends_with("/scrf005.2"));
+    EXPECT_TRUE(second.str().ends_with("/scrf005.3"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(first.str()));
+    EXPECT_TRUE(std::filesystem::is_regular_file(second.str()));
+    EXPECT_EQ(std::filesystem::file_size(first.str()), 0u);
 }
 
 TEST_F(DataPassTest, WithoutIdentifierCasesAreRecordGroupsAndScratchNamesAreFresh) {
