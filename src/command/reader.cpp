@@ -196,6 +196,7 @@ int runStatements(Session& session, const MString& text) {
     std::size_t nextPercent = s.find('%');
 
     while (!session.exitRequested) {
+        if (session.terminationRequested()) return -1;
         if (!session.tokens.empty()) {
             bool stale = !substituted || substitutedVersion != session.tokens.version() ||
                          session.tokens.valueHoldsPercent() || oddPercentConsumed;

@@ -71,6 +71,7 @@ public:
     bool takeStopRequest() override;
     void setOutputLimit(int characters) override;
     MString outputFailure() override { return frontEnd_.outputFailure(); }
+    bool terminationRequested() override { return frontEnd_.terminationRequested(); }
 
     // Called by long computations between steps: when the user asked to
     // stop, asks whether to interrupt. True when the analysis must stop.

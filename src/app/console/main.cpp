@@ -1,5 +1,6 @@
 // ordena: runs a command file, or the script on standard input, as Run All
 // does, with the output pane on standard output.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
         if (!ok) return badCommandLine(std::string("cannot read the script file '") + scriptName + "'");
     }
 
-    ordena::ConsoleShell::catchInterrupts();
+    ordena::ConsoleShell::catchSignals();
     ordena::ConsoleShell shell(answerNo);
     int status = 1;
     try {
@@ -94,6 +95,10 @@ int main(int argc, char** argv) {
         } catch (const std::exception& e) {
             session.errorReport(ordena::MString("The script failed: ") + e.what());
         }
+        // Said before the log file closes, so that the log tells how it ended.
+        if (const int signal = ordena::ConsoleShell::terminationSignal())
+            session.errorReport(ordena::MString("The run was ended by the signal ") +
+                                ordena::ConsoleShell::signalName(signal));
         // The benchmark program reads the engine's figures from here.
         const char* timing = std::getenv("ORDENA_TIMING");
         if (timing && std::string(timing) == "1") std::fprintf(stderr, "%s\n", session.timing.report().c_str());
@@ -105,6 +110,13 @@ int main(int argc, char** argv) {
     if (!shell.finish() && status == 0) {
         shell.errorReport("The output could not be written: " + shell.outputFailure());
         status = 1;
+    }
+    // The work files are gone and the log file is closed: the program now
+    // ends as the signal would have ended it.
+    if (const int signal = ordena::ConsoleShell::terminationSignal()) {
+        std::fflush(nullptr);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
     }
     return status;
 }
