@@ -41,7 +41,13 @@ void expandOneLoop(Session& session, const MString& loopText, MString& out) {
     MString header = semicolon >= 0 ? loopText.mid(0, semicolon) : loopText;
     MString body = semicolon >= 0 ? loopText.mid(semicolon + 1, loopText.length()) : MString();
 
-    header = header.trim().mid(6, header.length());
+    // A line break in the header separates values, as a blank does (the
+    // line breaks of the script are removed only after the loops).
+    std::string flat = header.str();
+    for (char& c : flat)
+        if (c == '\r' || c == '\n') c = ' ';
+    header = MString(std::move(flat)).trim();
+    header = header.mid(6, header.length());
     MString name;
     int first = -1, last = -1;
     if (firstToken(header, 0, "=", name, first, last) == -1) {

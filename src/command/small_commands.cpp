@@ -86,8 +86,9 @@ int handleSubmit(Session& session, const MString& arguments) {
     }
     SubmitScope scope(session);
     // Lines are joined without a separator, so a statement may run over
-    // several lines.
-    runScript(session, removeLineBreaks(MString(std::move(text))));
+    // several lines; as in a script run directly, that happens after the
+    // loops are expanded, where a line break separates values.
+    runScript(session, MString(std::move(text)));
     return 1;
 }
 
