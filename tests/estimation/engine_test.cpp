@@ -88,9 +88,18 @@ TEST(Nodes, GaussHermiteRulesThatCannotBeComputedAreRefused) {
     work.method = EstimationMethod::Gauss;
     Matrix grid;
     float h = 0;
-    EXPECT_EQ(buildNodes(s.session, work, 150, 0, 0, grid, h), 1);
-    EXPECT_EQ(buildNodes(s.session, work, 300, 0, 0, grid, h), -1);
-    EXPECT_TRUE(contains(s.shell.errors, "Gauss-Hermite quadrature is not available with 300 nodes"));
+    // The largest rule there is still integrates: its weights add up to one.
+    ASSERT_EQ(buildNodes(s.session, work, 198, 0, 0, grid, h), 1);
+    double total = 0;
+    for (double w : work.ghWeights) total += w;
+    EXPECT_NEAR(total, 1.0, 1e-6);
+    EXPECT_EQ(buildNodes(s.session, work, 199, 0, 0, grid, h), -1);
+    EXPECT_TRUE(contains(s.shell.errors,
+                         "Gauss-Hermite quadrature is not available with 199 nodes (at most 198); use fewer nodes or "
+                         "method=quadrature"));
+    // Refused before any root is sought: the search would take hours here.
+    EXPECT_EQ(buildNodes(s.session, work, 200000, 0, 0, grid, h), -1);
+    EXPECT_TRUE(contains(s.shell.errors, "Gauss-Hermite quadrature is not available with 200000 nodes (at most 198)"));
 }
 
 TEST(Nodes, MonteCarloDrawsAreMadeExactlyStandard) {
