@@ -42,7 +42,12 @@ public:
                 std::ungetc(c, file_);
                 break;
             }
-            w += static_cast<char>(c);
+            // A zero byte would end the label early wherever it passes as
+            // a C string: it is kept visible instead.
+            if (c == '\0')
+                w += "\\0";
+            else
+                w += static_cast<char>(c);
         }
         return true;
     }
@@ -123,6 +128,7 @@ int labelsFromFile(Session& session, const MString& arguments) {
         session.errorReport("Cannot read labels from the file: " + name);
         return -1;
     }
+    if (first.starts_with("\xEF\xBB\xBF")) first.erase(0, 3);  // a UTF-8 byte-order mark
     if (first != kMarker) {
         session.errorReport(MString("The labels file must begin with: '") + kMarker + "' followed by a space");
         return -1;

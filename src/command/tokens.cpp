@@ -80,6 +80,12 @@ int handleLet(Session& session, const MString& arguments) {
                 v += c;
             }
         }
+        // A value that holds its own token doubles at every such let.
+        if (v.size() > kMaxTokenBytes) {
+            session.errorReport("The value of token " + name + " is longer than " +
+                                itoMString(static_cast<long long>(kMaxTokenBytes)) + " characters");
+            return -1;
+        }
         if (session.tokens.define(name, MString(std::move(v))))
             session.warningReport("Existing token " + name + " has been replaced");
     }

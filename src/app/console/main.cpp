@@ -34,11 +34,24 @@ int badCommandLine(const std::string& message) {
     return 2;
 }
 
-bool readAll(std::FILE* f, std::string& text) {
+// The whole script; false when it cannot be read or is larger than a
+// script may be (tooLarge then set).
+bool readAll(std::FILE* f, std::string& text, bool& tooLarge) {
     char buffer[65536];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    tooLarge = false;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (text.size() + n > ordena::kMaxScriptBytes) {
+            tooLarge = true;
+            return false;
+        }
+        text.append(buffer, n);
+    }
     return !std::ferror(f);
+}
+
+std::string tooLargeText() {
+    return "is larger than the " + std::to_string(ordena::kMaxScriptBytes) + " bytes a script may hold";
 }
 
 }  // namespace
@@ -71,13 +84,18 @@ int main(int argc, char** argv) {
     }
 
     std::string script;
+    bool tooLarge = false;
     if (scriptName == nullptr || std::strcmp(scriptName, "-") == 0) {
-        if (!readAll(stdin, script)) return badCommandLine("cannot read the script from standard input");
+        if (!readAll(stdin, script, tooLarge))
+            return badCommandLine(tooLarge ? "the script on standard input " + tooLargeText()
+                                           : "cannot read the script from standard input");
     } else {
         std::FILE* f = std::fopen(scriptName, "rb");
-        bool ok = f != nullptr && readAll(f, script);
+        bool ok = f != nullptr && readAll(f, script, tooLarge);
         if (f != nullptr) std::fclose(f);
-        if (!ok) return badCommandLine(std::string("cannot read the script file '") + scriptName + "'");
+        if (!ok)
+            return badCommandLine(tooLarge ? std::string("the script file '") + scriptName + "' " + tooLargeText()
+                                           : std::string("cannot read the script file '") + scriptName + "'");
     }
 
     ordena::ConsoleShell::catchSignals();
