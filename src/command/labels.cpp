@@ -201,6 +201,20 @@ const LabelSet* LabelTable::find(int kind, int index) const {
     return nullptr;
 }
 
+void LabelTable::withdrawFitGroupLabels() {
+    for (LabelSet& set : sets) {
+        if (set.kind != kLabelFit) continue;
+        for (const auto& [code, text] : fitGroupLabels)
+            for (std::size_t k = 0; k < set.codes.size(); ++k)
+                if (set.codes[k] == code && set.labels[k] == text) {
+                    set.codes.erase(set.codes.begin() + static_cast<std::ptrdiff_t>(k));
+                    set.labels.erase(set.labels.begin() + static_cast<std::ptrdiff_t>(k));
+                    break;
+                }
+    }
+    fitGroupLabels.clear();
+}
+
 void LabelTable::store(int kind, int index, const MString& code, const MString& label) {
     for (LabelSet& set : sets) {
         if (set.kind != kind || set.index != index) continue;
