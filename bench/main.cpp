@@ -30,8 +30,9 @@ namespace {
 const char* const kUsage =
     "Usage: ordena-bench [options]\n"
     "\n"
-    "Generates the workloads W1-W6 from fixed seeds, runs the ordena executable on\n"
-    "each (median wall time of several runs), prints a table and writes it as JSON.\n"
+    "Generates the workloads W1-W6, W1-jml and SIM from fixed seeds, runs the ordena\n"
+    "executable on each (median wall time of several runs), prints a table and\n"
+    "writes it as JSON.\n"
     "\n"
     "Options:\n"
     "  --ordena PATH      the executable to measure (default: ordena beside this program)\n"
@@ -214,6 +215,10 @@ int main(int argc, char** argv) {
             if (!w.plausibleName.empty()) {
                 fs::remove(scratch + "/" + w.plausibleName, ec);
                 made.insert(w.plausibleName);
+            }
+            for (const std::string& name : w.outputNames) {
+                fs::remove(scratch + "/" + name, ec);
+                made.insert(name);
             }
             RunResult result = runProgram(ordena, {w.scriptName}, scratch, out, err, {"ORDENA_TIMING=1"}, timeout);
             std::fprintf(stderr, "%s run %d: %.3f s, exit %d%s\n", w.id.c_str(), r + 1, result.wallSeconds,

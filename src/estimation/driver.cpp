@@ -103,21 +103,6 @@ void keepBest(EstimationState& est, bool discrete, int t) {
     }
 }
 
-// After parameters were removed, an anchor or initial value beyond the
-// parameters that remain names none of them: refused rather than dropped.
-int checkAnchorsAfterRemoval(Session& session) {
-    const EstimationState& est = session.ws.est;
-    const int P = est.parameters();
-    for (const AnchorEntry& a : est.anchors) {
-        if ((a.kind != kAnchorItem && a.kind != kInitItem) || a.first < P) continue;
-        session.errorReport(MString(a.kind == kAnchorItem ? "The anchor" : "The initial value") + " for parameter " +
-                            itoMString(a.first + 1) + " names no parameter: " + itoMString(P) +
-                            " remain after the removal of the parameters that are not identified");
-        return -1;
-    }
-    return 1;
-}
-
 double determinant(const Matrix& sigma) {
     if (sigma.rows() == 1) return sigma[0][0];
     Matrix out(sigma.rows(), sigma.rows());
@@ -137,16 +122,7 @@ int estimationDriver(Session& session) {
         // Reports and the case estimates still need the case scores.
         if (writeCaseScores(session, work) != 1) return -1;
     } else {
-        // Anchors and initial values name parameters in the numbering that
-        // follows the removal of those not identified; set-up counted them
-        // against the numbering before it.
-        const int anchorValues = est.anchoredCount;
         if (sufficientStatistics(session, work) != 1) return -1;
-        if (est.parameters() < anchorValues) {
-            session.errorReport("There must be fewer anchor values than parameters");
-            return -1;
-        }
-        if (checkAnchorsAfterRemoval(session) != 1) return -1;
     }
     if (work.method == EstimationMethod::MonteCarlo && work.R >= 2 && !work.allAnchored) {
         session.errorReport(

@@ -98,5 +98,36 @@ TEST_F(Faults, StopAnsweredNoGoesOnAndYesEndsTheStatement) {
     EXPECT_EQ(s.shell.questions.back(), "Do you want to interrupt the current analysis?");
 }
 
+// A covariance file with a negative variance is bad input like any other:
+// a clear refusal, never the end of the program, whatever the method.
+TEST_F(Faults, ImportedCovarianceThatIsNoCovarianceIsRefused) {
+    const std::string message =
+        "The covariance matrix given by the imported anchor and initial values is not positive definite";
+    s.writeFile("negative.cov", "1 1 -0.5\n");
+    for (const char* kind : {"anchor_covariance", "init_covariance"})
+        for (const char* method : {"montecarlo", "gauss", "quadrature"}) {
+            SCOPED_TRACE(std::string(kind) + " " + method);
+            ASSERT_EQ(s.run(std::string("reset; datafile f.dat; format pid 1-5 responses 7-14; model item; import ") +
+                            kind + " << negative.cov;"),
+                      1);
+            s.shell.errors.clear();
+            EXPECT_NO_THROW(EXPECT_EQ(s.run(std::string("estimate ! fit=no, nodes=20, method=") + method + ";"), -1));
+            EXPECT_EQ(s.shell.errors, std::vector<std::string>{message});
+            EXPECT_EQ(s.session.ws.est.estimated, 0);
+        }
+
+    // A variance of zero is still a covariance matrix (a degenerate one).
+    s.writeFile("zero.cov", "1 1 0\n");
+    ASSERT_EQ(s.run("import anchor_covariance << zero.cov;"), 1);
+    s.shell.errors.clear();
+    s.run("estimate ! fit=no, nodes=20, method=montecarlo;");
+    for (const std::string& e : s.shell.errors) EXPECT_NE(e, message);
+
+    s.writeFile("good.cov", "1 1 0.8\n");
+    ASSERT_EQ(s.run("import anchor_covariance << good.cov;"), 1);
+    ASSERT_EQ(s.run("estimate ! fit=no, method=montecarlo, nodes=200;"), 1);
+    EXPECT_FLOAT_EQ(static_cast<float>(s.session.ws.est.sigma[0][0]), 0.8f);
+}
+
 }  // namespace
 }  // namespace ordena::test
