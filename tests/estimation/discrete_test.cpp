@@ -9,27 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "support/rasch_data.h"
 #include "support/script_session.h"
 
 namespace ordena::test {
 namespace {
 
-// Rasch responses (1-5 id, responses from column 7) for abilities from two
-// clusters, a population no normal distribution describes well.
+// Rasch responses for abilities from two clusters, a population no normal
+// distribution describes well.
 std::string bimodalData(int cases, const std::vector<double>& delta, unsigned seed) {
-    std::mt19937_64 rng(seed);
     std::normal_distribution<double> low(-1.2, 0.4), high(1.0, 0.5);
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    std::ostringstream out;
-    for (int n = 0; n < cases; ++n) {
-        const double theta = n % 3 == 0 ? high(rng) : low(rng);
-        char id[16];
-        std::snprintf(id, sizeof id, "%5d ", n + 1);
-        out << id;
-        for (double d : delta) out << (uniform(rng) < 1.0 / (1.0 + std::exp(d - theta)) ? '1' : '0');
-        out << "\n";
-    }
-    return out.str();
+    return raschResponses(cases, delta, seed,
+                          [&](std::mt19937_64& rng, int n) { return n % 3 == 0 ? high(rng) : low(rng); });
 }
 
 struct DiscreteFit {
