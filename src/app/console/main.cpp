@@ -5,17 +5,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <string>
 
 #include "app/console/console_shell.h"
+#include "app/render/offscreen.h"
 #include "command/reader.h"
 #include "command/session.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: ordena [--no] [script.zrc]\n"
+    "Usage: ordena [--no] [--plots DIR] [script.zrc]\n"
     "\n"
     "Runs the command file (the script on standard input when no file or \"-\" is\n"
     "given) after a reset, as Run All does. Reports go to standard output; errors,\n"
@@ -23,11 +25,16 @@ const char* const kUsage =
     "\n"
     "Options:\n"
     "  --no       answer questions with Cancel or No (default: OK or Yes)\n"
+    "  --plots DIR\n"
+    "             write the pictures (.png) and plot documents (.zgf) of plot\n"
+    "             statements into DIR (default: the working directory)\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n"
     "\n"
     "Exit status: 0 when the script ran to its end (or to exit or quit), 1 when a\n"
-    "statement failed, 2 for a bad command line or an unreadable script file.\n";
+    "statement failed, 2 for a bad command line or an unreadable script file.\n"
+    "\n"
+    "See the manual page ordena(1) and the user guide in docs/ of the source tree.\n";
 
 int badCommandLine(const std::string& message) {
     std::fprintf(stderr, "ordena: %s\n%s", message.c_str(), kUsage);
@@ -60,6 +67,7 @@ int main(int argc, char** argv) {
     bool answerNo = false;
     bool optionsEnded = false;
     const char* scriptName = nullptr;
+    std::string plotDirectory;
     for (int k = 1; k < argc; ++k) {
         const char* a = argv[k];
         if (!optionsEnded && std::strcmp(a, "--help") == 0) {
@@ -72,6 +80,15 @@ int main(int argc, char** argv) {
         }
         if (!optionsEnded && std::strcmp(a, "--no") == 0) {
             answerNo = true;
+        } else if (!optionsEnded && (std::strcmp(a, "--plots") == 0 || std::strncmp(a, "--plots=", 8) == 0)) {
+            const char* dir = a[7] == '=' ? a + 8 : (k + 1 < argc ? argv[++k] : nullptr);
+            std::error_code error;
+            if (dir == nullptr || *dir == '\0') return badCommandLine("--plots needs a directory");
+            if (!std::filesystem::is_directory(dir, error))
+                return badCommandLine(std::string("the plot directory '") + dir + "' does not exist");
+            // Fixed now: the script may change the working directory.
+            plotDirectory = std::filesystem::absolute(dir, error).lexically_normal().string();
+            if (plotDirectory.size() > 1 && plotDirectory.back() == '/') plotDirectory.pop_back();
         } else if (!optionsEnded && std::strcmp(a, "--") == 0) {
             optionsEnded = true;
         } else if (!optionsEnded && a[0] == '-' && a[1] != '\0') {
@@ -100,6 +117,7 @@ int main(int argc, char** argv) {
 
     ordena::ConsoleShell::catchSignals();
     ordena::ConsoleShell shell(answerNo);
+    shell.setPlotDirectory(plotDirectory);
     int status = 1;
     try {
         // The session's destructor removes the work files and closes the log
@@ -123,6 +141,7 @@ int main(int argc, char** argv) {
     } catch (const ordena::FatalExit& fatal) {
         status = fatal.code;
     }
+    ordena::render::releaseGuiApplication();
     // Output lost after the last statement (the held-back end of it) still
     // makes the run a failure.
     if (!shell.finish() && status == 0) {
