@@ -44,6 +44,9 @@ public:
     virtual void statusText(const MString& text, int pane) = 0;
     // Clears the stop request after looking at it; true when one was pending.
     virtual bool takeStopRequest() = 0;
+    // True once the program must end (a batch run told to terminate): the
+    // run stops before its next statement.
+    virtual bool terminationRequested() { return false; }
     // The most characters the output pane keeps; front ends without a pane
     // ignore it.
     virtual void setOutputLimit(int /*characters*/) {}

@@ -74,6 +74,7 @@ public:
     bool takeStopRequest() override;
     void setOutputLimit(int characters) override;
     MString outputFailure() override { return frontEnd_.outputFailure(); }
+    bool terminationRequested() override { return frontEnd_.terminationRequested(); }
     void progressOpen(bool jointMaximumLikelihood) override { frontEnd_.progressOpen(jointMaximumLikelihood); }
     void progressIteration(int iteration) override { frontEnd_.progressIteration(iteration); }
     void progressChanges(const ProgressChanges& changes) override { frontEnd_.progressChanges(changes); }

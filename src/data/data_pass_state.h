@@ -64,7 +64,8 @@ struct DataPassState {
 };
 
 // The name of a fresh scratch file: the working directory, "/", base and the
-// smallest positive number for which no file of that name exists.
+// smallest positive number for which the file can be created exclusively.
+// The file exists, empty, when the name is returned: it is this run's.
 MString scratchFileName(const MString& base);
 
 }  // namespace ordena

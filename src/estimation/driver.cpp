@@ -136,10 +136,6 @@ int estimationDriver(Session& session) {
         if (writeCaseScores(session, work) != 1) return -1;
     } else {
         if (sufficientStatistics(session, work) != 1) return -1;
-        if (est.parameters() < est.anchoredCount) {
-            session.errorReport("There must be fewer anchor values than parameters");
-            return -1;
-        }
     }
     if (work.method == EstimationMethod::MonteCarlo && work.R >= 2 && !work.allAnchored) {
         session.errorReport(
