@@ -11,6 +11,7 @@
 #include "report/export.h"
 #include "report/import.h"
 #include "report/show_command.h"
+#include "report/system_file.h"
 
 namespace ordena {
 
@@ -63,8 +64,8 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleSystem,      // system
     deleteCommand,     // delete
     notAvailable<30>,  // equivalence
-    notAvailable<31>,  // put
-    notAvailable<32>,  // get
+    putCommand,        // put
+    getCommand,        // get
     groupCommand,      // group
     notAvailable<34>,  // descriptives
     handleLet,         // let
