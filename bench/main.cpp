@@ -30,7 +30,7 @@ namespace {
 const char* const kUsage =
     "Usage: ordena-bench [options]\n"
     "\n"
-    "Generates the workloads W1-W6 from fixed seeds, runs the ordena executable on\n"
+    "Generates the workloads W1-W6 and W3-sys from fixed seeds, runs the ordena executable on\n"
     "each (median wall time of several runs), prints a table and writes it as JSON.\n"
     "\n"
     "Options:\n"
@@ -211,10 +211,11 @@ int main(int argc, char** argv) {
         made.insert(w.id + ".err");
         for (int r = 0; r < static_cast<int>(runs); ++r) {
             // Each run starts from the same files: no overwrite question.
-            if (!w.plausibleName.empty()) {
-                fs::remove(scratch + "/" + w.plausibleName, ec);
-                made.insert(w.plausibleName);
-            }
+            for (const std::string& name : {w.plausibleName, w.systemFileName})
+                if (!name.empty()) {
+                    fs::remove(scratch + "/" + name, ec);
+                    made.insert(name);
+                }
             RunResult result = runProgram(ordena, {w.scriptName}, scratch, out, err, {"ORDENA_TIMING=1"}, timeout);
             std::fprintf(stderr, "%s run %d: %.3f s, exit %d%s\n", w.id.c_str(), r + 1, result.wallSeconds,
                          result.exitStatus, result.timedOut ? " (killed after the time limit)" : "");
@@ -232,6 +233,7 @@ int main(int argc, char** argv) {
     std::string text = table(results);
     std::printf("\nOrdena benchmark (%s, %u cores, %s)\n\n%s", cpuModel().c_str(), std::thread::hardware_concurrency(),
                 now().c_str(), text.c_str());
+    std::printf("%s", systemFileLines(results).c_str());
     std::printf("Total time of the benchmark: %.1f s\n", total);
 
     std::map<std::string, std::string> about{{"date", now()},

@@ -29,6 +29,8 @@ struct WorkloadSpec {
     std::int32_t seed = 1;
     std::string estimateOptions;  // text after "estimate !", empty for none
     std::string plausibleName;    // plausible value file the script writes, if any
+    std::string afterEstimate;    // statements between the estimate and the closing show
+    std::string systemFileName;   // system file the script saves, if any
     double targetSeconds = 0.0;   // end-to-end target; 0 for none
     double targetMemoryMB = 0.0;  // peak resident memory target; 0 for none
 };

@@ -608,6 +608,7 @@ private:
 }  // namespace
 
 int putCommand(Session& session, const MString& arguments) {
+    const Stopwatch clock;
     const int at = arguments.find(MString(">>"));
     if (at < 0) {
         session.errorReport("The redirection symbol '>>' was expected but not found");
@@ -646,10 +647,12 @@ int putCommand(Session& session, const MString& arguments) {
         return -1;
     }
     session.statusText("System file saved", 0);
+    session.timing.putSeconds += clock.seconds();
     return 1;
 }
 
 int getCommand(Session& session, const MString& arguments) {
+    const Stopwatch clock;
     const int at = arguments.find(MString("<<"));
     if (at < 0) {
         session.errorReport("The redirection symbol '<<' was expected but not found");
@@ -681,6 +684,7 @@ int getCommand(Session& session, const MString& arguments) {
         session.errorReport("This system file cannot be read, there is not enough memory for it");
         return -1;
     }
+    session.timing.getSeconds += clock.seconds();
     return 1;
 }
 
