@@ -61,7 +61,9 @@ public:
         session.statusText(title_, 0);
     }
     void step(std::int64_t done) {
-        if (clock_.seconds() < 1.0) return;
+        // The clock is read every 65536 records: reading it costs more than
+        // copying a record.
+        if ((done & 0xffff) != 0 || clock_.seconds() < 1.0) return;
         clock_.restart();
         const std::int64_t percent = total_ > 0 ? 100 * done / total_ : 100;
         session_.statusText(MString(title_) + ": " + itoMString(percent) + "%", 0);
@@ -77,17 +79,6 @@ private:
 // Bytes per case score record: D * (6 + 4D + V) doubles.
 std::uint64_t caseRecordBytes(std::int64_t D, std::int64_t V) {
     return 8 * static_cast<std::uint64_t>(D * (6 + 4 * D + V));
-}
-
-// The number of the model variable list's implicit variables among the
-// facets of the last data passes that are not model variables: their levels
-// are not in the model records and travel beside them.
-std::vector<int> implicitFacetsOutsideModel(const ModelSpec& model) {
-    std::vector<int> places;
-    const auto& implicit = model.lastFacets.implicitIndices;
-    for (std::size_t p = 0; p < implicit.size(); ++p)
-        if (!model.modelVariableList.contains({kImplicitVariable, implicit[p]})) places.push_back(static_cast<int>(p));
-    return places;
 }
 
 // ---------------------------------------------------------------------------
@@ -230,7 +221,7 @@ public:
         // Implicit facet levels that the model records do not carry (only
         // while the passes are current: otherwise they are run again).
         const std::vector<int> outside =
-            ws_.dataPassNeeded == 0 ? implicitFacetsOutsideModel(ws_.model) : std::vector<int>();
+            ws_.dataPassNeeded == 0 ? ResponseRecordMaker(ws_).outsidePlaces() : std::vector<int>();
         out_.putInt32(static_cast<std::int32_t>(outside.size()));
         if (outside.empty()) return 1;
         BlockReader responses;
@@ -403,46 +394,25 @@ public:
     void itemResponses() {
         in_.setPart(kPartResponses);
         DataPassState& st = ws_.data.passes;
-        const ModelSpec& model = ws_.model;
         const ModelBuild& build = ws_.build;
         const std::int64_t total = st.responseRecords;
         in_.need(static_cast<std::uint64_t>(total) * kModelRecordBytes + 4);
         Progress progress(session_, "Getting item response data", total);
 
-        // While the passes are current, the response file is made again
-        // from the model records: each generalised item gives back the
-        // levels of the model variables, and the implicit facets outside the
-        // model follow the records. Explicit facets outside the model are
-        // read by nothing after the passes; they get level 0.
-        const bool current = ws_.dataPassNeeded == 0;
-        const std::int32_t F = st.recordExplicit, M = st.recordImplicit;
-        const int V = static_cast<int>(build.levelCounts.size());
-        std::vector<int> place(static_cast<std::size_t>(V), -1);
-        std::vector<bool> isExplicit(static_cast<std::size_t>(V), false);
-        for (int i = 0; current && i < V; ++i) {
-            const VariableRef v = model.modelVariableAt(i);
-            isExplicit[static_cast<std::size_t>(i)] = v.kind == kExplicitVariable;
-            place[static_cast<std::size_t>(i)] = model.lastFacets.placeOf(v);
-        }
-        const std::vector<int> outside = current ? implicitFacetsOutsideModel(model) : std::vector<int>();
-
         WorkFileOut modelFile(files_, "scrf004.");
-        std::unique_ptr<WorkFileOut> responseFile;
-        if (current) responseFile = std::make_unique<WorkFileOut>(files_, "scrf000.");
-        const std::size_t responseBytes = static_cast<std::size_t>(st.responseRecordBytes());
-        // The response records wait for the levels that follow the model
-        // records; only their explicit and model levels are known now.
-        std::vector<std::int32_t> levels(static_cast<std::size_t>(F + M), 0);
-        std::vector<ModelRecord> kept;
-        const std::size_t keep = current && !outside.empty() ? static_cast<std::size_t>(total) : 0;
-        kept.reserve(keep);
+        std::vector<ModelRecord> kept;  // while the levels outside the model are still to come
+        const bool current = ws_.dataPassNeeded == 0;
+        ResponseRecordMaker maker(ws_);
+        const std::vector<int> outside = current ? maker.outsidePlaces() : std::vector<int>();
+        if (!outside.empty()) kept.reserve(static_cast<std::size_t>(total));
 
         std::int32_t lastCase = 0;
         const std::int32_t categories = static_cast<std::int32_t>(st.t2.size());
         const std::int32_t recoded = std::max<std::int32_t>(1, static_cast<std::int32_t>(st.t1.size()));
         for (std::int64_t k = 0; k < total; ++k) {
             const unsigned char* r = in_.take(kModelRecordBytes);
-            ModelRecord m{loadInt32(r), loadInt32(r + 4), loadInt32(r + 8), loadInt32(r + 12), loadInt32(r + 16)};
+            const ModelRecord m{loadInt32(r), loadInt32(r + 4), loadInt32(r + 8), loadInt32(r + 12),
+                                loadInt32(r + 16)};
             if (m.caseNumber < lastCase || m.caseNumber >= st.cases) in_.outOfRange("a case number");
             if (m.item < 0 || m.item >= build.items) in_.outOfRange("a generalised item");
             if (m.flag != 0 && m.flag != 1) in_.outOfRange("a response flag");
@@ -452,12 +422,7 @@ public:
                 in_.outOfRange("a response category");
             lastCase = m.caseNumber;
             std::copy(r, r + kModelRecordBytes, modelFile.append(kModelRecordBytes));
-            if (current) {
-                if (keep > 0)
-                    kept.push_back(m);
-                else
-                    writeResponse(*responseFile, m, place, isExplicit, levels, {}, responseBytes);
-            }
+            if (!outside.empty()) kept.push_back(m);
             progress.step(k);
         }
         modelFile.close();
@@ -468,26 +433,27 @@ public:
         std::int32_t stored = 0;
         fields_.integer(stored, "the facets outside the model", 0, kMaxListVariables);
         if (stored != static_cast<std::int32_t>(outside.size())) in_.disagrees("the facets outside the model");
-        if (current && !outside.empty()) {
-            in_.need(static_cast<std::uint64_t>(total) * 4 * outside.size());
-            std::vector<std::int32_t> extra(outside.size());
-            for (const ModelRecord& m : kept) {
-                for (std::size_t j = 0; j < outside.size(); ++j) {
-                    const std::int32_t level = in_.int32();
-                    const std::int32_t variable =
-                        model.lastFacets.implicitIndices[static_cast<std::size_t>(outside[j])];
-                    if (level < 0 || level >= ws_.data.layout.implicitVariables[static_cast<std::size_t>(variable)].levels)
-                        in_.outOfRange("an implicit facet level");
-                    extra[j] = level;
-                }
-                writeResponse(*responseFile, m, place, isExplicit, levels, extra, responseBytes, &outside);
-            }
-        }
+        // While the data passes are current, the model file stands for the
+        // response file; only implicit facets outside the model, whose
+        // levels follow the records here, need the response file at once.
         st.responseFile = MString();
-        if (responseFile) {
-            responseFile->close();
-            st.responseFile = responseFile->name();
+        st.responsesInModelFile = current && outside.empty();
+        if (outside.empty()) return;
+        in_.need(static_cast<std::uint64_t>(total) * 4 * outside.size());
+        WorkFileOut responseFile(files_, "scrf000.");
+        std::vector<std::int32_t> levels(outside.size());
+        const auto& implicit = ws_.model.lastFacets.implicitIndices;
+        for (const ModelRecord& m : kept) {
+            for (std::size_t j = 0; j < outside.size(); ++j) {
+                levels[j] = in_.int32();
+                const std::int32_t variable = implicit[static_cast<std::size_t>(outside[j])];
+                if (levels[j] < 0 || levels[j] >= ws_.data.layout.implicitVariables[static_cast<std::size_t>(variable)].levels)
+                    in_.outOfRange("an implicit facet level");
+            }
+            maker.make(m, levels.data(), responseFile.append(maker.bytes()));
         }
+        responseFile.close();
+        st.responseFile = responseFile.name();
     }
 
     void end() {
@@ -559,38 +525,6 @@ private:
             to += chunk;
             bytes -= chunk;
         }
-    }
-
-    // One response record: the model record's fields, the model variables'
-    // levels from its generalised item, the outside implicit levels given.
-    void writeResponse(WorkFileOut& out, const ModelRecord& m, const std::vector<int>& place,
-                       const std::vector<bool>& isExplicit, std::vector<std::int32_t>& levels,
-                       const std::vector<std::int32_t>& extra, std::size_t bytes,
-                       const std::vector<int>* outside = nullptr) {
-        const DataPassState& st = ws_.data.passes;
-        const std::int32_t F = st.recordExplicit;
-        std::fill(levels.begin(), levels.end(), 0);
-        std::int64_t g = m.item;
-        for (std::size_t i = 0; i < place.size(); ++i) {
-            const std::int32_t count = ws_.build.levelCounts[i];
-            const std::int32_t level = static_cast<std::int32_t>(g % count);
-            g /= count;
-            levels[static_cast<std::size_t>(isExplicit[i] ? place[i] : F + place[i])] = level;
-        }
-        if (outside != nullptr)
-            for (std::size_t j = 0; j < outside->size(); ++j)
-                levels[static_cast<std::size_t>(F + (*outside)[j])] = extra[j];
-        unsigned char* p = out.append(bytes);
-        storeInt32(p, m.caseNumber);
-        storeInt32(p + 4, m.category);
-        storeInt32(p + 8, m.recodedIndex);
-        storeInt32(p + 12, F);
-        for (std::int32_t k = 0; k < F; ++k) storeInt32(p + 16 + 4 * k, levels[static_cast<std::size_t>(k)]);
-        const std::int32_t M = st.recordImplicit;
-        storeInt32(p + 16 + 4 * F, M);
-        for (std::int32_t k = 0; k < M; ++k)
-            storeInt32(p + 20 + 4 * (F + k), levels[static_cast<std::size_t>(F + k)]);
-        storeInt32(p + 20 + 4 * (F + M), m.flag);
     }
 
     Session& session_;

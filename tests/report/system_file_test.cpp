@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/random.h"
+#include "data/data_passes.h"
 #include "report/system_file.h"
 #include "support/script_session.h"
 
@@ -63,7 +64,7 @@ const Analysis kAnalyses[] = {
     {"monte carlo in memory without case identifiers",
      "datafile verbagg.dat; format responses 10-33; model item;"
      " estimate ! storage=ram, method=montecarlo, nodes=300;",
-     true, ""},
+     true, "estimate ! storage=ram, iter=10; show ! tables=2 >> ram.txt;"},
     {"an implicit facet outside the model",
      "datafile verbagg.dat; format pid 1-3 responses 10-33 ! mode(2), item(12); facets mode; model item; estimate;",
      true, ""},
@@ -209,6 +210,12 @@ TEST_F(SystemFileTest, WorkFilesComeBackByteForByteAndASecondPutWritesTheSameFil
         if (!ram) {
             EXPECT_EQ(bytes(q.modelFile), files[4]);
         }
+        // The model file stands for the response file until one is needed;
+        // implicit facets outside the model need it at once.
+        const bool outside = ws.model.lastFacets.implicitCount() > ws.model.modelVariableList.implicitCount();
+        EXPECT_EQ(q.responseFile.isEmpty(), !outside);
+        EXPECT_EQ(q.responsesInModelFile, !outside);
+        ASSERT_EQ(writeResponseFile(s.session), 1);
         EXPECT_EQ(bytes(q.responseFile), files[5]);
 
         const std::string first = bytes("saved.zrs");
