@@ -218,7 +218,8 @@ ResponseRecordMaker::ResponseRecordMaker(const Workspace& ws) {
     }
     const std::vector<std::int32_t>& implicit = model.lastFacets.implicitIndices;
     for (std::size_t p = 0; p < implicit.size(); ++p)
-        if (!model.modelVariableList.contains({kImplicitVariable, implicit[p]})) outside_.push_back(static_cast<int>(p));
+        if (!model.modelVariableList.contains({kImplicitVariable, implicit[p]}))
+            outside_.push_back(static_cast<int>(p));
 }
 
 void ResponseRecordMaker::make(const ModelRecord& m, const std::int32_t* outside, unsigned char* record) {

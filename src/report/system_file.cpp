@@ -179,7 +179,8 @@ public:
         const DataPassState& st = ws_.data.passes;
         const std::size_t width = static_cast<std::size_t>(st.caseInfoWidth);
         BlockReader info;
-        if (!info.open(st.caseInfoFile.str(), 8 * width)) return fail("Open failure to scratch file " + st.caseInfoFile);
+        if (!info.open(st.caseInfoFile.str(), 8 * width))
+            return fail("Open failure to scratch file " + st.caseInfoFile);
         for (std::int32_t n = 0; n < st.cases; ++n) {
             const unsigned char* r = info.next();
             if (r == nullptr) return fail("Error reading scratch file " + st.caseInfoFile);
@@ -443,12 +444,12 @@ public:
         WorkFileOut responseFile(files_, "scrf000.");
         std::vector<std::int32_t> levels(outside.size());
         const auto& implicit = ws_.model.lastFacets.implicitIndices;
+        const auto& variables = ws_.data.layout.implicitVariables;
         for (const ModelRecord& m : kept) {
             for (std::size_t j = 0; j < outside.size(); ++j) {
                 levels[j] = in_.int32();
-                const std::int32_t variable = implicit[static_cast<std::size_t>(outside[j])];
-                if (levels[j] < 0 || levels[j] >= ws_.data.layout.implicitVariables[static_cast<std::size_t>(variable)].levels)
-                    in_.outOfRange("an implicit facet level");
+                const std::size_t variable = static_cast<std::size_t>(implicit[static_cast<std::size_t>(outside[j])]);
+                if (levels[j] < 0 || levels[j] >= variables[variable].levels) in_.outOfRange("an implicit facet level");
             }
             maker.make(m, levels.data(), responseFile.append(maker.bytes()));
         }

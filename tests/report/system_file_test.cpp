@@ -30,6 +30,8 @@ std::string withoutDates(const std::string& text) {
     return std::regex_replace(text, date, "DATE");
 }
 
+const char* const kDataFiles[] = {"verbagg.dat", "twodim.dat", "raters.dat"};
+
 std::string testData(const std::string& path) { return std::string(ORDENA_TEST_DATA) + "/" + path; }
 
 // One analysis of the round trip: its data files and the statements up to
@@ -151,7 +153,7 @@ TEST_F(SystemFileTest, ReportsFilesAndFurtherEstimatesAreTheSameAfterTheRoundTri
         ASSERT_EQ(s.run("put >> saved.zrs;"), 1) << errors();
         const auto before = reports(roundTripReports(a));
         ASSERT_EQ(s.run("reset;"), 1);
-        for (const char* data : {"verbagg.dat", "twodim.dat", "raters.dat"}) fs::rename(data, std::string(data) + ".away");
+        for (const char* data : kDataFiles) fs::rename(data, std::string(data) + ".away");
         ASSERT_EQ(s.run("get << saved.zrs;"), 1) << errors();
         const auto after = reports(roundTripReports(a));
         ASSERT_EQ(before.size(), after.size());
@@ -161,7 +163,7 @@ TEST_F(SystemFileTest, ReportsFilesAndFurtherEstimatesAreTheSameAfterTheRoundTri
         }
         // The reports say something: tables, cases and a second estimate.
         EXPECT_NE(before[0].second.find("=>show"), std::string::npos);
-        for (const char* data : {"verbagg.dat", "twodim.dat", "raters.dat"}) fs::rename(std::string(data) + ".away", data);
+        for (const char* data : kDataFiles) fs::rename(std::string(data) + ".away", data);
     }
 }
 
