@@ -30,8 +30,9 @@ namespace {
 const char* const kUsage =
     "Usage: ordena-bench [options]\n"
     "\n"
-    "Generates the workloads W1-W6 and W3-sys from fixed seeds, runs the ordena executable on\n"
-    "each (median wall time of several runs), prints a table and writes it as JSON.\n"
+    "Generates the workloads W1-W6, W3-sys, W1-jml and SIM from fixed seeds, runs the\n"
+    "ordena executable on each (median wall time of several runs), prints a table and\n"
+    "writes it as JSON.\n"
     "\n"
     "Options:\n"
     "  --ordena PATH      the executable to measure (default: ordena beside this program)\n"
@@ -211,11 +212,14 @@ int main(int argc, char** argv) {
         made.insert(w.id + ".err");
         for (int r = 0; r < static_cast<int>(runs); ++r) {
             // Each run starts from the same files: no overwrite question.
-            for (const std::string& name : {w.plausibleName, w.systemFileName})
-                if (!name.empty()) {
-                    fs::remove(scratch + "/" + name, ec);
-                    made.insert(name);
-                }
+            if (!w.plausibleName.empty()) {
+                fs::remove(scratch + "/" + w.plausibleName, ec);
+                made.insert(w.plausibleName);
+            }
+            for (const std::string& name : w.outputNames) {
+                fs::remove(scratch + "/" + name, ec);
+                made.insert(name);
+            }
             RunResult result = runProgram(ordena, {w.scriptName}, scratch, out, err, {"ORDENA_TIMING=1"}, timeout);
             std::fprintf(stderr, "%s run %d: %.3f s, exit %d%s\n", w.id.c_str(), r + 1, result.wallSeconds,
                          result.exitStatus, result.timedOut ? " (killed after the time limit)" : "");

@@ -160,6 +160,16 @@ void writeRaters(const WorkloadSpec& s, Output& out) {
     }
 }
 
+// The generating difficulties of a simulation study, one "item 0 value"
+// line per item as the item file of generate.
+void writeSimulationItems(const WorkloadSpec& s, Output& out) {
+    char line[64];
+    for (int i = 0; i < s.items; ++i) {
+        std::snprintf(line, sizeof line, "%d 0 %.4f", i + 1, location(i, s.items, -1.4, 1.4));
+        out.line(line);
+    }
+}
+
 // "8-47" for count responses of width 1 from column first.
 std::string columns(int first, int count) { return std::to_string(first) + "-" + std::to_string(first + count - 1); }
 
@@ -226,6 +236,7 @@ std::vector<WorkloadSpec> standardWorkloads(double scale) {
     files.seed = 3303;
     files.estimateOptions = "iter=2, fit=no";
     files.systemFileName = "w3.zrs";
+    files.outputNames.push_back(files.systemFileName);
     files.afterEstimate = "put >> w3.zrs;\nreset;\nget << w3.zrs;\n";
     w.push_back(files);
 
@@ -264,11 +275,36 @@ std::vector<WorkloadSpec> standardWorkloads(double scale) {
     w6.estimateOptions = "abilities=yes, plausible=" + w6.plausibleName;
     w6.targetSeconds = 3.0;
     w.push_back(w6);
+
+    // The data of W1 by joint maximum likelihood: no slower than W1.
+    WorkloadSpec jml = w1;
+    jml.id = "W1-jml";
+    jml.title = "W1 by joint maximum likelihood";
+    jml.scriptName = "w1-jml.zrc";
+    jml.estimateOptions = "method=jml";
+    w.push_back(jml);
+
+    // A recovery study: 20 replications of generate, estimate and the
+    // result files.
+    WorkloadSpec sim;
+    sim.id = "SIM";
+    sim.title = "Simulation, 20 replications of 500 cases x 15 Rasch items";
+    sim.kind = DataKind::Simulation;
+    sim.dataName = "sim-items.txt";
+    sim.scriptName = "sim.zrc";
+    sim.cases = cases(500);
+    sim.items = 15;
+    sim.replications = 20;
+    sim.seed = 7707;
+    for (const char* suffix : {"pv", "mle", "wle", "eap", "sum", "itn", "pop", "ite", "itg", "abl", "dat"})
+        sim.outputNames.push_back(std::string("sim_") + suffix + ".txt");
+    w.push_back(sim);
     return w;
 }
 
 std::int64_t responseCount(const WorkloadSpec& spec) {
     std::int64_t n = static_cast<std::int64_t>(spec.cases) * spec.items;
+    if (spec.kind == DataKind::Simulation) return n * spec.replications;
     return spec.kind == DataKind::Raters ? n * spec.raters : n;
 }
 
@@ -279,12 +315,17 @@ std::int64_t writeDataFile(const WorkloadSpec& spec, const std::string& dir) {
         case DataKind::PartialCredit: writePartialCredit(spec, out); break;
         case DataKind::TwoDimensions: writeTwoDimensions(spec, out); break;
         case DataKind::Raters: writeRaters(spec, out); break;
+        case DataKind::Simulation: writeSimulationItems(spec, out); break;
     }
     out.close();
     return responseCount(spec);
 }
 
 std::string scriptText(const WorkloadSpec& spec) {
+    if (spec.kind == DataKind::Simulation)
+        return "set seed=" + std::to_string(spec.seed) + ";\nsimulate ! nitems=" + std::to_string(spec.items) +
+               ", npersons=" + std::to_string(spec.cases) + ", itemdist=" + spec.dataName +
+               ", replications=" + std::to_string(spec.replications) + ", filename=sim_;\n";
     std::string s = "datafile " + spec.dataName + ";\n";
     switch (spec.kind) {
         case DataKind::Dichotomous:
@@ -307,6 +348,8 @@ std::string scriptText(const WorkloadSpec& spec) {
         case DataKind::Raters:
             s += "format pid 1-6 rater 8 responses " + columns(10, spec.items) + ";\n";
             s += "model rater + item + item*step;\n";
+            break;
+        case DataKind::Simulation:
             break;
     }
     s += spec.estimateOptions.empty() ? "estimate;\n" : "estimate ! " + spec.estimateOptions + ";\n";

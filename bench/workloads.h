@@ -14,6 +14,7 @@ enum class DataKind {
     PartialCredit,  // four categories and two continuous background variables
     TwoDimensions,  // dichotomous items, the first half on one dimension, the rest on another
     Raters,         // one record per case and rater, three categories
+    Simulation,     // a replicated study: the data file holds the generating item difficulties
 };
 
 struct WorkloadSpec {
@@ -29,6 +30,8 @@ struct WorkloadSpec {
     std::int32_t seed = 1;
     std::string estimateOptions;  // text after "estimate !", empty for none
     std::string plausibleName;    // plausible value file the script writes, if any
+    int replications = 0;         // Simulation only: replications of the study
+    std::vector<std::string> outputNames;  // further files the script writes (removed before each run)
     std::string afterEstimate;    // statements between the estimate and the closing show
     std::string systemFileName;   // system file the script saves, if any
     double targetSeconds = 0.0;   // end-to-end target; 0 for none
@@ -39,7 +42,8 @@ struct WorkloadSpec {
 // (at least 10 remain), so tests can make tiny versions of the same files.
 std::vector<WorkloadSpec> standardWorkloads(double scale = 1.0);
 
-// Writes the data file into dir and returns the number of responses in it.
+// Writes the data file into dir and returns the number of responses in it
+// (for a simulation, the responses the study generates).
 // Throws std::runtime_error when the file cannot be written.
 std::int64_t writeDataFile(const WorkloadSpec& spec, const std::string& dir);
 

@@ -12,6 +12,7 @@
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
+#include "estimation/case_estimates.h"
 #include "estimation/engine.h"
 #include "estimation/hooks.h"
 #include "model/parameter_list.h"
@@ -528,6 +529,59 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
     return 1;
 }
 
+int jmlFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& results) {
+    Workspace& ws = session.ws;
+    const EstimationState& est = ws.est;
+    EstimationWork work;
+    if (prepareCaseWork(session, work, EstimationMethod::Jml) != 1) return -1;
+    if (fit.items != work.I || fit.maxCat != work.maxCat) {
+        session.errorReport("The fit matrix does not match the model");
+        return -1;
+    }
+    CaseScoreRecords records;
+    if (openCaseScores(session, records) != 1) return -1;
+    const int maxCat = work.maxCat;
+    FitAccumulator accumulator(fit, work.ncat);
+    accumulator.startRepetition();
+    const long long N = ws.data.passes.cases;
+    long long done = 0;
+    std::vector<double> probabilities;
+    Stopwatch statusClock;
+    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
+        const double* rec = work.caseRecord(caseNumber);
+        const double weight = rec ? rec[0] : 1.0;
+        if (weight != 0.0 && records.valid(caseNumber)) {
+            if (session.pollForStop()) return -1;
+            // Each case at its own estimate: no draw.
+            const double* theta = records.record(caseNumber) + records.jmlAt();
+            probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
+            for (int r = 0; r < m; ++r) {
+                const int i = work.itemNo[static_cast<std::size_t>(r)];
+                if (i < 0 || i >= work.I) continue;
+                categoryProbabilities(work, i, theta, probabilities.data() + static_cast<std::size_t>(r) * maxCat);
+            }
+            double negative = 0.0;
+            if (!accumulator.addCase(m, work.itemNo.data(), work.rsp.data(), probabilities, weight * est.weightFactor,
+                                     negative)) {
+                session.errorReport("Negative variance in fit for case:" + itoMString(caseNumber + 1));
+                session.errorReport(fmtNumber("%10.5f", negative));
+                return -1;
+            }
+        }
+        ++done;
+        if (statusClock.seconds() > 1.0) {
+            session.statusText("Fit: " + itoMString(N > 0 ? 100 * done / N : 100) + "%", 0);
+            statusClock.restart();
+        }
+        return 1;
+    });
+    if (visited != 1) return -1;
+    FitTotals totals;
+    totals.addRepetition(accumulator.sums);
+    results = totals.results(accumulator.sums);
+    return 1;
+}
+
 std::vector<MString> fitTableLines(const Workspace& ws, const std::vector<FitResult>& results, const MString& fileName,
                                    const MString& dateText) {
     const int W = 90;
@@ -624,12 +678,10 @@ int fitDriver(Session& session, const MString& text, int mode, bool reportFailur
         est.fitAvailable = false;
         return -1;
     };
-    if (est.method == EstimationMethod::Jml) {
-        session.errorReport("Fit for joint maximum likelihood estimates is not available yet");
-        return failed();
-    }
     std::vector<FitResult> results;
-    {
+    if (est.method == EstimationMethod::Jml) {
+        if (jmlFit(session, fit, results) != 1) return failed();
+    } else {
         const EstimationMethod savedMethod = est.method;
         const std::int32_t savedQ = est.nodeCount;
         est.method = EstimationMethod::MonteCarlo;

@@ -125,6 +125,10 @@ private:
 // The marginal fit at the current estimates. 1, or -1 after a report.
 int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& results);
 
+// The fit under joint maximum likelihood: every case's contribution at its
+// own estimate, one pass. 1, or -1 after a report.
+int jmlFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& results);
+
 // Lines of the fit statement's table.
 std::vector<MString> fitTableLines(const Workspace& ws, const std::vector<FitResult>& results, const MString& fileName,
                                    const MString& dateText);

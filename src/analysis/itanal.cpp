@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/case_estimate_supply.h"
 #include "analysis/fit.h"
 #include "base/special.h"
 #include "command/labels.h"
@@ -66,8 +67,16 @@ int parseItanalOptions(Session& session, const MString& text, ItanalOptions& opt
                 session.errorReport("The itanal option must be one of: wle, mle, eap or latent");
                 return -1;
             }
-            if (jml && options.estimates == kCaseEap) session.errorReport("EAP estimates are not available with JML");
-            if (jml && options.estimates == kCaseLatent) session.errorReport("Plausible values are not available with JML");
+            // Joint maximum likelihood has no population model to draw from:
+            // the statement ends rather than report numbers from none.
+            if (jml && options.estimates == kCaseEap) {
+                session.errorReport("EAP estimates are not available with JML");
+                return -1;
+            }
+            if (jml && options.estimates == kCaseLatent) {
+                session.errorReport("Plausible values are not available with JML");
+                return -1;
+            }
         } else {
             if (value == "long") options.format = 1;
             else if (value == "export") options.format = 2;
@@ -559,45 +568,6 @@ std::vector<MString> exportReport(const std::vector<ItanalItemResult>& items, co
     return lines;
 }
 
-// Case estimates of the chosen kind, computed when they do not exist.
-int ensureEstimates(Session& session, int type) {
-    EstimationState& est = session.ws.est;
-    if (type == kCaseWle || type == kCaseMle) {
-        const bool wle = type == kCaseWle;
-        if (wle ? est.wleAvailable : est.mleAvailable) return 1;
-        session.statusText(wle ? "WLE estimates will now be computed." : "MLE estimates will now be computed.", 0);
-        const std::int32_t savedType = est.caseEstimateType;
-        est.caseEstimateType = type;
-        const int status = caseMlePass(session, false, MString());
-        est.caseEstimateType = savedType;
-        if (status != 1) {
-            session.errorReport(wle ? "Error in WLE computation" : "Error in MLE computation");
-            return -1;
-        }
-        return 1;
-    }
-    if (type == kCaseLatent && session.ws.settings.n_plausible < 1 && est.caseScorePlausible < 1) {
-        session.errorReport("Plausible values are not available while n_plausible is 0");
-        return -1;
-    }
-    if (type == kCaseEap ? est.eapAvailable : est.plausibleAvailable) return 1;
-    session.statusText("The latent distributions will now be built", 0);
-    const EstimationMethod method = est.method;
-    const std::int32_t Q = est.nodeCount;
-    const double deviance = est.deviance;
-    est.method = EstimationMethod::MonteCarlo;
-    const int status = posteriorPass(session, false, MString(), std::max(0, session.ws.settings.n_plausible));
-    est.method = method;
-    est.nodeCount = Q;
-    est.deviance = deviance;
-    if (status != 1) return -1;
-    if (type == kCaseLatent && est.caseScorePlausible < 1) {
-        session.errorReport("Plausible values are not available while n_plausible is 0");
-        return -1;
-    }
-    return 1;
-}
-
 }  // namespace
 
 int itanalCommand(Session& session, const MString& arguments) {
@@ -623,7 +593,7 @@ int itanalCommand(Session& session, const MString& arguments) {
         std::fclose(probe);
         if (!out.openFile(options.file, append)) return -1;
     }
-    if (ensureEstimates(session, options.estimates) != 1) return -1;
+    if (ensureCaseEstimates(session, options.estimates) != 1) return -1;
     const int D = std::max(1, est.dimensions());
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;

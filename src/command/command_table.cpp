@@ -1,7 +1,10 @@
 #include "command/command_table.h"
 
+#include "analysis/descriptives.h"
+#include "analysis/equivalence.h"
 #include "analysis/fit.h"
 #include "analysis/itanal.h"
+#include "analysis/simulation.h"
 #include "command/commands.h"
 #include "command/session.h"
 #include "data/coding.h"
@@ -52,22 +55,22 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleSet,         // set
     handleTitle,       // title
     showCommand,       // show
-    notAvailable<19>,  // generate
+    generateCommand,   // generate
     keyCommand,        // key
     itanalCommand,     // itanal
     handleLabels,      // labels
     missingCommand,    // missing
-    notAvailable<24>,  // simulate
+    simulateCommand,   // simulate
     notAvailable<25>,  // plot
     fitCommand,        // fit
     handleDirectory,   // directory
     handleSystem,      // system
     deleteCommand,     // delete
-    notAvailable<30>,  // equivalence
+    equivalenceCommand, // equivalence
     putCommand,        // put
     getCommand,        // get
     groupCommand,      // group
-    notAvailable<34>,  // descriptives
+    descriptivesCommand, // descriptives
     handleLet,         // let
     itemgroupCommand,  // itemgroup
 };

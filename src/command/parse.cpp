@@ -83,6 +83,28 @@ int matchKeyword(const MString& word, const std::vector<MString>& table) {
 SplitStatement splitArguments(const MString& text) { return splitWith(text, ">>"); }
 SplitStatement splitArgumentsIn(const MString& text) { return splitWith(text, "<<"); }
 
+std::vector<MString> splitAt(const MString& text, char separator) {
+    std::vector<MString> pieces;
+    const std::string& s = text.str();
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = s.find(separator, start);
+        pieces.emplace_back(s.substr(start, at == std::string::npos ? std::string::npos : at - start));
+        if (at == std::string::npos) return pieces;
+        start = at + 1;
+    }
+}
+
+std::vector<OptionPiece> optionPieces(const MString& text) {
+    std::vector<OptionPiece> pieces;
+    for (const MString& piece : splitAt(text, ',')) {
+        const int eq = piece.find('=');
+        pieces.push_back({(eq >= 0 ? piece.mid(0, eq) : piece).trim(),
+                          eq >= 0 ? piece.mid(eq + 1, piece.length()).trim() : MString()});
+    }
+    return pieces;
+}
+
 int splitValueList(const MString& text, std::vector<MString>& values) {
     const MString delimiters(", ");
     int pos = 0;

@@ -36,6 +36,18 @@ SplitStatement splitArgumentsIn(const MString& text);
 // report (values collected so far stay in the list).
 int splitValueList(const MString& text, std::vector<MString>& values);
 
+// The pieces of text between the separators, as they stand (n separators
+// give n + 1 pieces; an empty text gives one empty piece).
+std::vector<MString> splitAt(const MString& text, char separator);
+
+// An option list cut at commas: each piece's word (before its first "=")
+// and value (after it), both trimmed.
+struct OptionPiece {
+    MString word;
+    MString value;
+};
+std::vector<OptionPiece> optionPieces(const MString& text);
+
 // True when the file can be opened for reading.
 bool fileExists(const MString& name);
 

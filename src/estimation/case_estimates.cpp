@@ -282,16 +282,24 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
 bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
                 int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
                 std::vector<double>& information) {
+    theta.assign(static_cast<std::size_t>(work.D), 0.0);
+    return caseNewtonFrom(session, work, m, score, wle, caseNumber, theta, covariance, information, nullptr);
+}
+
+bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
+                    int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
+                    std::vector<double>& information, int* iterations) {
     const int D = work.D, maxCat = work.maxCat;
     const double criteria = session.ws.settings.mle_criteria;
     const double bound = session.ws.settings.mle_max;
-    theta.assign(static_cast<std::size_t>(D), 0.0);
+    theta.resize(static_cast<std::size_t>(D), 0.0);
     std::vector<double> hPrev(static_cast<std::size_t>(D), 10.0), g(static_cast<std::size_t>(D)),
         J(static_cast<std::size_t>(D));
     std::vector<double> E(static_cast<std::size_t>(D)), p(static_cast<std::size_t>(maxCat)),
         delta(static_cast<std::size_t>(D));
     Matrix Imat(D, D), V(D, D);
     for (int it = 1;; ++it) {
+        if (iterations) *iterations = it;
         for (int a = 0; a < D; ++a)
             for (int b = 0; b < D; ++b) Imat[a][b] = 0.0;
         g = score;

@@ -59,6 +59,11 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName);
 bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
                 int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
                 std::vector<double>& information);
+// The same iterations from the start vector in theta; iterations receives
+// the number of Newton steps taken (10 or more means the case was warned).
+bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
+                    int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
+                    std::vector<double>& information, int* iterations);
 // Case output of the current case-estimate type to a text file.
 int caseOutput(Session& session, const MString& fileName);
 

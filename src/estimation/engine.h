@@ -15,6 +15,8 @@
 namespace ordena {
 
 class Session;
+struct AnchorEntry;
+struct CaseResponses;
 struct ModelBuild;
 struct ParameterSpec;
 
@@ -120,16 +122,44 @@ int EStep(Session& session, EstimationWork& work);
 
 // Copies the model build into the work tables (items, categories, design).
 void loadModel(EstimationWork& work, const ModelBuild& build, int P);
+// The estimation state before any estimate: results of the last estimation
+// cleared, beta (D x R) and xsi (P) zero, sigma the identity, nothing
+// anchored.
+void startEstimationState(EstimationState& est, int D, int R, int P);
 // Estimation set-up: state, anchors, nodes, work tables. 1 or -1.
 int estimationSetup(Session& session, EstimationWork& work);
-// Reads the case information file into memory. 1 or -1.
-int loadCaseInformation(Session& session, EstimationWork& work);
+// An item parameter anchor (kind 0) or initial value (kind 1) into xsi, its
+// previous and best values; other kinds are left alone. 1, or -1 after the
+// report of an index out of range.
+int applyItemAnchor(Session& session, const AnchorEntry& anchor, int P);
+// Reads the case information file into memory. 1 or -1; routine names the
+// caller in the message of a file that cannot be opened.
+int loadCaseInformation(Session& session, EstimationWork& work, const char* routine = "calcYYinv");
 int calcYYinv(Session& session, EstimationWork& work);
-int sufficientStatistics(Session& session, EstimationWork& work);
+// The sufficient statistics pass with the identification check. With
+// responses (joint maximum likelihood) it also lists the items of every
+// case's responses and words its warnings for that method. 1 or -1.
+int sufficientStatistics(Session& session, EstimationWork& work, CaseResponses* responses = nullptr);
 // The raw and maximum scores of every case into the case score file (the
 // sufficient statistics pass writes them too).
 int writeCaseScores(Session& session, EstimationWork& work);
 int MStep(Session& session, EstimationWork& work, double& largestStep);
+// How a run of Newton sweeps over the item parameters reports and ends: the
+// status text before each parameter's number (counted from firstNumber);
+// populationFlags: a step at or above the criterion also repeats the sweep
+// once the population parameters have converged (the marginal rule).
+struct ItemSweepRules {
+    const char* status;
+    int firstNumber;
+    bool populationFlags;
+};
+// The Newton steps of the item parameters not anchored, at fixed points
+// theta (D x Q, dimension-major) with the weights of each item's responses
+// there in work.expected (item-major, Q per item); sweeps repeat until no
+// step reaches the convergence criterion. The item information vector
+// receives |1/H|. 1, or -1 when the user stopped.
+int itemNewtonSweeps(Session& session, EstimationWork& work, const std::vector<double>& theta,
+                     const ItemSweepRules& rules, double& largestStep);
 // Population update and report after a pass; n = processed cases.
 int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, const Matrix& S,
                      const std::vector<double>& T, double n);
@@ -138,6 +168,11 @@ int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, co
 // finds a dimension without data (after the report).
 bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust, bool check, int caseNumber,
                 std::vector<double>& raw, std::vector<double>& maximum, MString* text);
+// The zero/perfect value z in place of zero and perfect raw scores.
+void adjustExtremeScores(double z, std::vector<double>& raw, const std::vector<double>& maximum);
+// False, after the "No valid data for case" report, when a dimension has
+// no maximum score.
+bool checkCaseScores(Session& session, int caseNumber, const std::vector<double>& maximum);
 
 // Description of parameter levels: "name label, " per explicit variable,
 // "name level," per implicit one; describeParameter for estimated

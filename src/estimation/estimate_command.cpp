@@ -6,6 +6,7 @@
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/driver.h"
+#include "estimation/jml.h"
 #include "model/model_builder.h"
 
 namespace ordena {
@@ -187,8 +188,10 @@ int estimateCommand(Session& session, const MString& text) {
     }
     EstimationMethod method = o.method;
     if (method == EstimationMethod::Jml) {
-        session.errorReport("Joint maximum likelihood estimation is not available");
-        return -1;
+        est.method = method;
+        const int result = jmlDriver(session);
+        session.statusText(" ", 0);
+        return result == 1 ? 1 : -1;
     }
     if (method == EstimationMethod::Gauss && R > 1) {
         session.errorReport("Gaussian quadrature is only available for models without regressors.");

@@ -12,6 +12,7 @@
 #include "data/response_reader.h"
 #include "estimation/case_estimates.h"
 #include "estimation/engine.h"
+#include "estimation/jml.h"
 
 namespace ordena {
 
@@ -69,12 +70,26 @@ void loadModel(EstimationWork& work, const ModelBuild& build, int P) {
     work.designStart[rows] = work.designEntries.size();
 }
 
-int estimationSetup(Session& session, EstimationWork& work) {
-    Workspace& ws = session.ws;
-    EstimationState& est = ws.est;
-    const ModelBuild& build = ws.build;
+int applyItemAnchor(Session& session, const AnchorEntry& a, int P) {
+    EstimationState& est = session.ws.est;
+    if (a.kind != kAnchorItem && a.kind != kInitItem) return 1;
+    if (a.first < 0 || a.first >= P) {
+        session.errorReport(a.kind == kAnchorItem
+                                ? "A parameter index is out of range for an item parameter anchor value"
+                                : "A parameter index is out of range for an item parameter initial value");
+        return -1;
+    }
+    const double value = a.value;
+    est.xsi[a.first][0] = est.previousXsi[a.first][0] = est.bestXsi[a.first][0] = value;
+    if (a.kind == kAnchorItem && !est.anchored[static_cast<std::size_t>(a.first)]) {
+        est.anchored[static_cast<std::size_t>(a.first)] = 1;
+        ++est.anchoredCount;
+    }
+    return 1;
+}
+
+void startEstimationState(EstimationState& est, int D, int R, int P) {
     est.bestDeviance = est.previousDeviance = kNoDeviance;
-    work.regressionConverged = work.covarianceConverged = false;
     est.eapSummary.available = est.plausibleSummary.available = false;
     est.invalidateCaseEstimates();
     est.keptParameters.clear();
@@ -82,14 +97,6 @@ int estimationSetup(Session& session, EstimationWork& work) {
     est.fullErrors = Matrix();
     est.fit.clear();
     est.fitAvailable = false;
-
-    const int P = build.parameterCount();
-    loadModel(work, build, P);
-    const int D = work.D;
-    const int R = std::max(1, ws.data.passes.caseInfoWidth - 1);
-    work.R = R;
-    work.discrete = est.options.distribution == Distribution::Discrete;
-    work.method = est.method;
 
     est.beta = zeros(D, R);
     est.previousBeta = est.bestBeta = est.beta;
@@ -111,23 +118,29 @@ int estimationSetup(Session& session, EstimationWork& work) {
     est.anchoredCount = 0;
     est.regressionErrors = Matrix();
     est.covarianceErrors = Matrix();
+}
+
+int estimationSetup(Session& session, EstimationWork& work) {
+    Workspace& ws = session.ws;
+    EstimationState& est = ws.est;
+    const ModelBuild& build = ws.build;
+    work.regressionConverged = work.covarianceConverged = false;
+
+    const int P = build.parameterCount();
+    loadModel(work, build, P);
+    const int D = work.D;
+    const int R = std::max(1, ws.data.passes.caseInfoWidth - 1);
+    work.R = R;
+    work.discrete = est.options.distribution == Distribution::Discrete;
+    work.method = est.method;
+    startEstimationState(est, D, R, P);
 
     for (const AnchorEntry& a : est.anchors) {
         const double value = a.value;
         switch (a.kind) {
             case kAnchorItem:
             case kInitItem:
-                if (a.first < 0 || a.first >= P) {
-                    session.errorReport(a.kind == kAnchorItem
-                                            ? "A parameter index is out of range for an item parameter anchor value"
-                                            : "A parameter index is out of range for an item parameter initial value");
-                    return -1;
-                }
-                est.xsi[a.first][0] = est.previousXsi[a.first][0] = est.bestXsi[a.first][0] = value;
-                if (a.kind == kAnchorItem && !est.anchored[static_cast<std::size_t>(a.first)]) {
-                    est.anchored[static_cast<std::size_t>(a.first)] = 1;
-                    ++est.anchoredCount;
-                }
+                if (applyItemAnchor(session, a, P) != 1) return -1;
                 break;
             case kAnchorRegression:
             case kInitRegression: {
@@ -251,13 +264,13 @@ int estimationSetup(Session& session, EstimationWork& work) {
     return 1;
 }
 
-int loadCaseInformation(Session& session, EstimationWork& work) {
+int loadCaseInformation(Session& session, EstimationWork& work, const char* routine) {
     const DataPassState& passes = session.ws.data.passes;
     work.caseInfoWidth = std::max(1, passes.caseInfoWidth);
     const std::size_t count = static_cast<std::size_t>(std::max(0, passes.cases)) * work.caseInfoWidth;
     const int read = readDoubles(passes.caseInfoFile, work.caseInfo, count);
     if (read == 0) {
-        session.errorReport("Can't open Y variable file (subroutine calcYYinv)");
+        session.errorReport("Can't open Y variable file (subroutine " + MString(routine) + ")");
         return -1;
     }
     if (read < 0) {
@@ -384,6 +397,27 @@ void logStatistics(Session& session, const char* title, const std::vector<double
 
 }  // namespace
 
+void adjustExtremeScores(double z, std::vector<double>& raw, const std::vector<double>& maximum) {
+    for (std::size_t d = 0; d < raw.size() && d < maximum.size(); ++d) {
+        double& s = raw[d];
+        if (s == 0.0) s = z;
+        if (s == maximum[d]) s = maximum[d] - z;
+    }
+}
+
+bool checkCaseScores(Session& session, int caseNumber, const std::vector<double>& maximum) {
+    for (std::size_t d = 0; d < maximum.size(); ++d)
+        if (maximum[d] == 0.0) {
+            MString what = session.ws.est.caseEstimateType == kCaseWle
+                               ? " Weighted likelihood estimates computation cannot continue"
+                               : " MLE computation cannot continue";
+            session.errorReport("No valid data for case " + itoMString(caseNumber) + " on dimension " +
+                                itoMString(static_cast<long long>(d) + 1) + what);
+            return false;
+        }
+    return true;
+}
+
 bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust, bool check, int caseNumber,
                 std::vector<double>& raw, std::vector<double>& maximum, MString* text) {
     const int D = work.D;
@@ -397,26 +431,8 @@ bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust
             maximum[static_cast<std::size_t>(d)] += work.maxScore[static_cast<std::size_t>(i) * D + d];
         }
     }
-    if (adjust) {
-        const double z = session.ws.settings.zero_perfect;
-        for (int d = 0; d < D; ++d) {
-            double& s = raw[static_cast<std::size_t>(d)];
-            if (s == 0.0) s = z;
-            if (s == maximum[static_cast<std::size_t>(d)]) s = maximum[static_cast<std::size_t>(d)] - z;
-        }
-    }
-    bool valid = true;
-    if (check)
-        for (int d = 0; d < D; ++d)
-            if (maximum[static_cast<std::size_t>(d)] == 0.0) {
-                MString what = session.ws.est.caseEstimateType == kCaseWle
-                                   ? " Weighted likelihood estimates computation cannot continue"
-                                   : " MLE computation cannot continue";
-                session.errorReport("No valid data for case " + itoMString(caseNumber) + " on dimension " +
-                                    itoMString(d + 1) + what);
-                valid = false;
-                break;
-            }
+    if (adjust) adjustExtremeScores(session.ws.settings.zero_perfect, raw, maximum);
+    const bool valid = !check || checkCaseScores(session, caseNumber, maximum);
     if (text)
         for (int d = 0; d < D; ++d) {
             char buffer[64];
@@ -442,7 +458,7 @@ int writeCaseScores(Session& session, EstimationWork& work) {
     return saveCaseScores(session, records);
 }
 
-int sufficientStatistics(Session& session, EstimationWork& work) {
+int sufficientStatistics(Session& session, EstimationWork& work, CaseResponses* responses) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
     ModelBuild& build = ws.build;
@@ -472,15 +488,43 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
     if (openCaseScores(session, records) != 1) return -1;
 
     std::vector<double> raw, maximum;
+    const int N = std::max(0, ws.data.passes.cases);
+    int nextCase = 0;  // the next case whose responses the list starts
+    auto startCasesUpTo = [&](int last) {
+        for (; nextCase <= last; ++nextCase)
+            responses->start[static_cast<std::size_t>(nextCase)] = static_cast<std::int64_t>(responses->items.size());
+    };
+    // The list of responses that joint maximum likelihood keeps.
+    auto listResponse = [&](int i) {
+        try {
+            responses->items.push_back(i);
+            return true;
+        } catch (const std::bad_alloc&) {
+            session.errorReport("JML estimation not be available");
+            return false;
+        }
+    };
+    if (responses) {
+        responses->items.clear();
+        try {
+            responses->start.assign(static_cast<std::size_t>(N) + 1, 0);
+        } catch (const std::bad_alloc&) {
+            session.errorReport("JML estimation not be available");
+            return -1;
+        }
+    }
     const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
         const double* rec = work.caseRecord(caseNumber);
         const double w = (rec ? rec[0] : 1.0) * est.weightFactor;
         // A case of weight zero carries only its placeholder record, or
         // counts for nothing: it identifies no parameter.
         if (w == 0.0) m = 0;
+        const bool listed = responses && caseNumber >= nextCase && caseNumber < N;
+        if (listed) startCasesUpTo(caseNumber);
         for (int r = 0; r < m; ++r) {
             const int i = work.itemNo[static_cast<std::size_t>(r)], k = work.rsp[static_cast<std::size_t>(r)];
             if (i < 0 || i >= I || k < 0 || k >= maxCat) continue;
+            if (listed && !listResponse(i)) return -1;
             const std::size_t row = static_cast<std::size_t>(i) * maxCat + k;
             observed[row] = 1;
             for (std::size_t e = work.designStart[row]; e < work.designStart[row + 1]; ++e) {
@@ -501,6 +545,7 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
         records.setScores(caseNumber, raw, maximum);
         return 1;
     });
+    if (responses) startCasesUpTo(N);
     if (visited != 1) return -1;
     if (saveCaseScores(session, records) != 1) return -1;
     session.appendOutput("Sufficient Statistics Computed\r\n");
@@ -516,7 +561,9 @@ int sufficientStatistics(Session& session, EstimationWork& work) {
         if (!opposite[static_cast<std::size_t>(p)]) {
             const ParameterSpec* spec =
                 p < static_cast<int>(build.estimated.size()) ? &build.estimated[static_cast<std::size_t>(p)] : nullptr;
-            MString text = "Parameter (" + itoMString(p + 1) + ") for " + describeParameter(session, p);
+            // Joint maximum likelihood words the warning without the number.
+            MString text = (responses ? MString("Parameter for ") : "Parameter (" + itoMString(p + 1) + ") for ") +
+                           describeParameter(session, p);
             const bool step = spec && spec->step >= 0 && !build.importedDesign;
             if (step) text += " step " + itoMString(spec->step);
             text += MString(" is not identified. ") +
@@ -622,11 +669,16 @@ constexpr int kMaxSweeps = 100;
 }
 
 int MStep(Session& session, EstimationWork& work, double& largestStep) {
+    workingGrid(session, work, session.ws.est);
+    const std::vector<double> theta = thetaColumns(work, work.workGrid, work.shift);
+    return itemNewtonSweeps(session, work, theta, ItemSweepRules{"MStep:Parameter ", 0, true}, largestStep);
+}
+
+int itemNewtonSweeps(Session& session, EstimationWork& work, const std::vector<double>& theta,
+                     const ItemSweepRules& rules, double& largestStep) {
     EstimationState& est = session.ws.est;
     const int P = work.P, Q = work.Q, maxCat = work.maxCat;
     std::vector<double> h(static_cast<std::size_t>(P), 5.0);
-    workingGrid(session, work, est);
-    const std::vector<double> theta = thetaColumns(work, work.workGrid, work.shift);
     largestStep = 0.0;
     const int innerloops = session.ws.settings.innerloops;
     const double convergence = est.options.convergence;
@@ -639,7 +691,7 @@ int MStep(Session& session, EstimationWork& work, double& largestStep) {
         // first recomputes the items it reads, and only those.
         for (int p = 0; p < P; ++p) {
             if (est.anchored[static_cast<std::size_t>(p)]) continue;
-            session.statusText("MStep:Parameter " + itoMString(p), 0);
+            session.statusText(rules.status + itoMString(p + rules.firstNumber), 0);
             if (session.pollForStop()) return -1;
             const auto& items = work.parameterItems[static_cast<std::size_t>(p)];
             const auto& values = work.parameterValues[static_cast<std::size_t>(p)];
@@ -692,7 +744,7 @@ int MStep(Session& session, EstimationWork& work, double& largestStep) {
                 bool last = false;
                 if (std::fabs(delta) < convergence)
                     last = true;
-                else if (work.regressionConverged && work.covarianceConverged)
+                else if (rules.populationFlags && work.regressionConverged && work.covarianceConverged)
                     done = false;
                 if (j > innerloops) last = true;
                 largestStep = std::max(largestStep, std::fabs(delta));

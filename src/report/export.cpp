@@ -348,6 +348,10 @@ int handleExport(Session& session, const MString& arguments) {
             return -1;
         }
         const bool estimated = ws.est.estimated == 1;
+        if (estimated && ws.est.method == EstimationMethod::Jml && (which == kRegression || which == kCovariance)) {
+            session.errorReport("Population parameters are not available with Joint Maximum Likelihood ");
+            return -1;
+        }
         int result = 1;
         switch (which) {
             case kParameters:

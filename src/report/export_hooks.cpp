@@ -19,12 +19,17 @@ int writeParameterExports(Session& session) {
     const MString covariance = session.ws.files.covarianceFile;
     int result = 1;
     if (!parameters.isEmpty() && writeParameterFile(session, parameters, kExportReplace, 0) == -1) result = -1;
+    if (session.ws.est.method == EstimationMethod::Jml) return result;
     if (!regression.isEmpty() && writeRegressionFile(session, regression, kExportReplace, 0) == -1) result = -1;
     if (!covariance.isEmpty() && writeCovarianceFile(session, covariance, kExportReplace, 0) == -1) result = -1;
     return result;
 }
 
 void writeIterationLog(Session& session, const IterationChanges& changes) { logIterationRecord(session, changes); }
+
+void writeJmlIterationLog(Session& session, int iteration, const JmlIterationChanges& changes) {
+    logJmlIterationRecord(session, iteration, changes);
+}
 
 int writeScoredDataExport(Session& session) {
     const MString name = session.ws.files.scoredDataFile;

@@ -9,11 +9,11 @@
 
 #include "base/matrix.h"
 #include "base/mstring.h"
+#include "estimation/hooks.h"
 
 namespace ordena {
 
 class Session;
-struct IterationChanges;
 
 // The logfile clause: asks before replacing an existing file, closes the
 // log file open so far and creates the new one. 1, or -1 after a report
@@ -29,18 +29,8 @@ MString iterationRecordText(int iteration, double deviance, double bestDeviance,
                             const Matrix& sigma, const Matrix& beta, const Vector& xsi,
                             const IterationChanges& changes);
 
-// The iteration record of joint maximum likelihood: per dimension the
-// largest change of a case estimate, the case (from 1) where it occurred
-// and the average change; the largest item parameter change with its
-// parameter (from 1) and the average.
-struct JmlIterationChanges {
-    std::vector<double> caseMaximum;
-    std::vector<std::int32_t> caseAt;
-    std::vector<double> caseAverage;
-    double itemMaximum = 0.0;
-    std::int32_t itemAt = 0;
-    double itemAverage = 0.0;
-};
+// The iteration record of joint maximum likelihood (the changes are
+// described in estimation/hooks.h).
 void logJmlIterationRecord(Session& session, int iteration, const JmlIterationChanges& changes);
 MString jmlIterationRecordText(int iteration, const JmlIterationChanges& changes);
 

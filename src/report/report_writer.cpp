@@ -103,4 +103,9 @@ void ReportWriter::pageHeader(const MString& tableTitle) {
     for (const MString& l : header_) line(l);
 }
 
+void ReportWriter::pageTop() {
+    line(header_[0]);
+    line(header_[1]);
+}
+
 }  // namespace ordena

@@ -74,6 +74,9 @@ public:
     void lines(const std::vector<MString>& ls);
     // Sets line 3 of the page header to the title and writes the header.
     void pageHeader(const MString& tableTitle);
+    // Writes the first two lines of the page header only: the form feed
+    // rule and the report title with the date.
+    void pageTop();
     // Replaces the header (tests use a fixed date).
     void setHeader(const std::array<MString, 4>& header) { header_ = header; }
 

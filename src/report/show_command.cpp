@@ -127,6 +127,16 @@ int applyOptions(Session& session, const MString& options, ShowRequest& request)
                 session.errorReport("The distribution value must be one of 'latent', 'eap', 'mle', 'wle' or 'none'");
                 return -1;
             }
+            // Joint maximum likelihood has no population model to draw
+            // EAPs or plausible values from, for case output or maps.
+            if (isJml(session.ws.est) && kCodes[found] == kCaseEap) {
+                session.errorReport("EAP estimates are not available with JML");
+                return -1;
+            }
+            if (isJml(session.ws.est) && kCodes[found] == kCaseLatent) {
+                session.errorReport("Plausible values are not available with JML");
+                return -1;
+            }
             session.ws.est.caseEstimateType = kCodes[found];
         } else if (option == 1) {
             if (request.cases) session.warningReport("The label option is ignored when the argument is 'cases'");
@@ -172,8 +182,8 @@ int parseShow(Session& session, const MString& arguments, ShowRequest& request) 
 
 int printShow(Session& session, const ShowRequest& request) {
     Workspace& ws = session.ws;
-    const bool normal = ws.est.options.distribution == Distribution::Normal && !isJml(ws.est);
-    if (request.cases && !normal) {
+    const bool jml = isJml(ws.est);
+    if (request.cases && !jml && ws.est.options.distribution != Distribution::Normal) {
         session.errorReport("Case output is not available unless a normal distribution is requested");
         return -1;
     }

@@ -80,7 +80,8 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     auto all = standardWorkloads();
     std::vector<std::string> ids;
     for (const auto& w : all) ids.push_back(w.id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"W1", "W2", "W3-disk", "W3-ram", "W3-sys", "W4", "W5", "W6"}));
+    EXPECT_EQ(ids, (std::vector<std::string>{"W1", "W2", "W3-disk", "W3-ram", "W3-sys", "W4", "W5", "W6", "W1-jml",
+                                             "SIM"}));
 
     auto w1 = find(all, "W1"), w2 = find(all, "W2"), w3d = find(all, "W3-disk"), w3r = find(all, "W3-ram"),
          w4 = find(all, "W4"), w5 = find(all, "W5"), w6 = find(all, "W6");
@@ -106,6 +107,15 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     EXPECT_EQ(w3s.seed, w3d.seed);
     EXPECT_NE(scriptText(w3s).find("estimate ! iter=2, fit=no;\nput >> w3.zrs;\nreset;\nget << w3.zrs;\nshow;"),
               std::string::npos);
+    auto jml = find(all, "W1-jml");
+    EXPECT_EQ(jml.dataName, w1.dataName);
+    EXPECT_EQ(jml.seed, w1.seed);
+    EXPECT_NE(scriptText(jml).find("model item;\nestimate ! method=jml;\nshow;"), std::string::npos);
+    // The simulation study: 20 replications of 500 cases and 15 items.
+    auto sim = find(all, "SIM");
+    EXPECT_EQ(responseCount(sim), 20LL * 500 * 15);
+    EXPECT_EQ(scriptText(sim), "set seed=7707;\nsimulate ! nitems=15, npersons=500, itemdist=sim-items.txt, "
+                               "replications=20, filename=sim_;\n");
 
     // Scaling keeps at least ten cases.
     EXPECT_EQ(find(standardWorkloads(1e-6), "W5").cases, 10);
@@ -117,6 +127,15 @@ TEST(BenchWorkloads, DataFilesMatchTheirFormatStatements) {
     ASSERT_FALSE(dir.path().empty());
     for (const auto& w : standardWorkloads(0.002)) {
         SCOPED_TRACE(w.id);
+        if (w.kind == DataKind::Simulation) {
+            // The generating difficulties, one "item 0 value" line per item.
+            writeDataFile(w, dir.path());
+            auto items = lines(readFile(dir.path() + "/" + w.dataName));
+            ASSERT_EQ(static_cast<int>(items.size()), w.items);
+            EXPECT_EQ(items.front(), "1 0 -1.4000");
+            EXPECT_EQ(items.back(), std::to_string(w.items) + " 0 1.4000");
+            continue;
+        }
         std::int64_t responses = writeDataFile(w, dir.path());
         writeScriptFile(w, dir.path());
         std::string script = readFile(dir.path() + "/" + w.scriptName);

@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "estimation/case_estimates.h"
 #include "support/reference.h"
 #include "support/script_session.h"
 
@@ -168,6 +171,93 @@ TEST(Validation, FullStandardErrorsMatchThePeersInformationMatrix) {
             for (int q = 0; q < P; ++q) last += est.fullErrors[p][q];
         EXPECT_NEAR(std::sqrt(last), se.back(), 0.03 * se.back());
         EXPECT_NEAR(std::sqrt(est.fullErrors[P][P]), r.at("se_mean")[0], 0.03 * r.at("se_mean")[0]);
+    }
+}
+
+TEST(Validation, JointMaximumLikelihoodMatchesAnIndependentSolution) {
+    ScriptSession s;
+    Fit f = estimate(s, "verbagg.dat",
+                     "format pid 1-3 responses 10-33;\nmodel item;\nestimate ! method=jml, convergence=0.00001;\n");
+    Reference r = reference("verbagg_rasch_jml.ref");
+    expectItems(f.xsi, r.at("delta"), 0.005);
+    // The last item is minus the sum of the others.
+    double sum = 0;
+    for (double x : f.xsi) sum += x;
+    EXPECT_NEAR(-sum, r.at("delta").back(), 0.005);
+
+    CaseScoreRecords records;
+    ASSERT_EQ(openCaseScores(s.session, records), 1);
+    const std::vector<double>& theta = r.at("theta_first10");
+    const std::vector<double>& se = r.at("se_theta_first10");
+    ASSERT_EQ(theta.size(), 10u);
+    double largestTheta = 0, largestError = 0;
+    for (int n = 0; n < 10; ++n) {
+        const double* rec = records.record(n);
+        const double estimate = rec[records.jmlAt()], error = std::sqrt(rec[records.jmlCovAt()]);
+        EXPECT_NEAR(estimate, theta[static_cast<std::size_t>(n)], 0.01) << "case " << n + 1;
+        EXPECT_NEAR(error, se[static_cast<std::size_t>(n)], 0.01) << "case " << n + 1;
+        largestTheta = std::max(largestTheta, std::fabs(estimate - theta[static_cast<std::size_t>(n)]));
+        largestError = std::max(largestError, std::fabs(error - se[static_cast<std::size_t>(n)]));
+    }
+    std::printf("  cases: largest difference %.5f in the estimates, %.5f in the errors (tolerance 0.01)\n",
+                largestTheta, largestError);
+}
+
+// Rows of three numbers (score, estimate, error) of a text, in order.
+std::vector<std::vector<double>> rowsOf(const std::string& text) {
+    std::vector<std::vector<double>> rows;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::vector<double> row;
+        std::string field;
+        bool numbers = true;
+        while (fields >> field) {
+            char* end = nullptr;
+            const double v = std::strtod(field.c_str(), &end);
+            numbers = numbers && *end == '\0';
+            row.push_back(v);
+        }
+        if (numbers && row.size() == 3) rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(Validation, EquivalenceTablesMatchAnIndependentRootFinder) {
+    ScriptSession s;
+    Reference gh = reference("verbagg_rasch_gh15.ref");
+    const std::vector<double>& delta = gh.at("delta");
+    std::string anchors;
+    for (std::size_t i = 0; i + 1 < delta.size(); ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%10d%10.5f\n", static_cast<int>(i + 1), delta[i]);
+        anchors += line;
+    }
+    s.writeFile("gh15.anc", anchors);
+    estimate(s, "verbagg.dat",
+             "format pid 1-3 responses 10-33;\nmodel item;\nimport anchor_parameters << gh15.anc;\n"
+             "estimate ! fit=no;\nequivalence mle >> mle.txt;\nequivalence wle >> wle.txt;\n");
+
+    std::ifstream in(std::string(ORDENA_REFERENCE_DIR) + "/verbagg_rasch_equivalence.ref");
+    std::stringstream all;
+    all << in.rdbuf();
+    const std::string text = all.str();
+    const std::size_t wleAt = text.find("\nwle");
+    ASSERT_NE(wleAt, std::string::npos);
+    for (const auto& [kind, file, part] : {std::tuple{"MLE", "mle.txt", text.substr(0, wleAt)},
+                                           std::tuple{"WLE", "wle.txt", text.substr(wleAt)}}) {
+        const auto want = rowsOf(part);
+        const auto got = rowsOf(s.readFile(file));
+        ASSERT_EQ(want.size(), 25u) << kind;
+        ASSERT_EQ(got.size(), want.size()) << kind;
+        double largest = 0;
+        for (std::size_t k = 0; k < want.size(); ++k)
+            for (std::size_t j = 0; j < 3; ++j) {
+                EXPECT_NEAR(got[k][j], want[k][j], 0.001) << kind << " row " << k << " column " << j;
+                largest = std::max(largest, std::fabs(got[k][j] - want[k][j]));
+            }
+        std::printf("  %s table: largest difference %.5f (tolerance 0.001)\n", kind, largest);
     }
 }
 

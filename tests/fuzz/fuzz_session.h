@@ -16,6 +16,7 @@
 #include <string_view>
 #include <utility>
 
+#include "analysis/simulation.h"
 #include "base/shell.h"
 #include "command/command_table.h"
 #include "command/commands.h"
@@ -143,6 +144,20 @@ int localFilesOnly(Session& session, const MString& arguments) {
     return counted<N>(session, arguments);
 }
 
+// generate draws a response for every case and item: beyond this many one
+// input would outrun the time limit, while smaller sizes run the same code.
+inline int boundedGenerate(Session& session, const MString& arguments) {
+    GenerationSettings settings;
+    std::vector<MString> files;
+    if (arguments.str().find('/') == std::string::npos &&
+        parseGenerateStatement(session, arguments, settings, files) == 1 &&
+        static_cast<long long>(settings.persons) * (settings.itemCount() + settings.dimensions()) > 100000) {
+        session.errorReport("Fuzz session: generate is limited to 100000 draws");
+        return -1;
+    }
+    return localFilesOnly<19>(session, arguments);
+}
+
 // set directory= may move anywhere; the next statement starts back in the
 // scratch directory, so work files are never made elsewhere.
 inline int setInScratch(Session& session, const MString& arguments) {
@@ -182,7 +197,7 @@ inline void guard(Session& session) {
     session.handlers[14] = localFilesOnly<14>;  // export
     session.handlers[15] = localFilesOnly<15>;  // submit
     session.handlers[18] = localFilesOnly<18>;  // show
-    session.handlers[19] = localFilesOnly<19>;  // generate
+    session.handlers[19] = boundedGenerate;     // generate
     session.handlers[21] = localFilesOnly<21>;  // itanal
     session.handlers[22] = localFilesOnly<22>;  // labels
     session.handlers[24] = localFilesOnly<24>;  // simulate
