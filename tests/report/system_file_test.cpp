@@ -41,6 +41,7 @@ struct Analysis {
     const char* script;
     bool caseOutput;      // show cases is available (normal population)
     const char* reports;  // statements of its own besides the common ones
+    bool jml = false;     // joint maximum likelihood: its own reports
 };
 
 const Analysis kAnalyses[] = {
@@ -80,6 +81,9 @@ const Analysis kAnalyses[] = {
      "datafile verbagg.dat; format pid 1-3 responses 10-20; model item;"
      " estimate ! distribution=discrete, method=quadrature, nodes=10;",
      false, ""},
+    {"joint maximum likelihood",
+     "datafile verbagg.dat; format pid 1-3 responses 10-33; model item; estimate ! method=jml, convergence=0.00001;",
+     true, "", true},
 };
 
 class SystemFileTest : public ::testing::Test {
@@ -130,11 +134,19 @@ protected:
 };
 
 std::vector<std::string> roundTripReports(const Analysis& a) {
+    if (a.jml)
+        return {"show ! tables=1:2:4 >> show.txt;", "show cases >> cases.txt;",
+                "show cases ! estimates=wle >> cases-wle.txt;", "itanal ! estimates=mle >> itanal.txt;",
+                "equivalence mle >> equivalence.txt;", "descriptives ! estimates=mle >> descriptives.txt;",
+                "export parameters >> p.txt, scoreddata >> s.txt;", "estimate ! method=jml, iter=30;",
+                "show ! tables=1:2:4 >> estimated.txt;"};
     std::vector<std::string> r = {"show ! tables=1:2:3:4:5:6:7:8:9 >> show.txt;"};
     if (*a.reports) r.push_back(a.reports);
     if (a.caseOutput) {
         for (const char* kind : {"latent", "eap", "mle", "wle"})
             r.push_back(std::string("show cases ! estimates=") + kind + " >> cases-" + kind + ".txt;");
+        r.push_back("equivalence mle >> equivalence.txt;");
+        r.push_back("descriptives ! estimates=wle >> descriptives.txt;");
     }
     for (const char* more : {"show ! tables=1:3:4 >> again.txt;", "itanal >> itanal.txt;",
                              "itanal ! estimates=wle, format=export >> itanal-export.txt;", "fit;", "fit 1-3 : 4;",
