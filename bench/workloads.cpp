@@ -225,16 +225,12 @@ std::vector<WorkloadSpec> standardWorkloads(double scale) {
 
     // W3 saved to a system file and loaded again: the engine's figures give
     // the save and load times beside those of the data passes they spare.
-    WorkloadSpec files;
+    WorkloadSpec files = w[w.size() - 2];  // W3-disk
     files.id = "W3-sys";
     files.title = "W3 saved by put and loaded by get (2 iterations)";
-    files.kind = DataKind::Dichotomous;
-    files.dataName = "w3.dat";
     files.scriptName = "w3-sys.zrc";
-    files.cases = cases(500000);
-    files.items = 50;
-    files.seed = 3303;
     files.estimateOptions = "iter=2, fit=no";
+    files.targetSeconds = 0.0;
     files.systemFileName = "w3.zrs";
     files.outputNames.push_back(files.systemFileName);
     files.afterEstimate = "put >> w3.zrs;\nreset;\nget << w3.zrs;\n";

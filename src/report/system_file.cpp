@@ -76,6 +76,18 @@ private:
     Stopwatch clock_;
 };
 
+// The file named after the redirection symbol (">>" or "<<"); false after
+// the report when there is no such symbol.
+bool redirectedName(Session& session, const MString& arguments, const char* symbol, MString& name) {
+    const int at = arguments.find(MString(symbol));
+    if (at < 0) {
+        session.errorReport(MString("The redirection symbol '") + symbol + "' was expected but not found");
+        return false;
+    }
+    name = arguments.mid(at + 2, arguments.length()).trim();
+    return true;
+}
+
 // Bytes per case score record: D * (6 + 4D + V) doubles.
 std::uint64_t caseRecordBytes(std::int64_t D, std::int64_t V) {
     return 8 * static_cast<std::uint64_t>(D * (6 + 4 * D + V));
@@ -514,7 +526,7 @@ private:
         while (bytes > 0) {
             const std::size_t chunk =
                 static_cast<std::size_t>(std::min<std::uint64_t>(bytes, SystemFileInput::kMaxTake));
-            std::copy_n(in_.take(chunk), chunk, out.append(chunk));
+            copyInto(out.append(chunk), chunk);
             bytes -= chunk;
         }
     }
@@ -544,12 +556,8 @@ private:
 
 int putCommand(Session& session, const MString& arguments) {
     const Stopwatch clock;
-    const int at = arguments.find(MString(">>"));
-    if (at < 0) {
-        session.errorReport("The redirection symbol '>>' was expected but not found");
-        return -1;
-    }
-    const MString name = arguments.mid(at + 2, arguments.length()).trim();
+    MString name;
+    if (!redirectedName(session, arguments, ">>", name)) return -1;
     Workspace& ws = session.ws;
     PartFile part(name);
     BlockWriter out;
@@ -588,12 +596,8 @@ int putCommand(Session& session, const MString& arguments) {
 
 int getCommand(Session& session, const MString& arguments) {
     const Stopwatch clock;
-    const int at = arguments.find(MString("<<"));
-    if (at < 0) {
-        session.errorReport("The redirection symbol '<<' was expected but not found");
-        return -1;
-    }
-    const MString name = arguments.mid(at + 2, arguments.length()).trim();
+    MString name;
+    if (!redirectedName(session, arguments, "<<", name)) return -1;
     SystemFileInput in;
     if (name.isEmpty() || name.str().find('\0') != std::string::npos || !in.open(name.str())) {
         session.errorReport("Cannot read system file:===>" + name);

@@ -96,6 +96,8 @@ public:
     }
     void real(double& v, const char*) { storeDouble(out_.append(8), v); }
     void real32(float& v, const char*) { storeFloat(out_.append(4), v); }
+    // A single-precision field of the workspace stored as a double.
+    void widened(float& v, const char*) { storeDouble(out_.append(8), v); }
     // A term's sign as one byte, '+' or '-'.
     void sign(char& c, const char*) { *out_.append(1) = static_cast<unsigned char>(c); }
     void text(MString& s, const char*, int = kSystemTextLimit);
@@ -149,6 +151,7 @@ public:
     }
     void real(double& v, const char*) { v = in_.real(); }
     void real32(float& v, const char*) { v = in_.real32(); }
+    void widened(float& v, const char*) { v = static_cast<float>(in_.real()); }
     void sign(char& c, const char* what);
     void text(MString& s, const char* what, int limit = kSystemTextLimit);
     void texts(std::vector<MString>& list, const char* what, int countLimit);

@@ -38,13 +38,9 @@ inline constexpr int kMany = 1 << 24;  // a count bounded only by the bytes left
 template <class IO>
 void histogram(IO& io, DistributionSummary& s) {
     io.matrix(s.counts, "a case distribution histogram");
-    double low = s.low, high = s.high, width = s.width;
-    io.real(low, "a histogram's low end");
-    io.real(high, "a histogram's high end");
-    io.real(width, "a histogram's bin width");
-    s.low = static_cast<float>(low);
-    s.high = static_cast<float>(high);
-    s.width = static_cast<float>(width);
+    io.widened(s.low, "a histogram's low end");
+    io.widened(s.high, "a histogram's high end");
+    io.widened(s.width, "a histogram's bin width");
     io.flag(s.available, "a histogram's available flag");
 }
 
@@ -405,15 +401,10 @@ void specifications(IO& io, Workspace& ws, GeneratorStates& generators, const Sp
     io.real(est.deviance, "the deviance");
     io.real(est.previousDeviance, "the previous deviance");
     io.real(est.bestDeviance, "the best deviance");
-    double stepH = est.stepH, low = est.displayLow, high = est.displayHigh, width = est.displayWidth;
-    io.real(stepH, "the node spacing");
-    io.real(low, "the display range");
-    io.real(high, "the display range");
-    io.real(width, "the display range");
-    est.stepH = static_cast<float>(stepH);
-    est.displayLow = static_cast<float>(low);
-    est.displayHigh = static_cast<float>(high);
-    est.displayWidth = static_cast<float>(width);
+    io.widened(est.stepH, "the node spacing");
+    io.widened(est.displayLow, "the display range");
+    io.widened(est.displayHigh, "the display range");
+    io.widened(est.displayWidth, "the display range");
 
     io.flag(est.eapAvailable, "the EAP-available flag");
     io.flag(est.plausibleAvailable, "the plausible-available flag");

@@ -11,19 +11,11 @@
 
 #include "command/reader.h"
 #include "estimation/estimate_command.h"
-#include "fuzz_session.h"
+#include "fuzz_common_files.h"
 
 using namespace ordena;
 
 namespace {
-
-// The data file the seed files name: some of them want the data passes
-// run again.
-constexpr std::string_view kData =
-    "00110.42 001000\n00220.55 211001\n00331.19 011100\n00410.98 211100\n00520.91 101121\n00631.48 021101\n"
-    "00711.33 112220\n00821.10 120111\n00930.99 112110\n01011.29 222102\n01121.29 110011\n01230.75 111100\n"
-    "01310.99 010000\n01421.23 221200\n01531.19 212222\n01611.08 211111\n01720.98 220001\n01830.54 001100\n"
-    "01910.92 200000\n02021.32 222011\n02130.90 210010\n02210.70 100100\n02321.55 221211\n02431.68 221221\n";
 
 std::set<std::string> listing() {
     std::set<std::string> names;
@@ -31,23 +23,6 @@ std::set<std::string> listing() {
     for (const auto& entry : std::filesystem::directory_iterator(".", ignored))
         names.insert(entry.path().filename().string());
     return names;
-}
-
-// Runs statements: they succeed, or fail with a report. False when the run
-// ended the program (after its report): nothing may follow.
-bool run(Session& session, fuzz::FuzzShell& shell, const std::string& statements, int* rc = nullptr) {
-    const int errorsBefore = shell.errors;
-    int result = -1;
-    try {
-        result = runScript(session, MString(statements));
-    } catch (const FatalExit&) {
-        if (shell.errors == errorsBefore) __builtin_trap();  // the end of the program is always explained
-        return false;
-    }
-    if (result != 1 && result != -1) __builtin_trap();
-    if (result == -1 && shell.errors == errorsBefore) __builtin_trap();  // a failure always says why
-    if (rc != nullptr) *rc = result;
-    return true;
 }
 
 // The loaded workspace names files of another machine: the files this
@@ -69,17 +44,17 @@ bool keepLocal(Workspace& ws) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::ScratchRun scratch;
     fuzz::writeFile("in.zrs", std::string_view(reinterpret_cast<const char*>(data), size));
-    fuzz::writeFile("data.txt", kData);
+    fuzz::writeFile("data.txt", fuzz::kSixItemData);  // the data file of the seed files
     fuzz::FuzzShell shell;
     Session session(shell);
     fuzz::guard(session);
     session.handlers[static_cast<std::size_t>(fuzz::commandNumber("estimates"))] = estimateCommand;
     ShellScope scope(session);
     int rc = 0;
-    if (!run(session, shell, "title Before the load; set seed=5;", &rc) || rc != 1) __builtin_trap();
+    if (!fuzz::runReported(session, shell, "title Before the load; set seed=5;", &rc) || rc != 1) __builtin_trap();
     const std::set<std::string> before = listing();
 
-    if (!run(session, shell, "get << in.zrs;", &rc)) return 0;
+    if (!fuzz::runReported(session, shell, "get << in.zrs;", &rc)) return 0;
     Workspace& ws = session.ws;
     if (rc != 1) {
         // Nothing of the file reached the workspace, and no work file stayed.
@@ -90,23 +65,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const bool local = keepLocal(ws);
-    if (!run(session, shell, "set p_nodes=40, f_nodes=40, n_plausible=2, fitdraws=1, iterlimit=5, innerloops=3;"))
-        return 0;
+    const char* const bounds = "set p_nodes=40, f_nodes=40, n_plausible=2, fitdraws=1, iterlimit=5, innerloops=3;";
+    if (!fuzz::runReported(session, shell, bounds)) return 0;
     // A put of what was loaded must load again.
-    if (!run(session, shell, "put >> again.zrs;", &rc)) return 0;
+    if (!fuzz::runReported(session, shell, "put >> again.zrs;", &rc)) return 0;
     if (rc == 1) {
-        if (!run(session, shell, "get << again.zrs;", &rc)) return 0;
+        if (!fuzz::runReported(session, shell, "get << again.zrs;", &rc)) return 0;
         if (rc != 1) __builtin_trap();
     }
     for (const char* statement :
          {"show >> show.txt;", "show cases ! estimates=eap >> eap.txt;", "show cases ! estimates=wle >> wle.txt;",
           "fit;", "export parameters >> p.txt, designmatrix >> d.txt, scoreddata >> s.txt;"})
-        if (!run(session, shell, statement)) return 0;
+        if (!fuzz::runReported(session, shell, statement)) return 0;
     // Item analysis and an estimation build the model again; the estimation
     // only where it is small whatever the file says.
-    if (!local || !run(session, shell, "itanal >> itanal.txt;")) return 0;
+    if (!local || !fuzz::runReported(session, shell, "itanal >> itanal.txt;")) return 0;
     const DataPassState& passes = ws.data.passes;
     if (ws.build.dimensions <= 2 && passes.cases <= 2000 && passes.responseRecords <= 20000 && ws.build.items <= 500)
-        run(session, shell, "estimate ! iter=3, nodes=5, conv=0.01, fit=no; show >> after.txt;");
+        fuzz::runReported(session, shell, "estimate ! iter=3, nodes=5, conv=0.01, fit=no; show >> after.txt;");
     return 0;
 }
