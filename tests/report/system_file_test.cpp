@@ -135,11 +135,13 @@ protected:
 
 std::vector<std::string> roundTripReports(const Analysis& a) {
     if (a.jml)
-        return {"show ! tables=1:2:4 >> show.txt;", "show cases >> cases.txt;",
-                "show cases ! estimates=wle >> cases-wle.txt;", "itanal ! estimates=mle >> itanal.txt;",
+        return {"show ! tables=1:2:4:5:6:7:8:9 >> show.txt;", "show cases >> cases.txt;",
+                "show cases ! estimates=wle >> cases-wle.txt;", "itanal >> itanal.txt;",
+                "itanal ! estimates=mle >> itanal-mle.txt;", "fit;", "fit 1-3 : 4;",
                 "equivalence mle >> equivalence.txt;", "descriptives ! estimates=mle >> descriptives.txt;",
-                "export parameters >> p.txt, scoreddata >> s.txt;", "estimate ! method=jml, iter=30;",
-                "show ! tables=1:2:4 >> estimated.txt;"};
+                "export parameters >> p.txt, designmatrix >> d.txt, scoreddata >> s.txt;",
+                "estimate ! method=jml, iter=30;", "show ! tables=1:2:4 >> estimated.txt;",
+                "show cases ! estimates=wle >> estimated-wle.txt;"};
     std::vector<std::string> r = {"show ! tables=1:2:3:4:5:6:7:8:9 >> show.txt;"};
     if (*a.reports) r.push_back(a.reports);
     if (a.caseOutput) {
