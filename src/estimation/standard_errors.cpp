@@ -148,7 +148,10 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
                     for (int s = 0; s < R; ++s)
                         Y[r][s] -=
                             w * (1.0 - V / s2) / s2 * y[static_cast<std::size_t>(r)] * y[static_cast<std::size_t>(s)];
-                    U[static_cast<std::size_t>(r)] -=
+                    // Plus the covariance of the two scores, (theta - mu) y / s2
+                    // and (theta - mu)^2 / (2 s2^2); the Hessian's other term,
+                    // -<theta - mu> y / s2^2, sums to zero at the estimates.
+                    U[static_cast<std::size_t>(r)] +=
                         w * (c3 - c1 * c2) * y[static_cast<std::size_t>(r)] / (2.0 * s2 * s2 * s2);
                 }
                 S += w * (c4 - c2 * c2) / (4.0 * s2 * s2 * s2 * s2);

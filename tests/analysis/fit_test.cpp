@@ -13,6 +13,7 @@
 #include "analysis/fit.h"
 #include "support/capture_shell.h"
 #include "support/script_session.h"
+#include "support/simulate.h"
 
 namespace ordena::test {
 namespace {
@@ -301,6 +302,61 @@ TEST(FitSimulation, SteepAndFlatItemsAreFlaggedByTheWeightedT) {
     EXPECT_GT(fit[10].weightedT, 3.0);
     EXPECT_GT(fit[10].weightedMeanSquare, 1.0);
     for (int i : {0, 7, 14}) EXPECT_LT(std::fabs(fit[static_cast<std::size_t>(i)].weightedT), 3.0) << i;
+}
+
+// With a single fit node every case is placed at its own mean: the fit
+// statistics become plain sums over the cases, here with integer weights
+// (a blank one is zero) and a latent regression, computed again below.
+TEST(FitStatement, OneNodePlacesEveryCaseAtItsMeanAndWeightsScaleItsScores) {
+    const std::vector<double> delta = {-1.0, -0.4, 0.0, 0.5, 0.9};
+    std::vector<SimItem> items;
+    for (double d : delta) items.push_back(dichotomous(d));
+    const std::vector<SimCase> cases =
+        simulateCases(items, {{{0.1, 0.8}}, {{0.9}}}, 300, 3, [](std::mt19937_64& rng, SimCase& c) {
+            c.regressors = {std::normal_distribution<double>(0, 1)(rng)};
+            c.weight = rng() % 10 == 0 ? -1 : 1 + static_cast<int>(rng() % 3);
+        });
+    ScriptSession s;
+    s.writeFile("f.dat", dataFile(cases));
+    ASSERT_EQ(s.runAllOf("datafile f.dat;\n" + formatFor(1, 5) +
+                         "caseweight w;\nregression x1;\nmodel item;\nestimate ! fit=no;\nset f_nodes=1;\nfit;\n"),
+              1)
+        << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
+    const EstimationState& est = s.session.ws.est;
+    ASSERT_EQ(est.fit.size(), 5u);
+    double count = 0, total = 0;
+    for (const SimCase& c : cases)
+        if (c.weight > 0) count += 1, total += c.weight;
+    std::vector<double> difficulty;
+    for (int p = 0; p < 4; ++p) difficulty.push_back(est.xsi[p][0]);
+    difficulty.push_back(-(difficulty[0] + difficulty[1] + difficulty[2] + difficulty[3]));
+    for (std::size_t i = 0; i < 5; ++i) {
+        // The group of item i scores its category k as -k (the term's sign
+        // is '+'); each case's scores are multiplied by its scaled weight.
+        double r2 = 0, W = 0, KW = 0, z2 = 0, n = 0;
+        for (const SimCase& c : cases) {
+            if (c.weight <= 0) continue;
+            const double w = c.weight * count / total;
+            const double theta = est.beta[0][0] + est.beta[0][1] * c.regressors[0];
+            const double p = 1 / (1 + std::exp(difficulty[i] - theta));
+            const double r = -w * (c.responses[i] - p), v = w * w * p * (1 - p);
+            const double m4 = (1 - p) * std::pow(w * p, 4) + p * std::pow(w * (1 - p), 4);
+            r2 += r * r;
+            W += v;
+            KW += m4 - v * v;
+            z2 += r * r / v;
+            n += 1;
+        }
+        const FitResult& f = est.fit[i];
+        const double weighted = r2 / W, q = std::sqrt(KW) / W, unweighted = z2 / n;
+        EXPECT_NEAR(f.weightedMeanSquare, weighted, 1e-9) << i;
+        EXPECT_NEAR(f.weightedVariance, q * q, 1e-9) << i;
+        EXPECT_NEAR(f.weightedT, (std::cbrt(weighted) - 1) * 3 / q + q / 3, 1e-8) << i;
+        EXPECT_NEAR(f.unweightedMeanSquare, unweighted, 1e-9) << i;
+        EXPECT_NEAR(f.unweightedVariance, 2 / n, 1e-12) << i;
+        const double c = 2 / (9 * n);
+        EXPECT_NEAR(f.unweightedT, (std::cbrt(unweighted) - 1 + c) / std::sqrt(c), 1e-8) << i;
+    }
 }
 
 TEST(FitStatement, RefusesWithoutEstimatesAndTurnsTheFitColumnsOff) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <numeric>
 #include <sstream>
 #include <string>
 
@@ -33,6 +35,32 @@ std::vector<std::vector<std::string>> exportLines(const std::string& text) {
     return out;
 }
 
+// Item scores of every case of the reference data, from the given column on.
+std::vector<std::vector<int>> referenceScores(int firstColumn) {
+    std::ifstream in(std::string(ORDENA_REFERENCE_DIR) + "/verbagg.dat");
+    std::vector<std::vector<int>> cases;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<int> x;
+        for (int i = 0; i < 24; ++i) x.push_back(line.at(static_cast<std::size_t>(firstColumn - 1 + i)) - '0');
+        cases.push_back(x);
+    }
+    return cases;
+}
+
+double correlation(const std::vector<double>& a, const std::vector<double>& b) {
+    const double n = static_cast<double>(a.size());
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        sa += a[i];
+        sb += b[i];
+        saa += a[i] * a[i];
+        sbb += b[i] * b[i];
+        sab += a[i] * b[i];
+    }
+    return (sab - sa * sb / n) / std::sqrt((saa - sa * sa / n) * (sbb - sb * sb / n));
+}
+
 void checkAgainstReference(const std::string& columns, const std::string& model, const std::string& refName, int K) {
     ScriptSession s;
     s.copyReference("verbagg.dat");
@@ -47,13 +75,13 @@ void checkAgainstReference(const std::string& columns, const std::string& model,
     const auto ref = readReference(std::string(ORDENA_REFERENCE_DIR) + "/" + refName);
     const auto lines = exportLines(s.readFile("itn.txt"));
     ASSERT_EQ(lines.size(), 25u);
-    const std::vector<double>& correlation = ref.at("item_total_correlation");
+    const std::vector<double>& itemTotal = ref.at("item_total_correlation");
     for (std::size_t i = 0; i < 24; ++i) {
         const std::vector<std::string>& f = lines[i];
         ASSERT_EQ(f.size(), 4u + static_cast<std::size_t>(K) * 9) << i;
         EXPECT_EQ(f[0], std::to_string(i + 1));
         EXPECT_EQ(std::stod(f[1]), 316);
-        EXPECT_NEAR(std::stod(f[2]), correlation[i], 1e-4) << "item " << i + 1;
+        EXPECT_NEAR(std::stod(f[2]), itemTotal[i], 1e-4) << "item " << i + 1;
         ASSERT_EQ(std::stoi(f[3]), K);
         for (int k = 0; k < K; ++k) {
             EXPECT_EQ(f[4 + 9 * k], std::to_string(k));
@@ -64,10 +92,41 @@ void checkAgainstReference(const std::string& columns, const std::string& model,
     ASSERT_EQ(summary.size(), 11u);
     EXPECT_EQ(summary[0], "summary");
     EXPECT_EQ(std::stod(summary[1]), 316);
+    const double alpha = ref.at("alpha")[0], sd = ref.at("total_score_sd")[0];
     EXPECT_NEAR(std::stod(summary[2]), ref.at("total_score_mean")[0], 1e-4);
-    EXPECT_NEAR(std::stod(summary[3]), ref.at("total_score_sd")[0], 1e-4);
-    EXPECT_NEAR(std::stod(summary[9]), ref.at("alpha")[0], 1e-4);
+    EXPECT_NEAR(std::stod(summary[3]), sd, 1e-4);
+    EXPECT_NEAR(std::stod(summary[9]), alpha, 1e-4);
     EXPECT_EQ(std::stod(summary[10]), 0.0);  // nothing missing
+
+    // Point-biserials, their t and the moments of the total score, summed
+    // directly over the data (complete, so the proportion score is the
+    // total over its maximum).
+    const auto scores = referenceScores(std::stoi(columns));
+    const double N = static_cast<double>(scores.size());
+    std::vector<double> total;
+    for (const auto& x : scores) total.push_back(std::accumulate(x.begin(), x.end(), 0.0));
+    for (std::size_t i = 0; i < 24; ++i)
+        for (int k = 0; k < K; ++k) {
+            std::vector<double> chose;
+            for (const auto& x : scores) chose.push_back(x[i] == k ? 1.0 : 0.0);
+            const double r = correlation(chose, total);
+            EXPECT_NEAR(std::stod(lines[i][8 + 9 * static_cast<std::size_t>(k)]), r, 1e-5) << i << " " << k;
+            EXPECT_NEAR(std::stod(lines[i][9 + 9 * static_cast<std::size_t>(k)]), r * std::sqrt((N - 2) / (1 - r * r)),
+                        1e-4)
+                << i << " " << k;
+        }
+    double m1 = 0, m2 = 0, m3 = 0, m4 = 0;
+    for (double t : total) m1 += t / N;
+    for (double t : total) {
+        m2 += std::pow(t - m1, 2) / N;
+        m3 += std::pow(t - m1, 3) / N;
+        m4 += std::pow(t - m1, 4) / N;
+    }
+    EXPECT_NEAR(std::stod(summary[4]), sd * sd, 1e-3);               // variance
+    EXPECT_NEAR(std::stod(summary[5]), m3 / std::pow(m2, 1.5), 1e-5);  // skewness
+    EXPECT_NEAR(std::stod(summary[6]), m4 / (m2 * m2) - 3, 1e-5);      // kurtosis
+    EXPECT_NEAR(std::stod(summary[7]), sd / std::sqrt(N), 1e-5);       // error of the mean
+    EXPECT_NEAR(std::stod(summary[8]), sd * std::sqrt(1 - alpha), 1e-4);  // error of measurement
 }
 
 TEST(ItanalValidation, DichotomousItemsMatchTheClassicalReference) {

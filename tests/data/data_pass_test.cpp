@@ -200,6 +200,34 @@ TEST_F(DataPassTest, WithoutIdentifierCasesAreRecordGroupsAndScratchNamesAreFres
     EXPECT_EQ(readFile(ws.data.passes.responseFile.str()), lfFile);
 }
 
+// Regression values and weights are the longest decimal number at the start
+// of their columns: signs, a fraction without digits before the point,
+// exponents (used only when digits follow), words that are not numbers.
+TEST_F(DataPassTest, RegressorsAndWeightsAreTheLongestNumberTheyStartWith) {
+    const std::vector<std::pair<std::string, double>> values = {
+        {"1e2", 100},     {"-2.5", -2.5}, {"+3", 3},       {".5", 0.5},       {"7.", 7},     {"1e", 1},
+        {"2e+1x", 20},    {"-1E-1", -0.1}, {"  4", 4},     {"inf", 0},        {"nan", 0},    {"--1", 0},
+        {"0x1A", 0},      {"1e999", 1e300}, {"-.25e1", -2.5}, {"3.5.1", 3.5},
+    };
+    const std::vector<std::pair<std::string, double>> weights = {{"2e0", 2}, {"1.5", 1.5}, {"    ", 0}, {" 3x", 3}};
+    std::string text;
+    for (std::size_t n = 0; n < values.size(); ++n) {
+        std::string w = weights[n % weights.size()].first, x = values[n].first;
+        w.resize(4, ' ');
+        x.resize(8, ' ');
+        text += w + x + "1\n";
+    }
+    data(text, "wt 1-4 x 5-12 responses 13");
+    state(regressionCommand, "x");
+    state(caseweightCommand, "wt");
+    state(modelCommand, "item");
+    ASSERT_EQ(buildModel(session), 1) << (shell.errors.empty() ? "" : shell.errors[0]);
+    std::vector<double> expected;
+    for (std::size_t n = 0; n < values.size(); ++n)
+        expected.insert(expected.end(), {weights[n % weights.size()].second, 1.0, values[n].second});
+    EXPECT_EQ(readFile(ws.data.passes.caseInfoFile.str()), doubleBytes(expected));
+}
+
 TEST_F(DataPassTest, DamagedDataFilesFailWithTheirMessages) {
     data("a1\nb2\nc3\nd4\ne5\n", "pid 1 / responses 1 / responses 2");
     state(modelCommand, "item");

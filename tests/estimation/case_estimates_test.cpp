@@ -1,15 +1,21 @@
-// Case estimates against values found independently in the test: MLE and
-// WLE by bisection of their score equations, EAPs by numerical integration
-// of the posterior, and the behaviour of plausible values.
+// Case estimates against values found independently in the test, for
+// dichotomous and for three-category items with known (anchored)
+// parameters: MLE and WLE by bisection of their score equations, EAPs and
+// the case output files by numerical integration of the posterior, the
+// reliabilities by direct sums over the cases; and the behaviour of
+// plausible values.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sstream>
 
 #include "estimation/case_estimates.h"
+#include "support/reference.h"
 #include "support/script_session.h"
+#include "support/simulate.h"
 
 namespace ordena::test {
 namespace {
@@ -27,122 +33,243 @@ double bisect(const std::function<double(double)>& f, double lo, double hi) {
     return 0.5 * (lo + hi);
 }
 
-double probability(double theta, double delta) {
-    return 1.0 / (1.0 + std::exp(delta - theta));
-}
+double probability(double theta, double delta) { return 1.0 / (1.0 + std::exp(delta - theta)); }
 
-// Sum of P - score, and the weighted version with the Warm correction.
-double mleEquation(double theta, double score) {
-    double s = 0;
-    for (double d : kDelta) s += probability(theta, d);
-    return score - s;
-}
-double wleEquation(double theta, double score) {
-    double s = 0, info = 0, third = 0;
-    for (double d : kDelta) {
-        const double p = probability(theta, d);
-        s += p;
-        info += p * (1 - p);
-        third += p * (1 - p) * (1 - 2 * p);
-    }
-    return score - s + third / (2 * info);
-}
+double asFloat(double x) { return static_cast<double>(static_cast<float>(x)); }
 
-// Responses with the given number correct (the easiest items first), plus
-// enough varied cases for the estimation to identify every item.
-std::string responsesFor(const std::vector<int>& scores) {
-    std::ostringstream out;
-    int id = 1;
-    for (int score : scores) {
-        char head[16];
-        std::snprintf(head, sizeof head, "%5d ", id++);
-        out << head;
-        for (int i = 0; i < 10; ++i) {
-            // item order by difficulty: 0 1 2 3 4 5 6 9 7 8
-            static const int rank[10] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 7};
-            out << (rank[i] < score ? '1' : '0');
-        }
-        out << "\n";
-    }
-    return out.str();
-}
-
-class CaseEstimates : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::vector<int> scores = {0, 3, 7, 10};
-        for (int k = 0; k < 60; ++k) scores.push_back(1 + k % 9);
-        s.writeFile("c.dat", responsesFor(scores));
-        ASSERT_EQ(s.runAllOf("datafile c.dat;\nformat pid 1-5 responses 7-16;\nmodel item;\n"), 1);
-        // Known item parameters: the first nine anchored, the last minus their sum.
-        for (int p = 0; p < 9; ++p)
-            s.session.ws.est.anchors.push_back(
-                {kAnchorItem, p, 0, static_cast<float>(kDelta[static_cast<std::size_t>(p)])});
-    }
-    ScriptSession s;
+// Items with every parameter anchored, and a few response patterns whose
+// estimates are checked, followed by cases drawn from the model.
+struct AnchoredModel {
+    std::vector<SimItem> items;
+    std::string model;
+    std::vector<double> anchors;
+    std::vector<std::vector<int>> patterns;
+    bool regression = false;
 };
 
-TEST_F(CaseEstimates, MleAndWleSolveTheirScoreEquations) {
-    ASSERT_EQ(s.run("set mle_criteria=0.0000000000000001;\nestimate ! abilities=yes, fit=no;\n"), 1)
-        << (s.shell.errors.empty() ? "" : s.shell.errors.back())
-        << s.shell.output.substr(s.shell.output.size() > 600 ? s.shell.output.size() - 600 : 0);
-    CaseScoreRecords rec;
-    ASSERT_EQ(openCaseScores(s.session, rec), 1);
-    const double z = s.session.ws.settings.zero_perfect;
-    // The anchors hold the values as single precision numbers.
-    auto delta = [](int i) { return static_cast<double>(static_cast<float>(kDelta[static_cast<std::size_t>(i)])); };
-    double sum = 0;
-    for (int i = 0; i < 9; ++i) sum += delta(i);
-    ASSERT_NEAR(s.session.ws.est.xsi[0][0], delta(0), 1e-7);
-    (void)sum;
-    const int scores[4] = {0, 3, 7, 10};
-    for (int n = 0; n < 4; ++n) {
-        const double* r = rec.record(n);
-        const double raw = scores[n];
-        const double adjusted = raw == 0 ? z : (raw == 10 ? 10 - z : raw);
-        EXPECT_DOUBLE_EQ(r[rec.rawAt()], raw);
-        EXPECT_DOUBLE_EQ(r[rec.maxAt()], 10.0);
-        const double mle = bisect([&](double t) { return mleEquation(t, adjusted); }, -12, 12);
-        EXPECT_NEAR(r[rec.mleAt()], mle, 1e-6) << "case " << n + 1;
-        // No adjustment for the weighted estimate: zero and perfect scores
-        // have finite roots.
-        const double wle = bisect([&](double t) { return wleEquation(t, raw); }, -12, 12);
-        EXPECT_NEAR(r[rec.wleAt()], wle, 1e-6) << "case " << n + 1;
-        double info = 0;
-        for (double d : kDelta) info += probability(r[rec.mleAt()], d) * (1 - probability(r[rec.mleAt()], d));
-        EXPECT_NEAR(r[rec.mleCovAt()], 1.0 / info, 1e-4);
+// Ten dichotomous items; the anchors hold the first nine, as single
+// precision numbers.
+AnchoredModel dichotomousModel() {
+    AnchoredModel m;
+    double last = 0;
+    for (int i = 0; i < 9; ++i) {
+        m.anchors.push_back(asFloat(kDelta[static_cast<std::size_t>(i)]));
+        last -= m.anchors.back();
     }
-    EXPECT_TRUE(s.session.ws.est.mleAvailable);
-    EXPECT_TRUE(s.session.ws.est.wleAvailable);
+    for (double d : m.anchors) m.items.push_back(dichotomous(d));
+    m.items.push_back(dichotomous(last));
+    m.model = "model item;\n";
+    // Raw scores 0, 3, 7 and 10, the easiest items right first.
+    const int rank[10] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 7};
+    for (int score : {0, 3, 7, 10}) {
+        std::vector<int> p;
+        for (int r : rank) p.push_back(r < score ? 1 : 0);
+        m.patterns.push_back(p);
+    }
+    return m;
 }
 
-TEST_F(CaseEstimates, EapsAgreeWithNumericalIntegrationOfThePosterior) {
-    ASSERT_EQ(s.run("set p_nodes=200000;\nestimate ! abilities=yes, fit=no;\n"), 1);
-    CaseScoreRecords rec;
-    ASSERT_EQ(openCaseScores(s.session, rec), 1);
-    const double mean = s.session.ws.est.beta[0][0], var = s.session.ws.est.sigma[0][0];
-    const int scores[4] = {0, 3, 7, 10};
-    for (int n = 0; n < 4; ++n) {
-        double z0 = 0, z1 = 0, z2 = 0;
-        for (int k = -4000; k <= 4000; ++k) {
-            const double t = mean + std::sqrt(var) * k / 500.0;
-            double like = std::exp(-0.5 * (k / 500.0) * (k / 500.0));
-            for (std::size_t i = 0; i < 10; ++i) {
-                static const int rank[10] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 7};
-                const double p = probability(t, s.session.ws.est.xsi.rows() == 9 && i < 9
-                                                    ? s.session.ws.est.xsi[static_cast<int>(i)][0]
-                                                    : kDelta[i]);
-                like *= rank[i] < scores[n] ? p : 1 - p;
-            }
-            z0 += like;
-            z1 += like * t;
-            z2 += like * t * t;
+// Five items scored 0, 1, 2 (item + item*step: four locations, the fifth
+// minus their sum, and one step per item, the second minus the first),
+// with a latent regression.
+AnchoredModel threeCategoryModel() {
+    AnchoredModel m;
+    const double delta[4] = {-0.6, -0.2, 0.1, 0.3}, tau[5] = {0.5, -0.3, 0.2, 0.0, -0.4};
+    double last = 0;
+    for (double d : delta) {
+        m.anchors.push_back(asFloat(d));
+        last -= m.anchors.back();
+    }
+    for (double t : tau) m.anchors.push_back(asFloat(t));
+    for (int i = 0; i < 5; ++i) {
+        const double t = m.anchors[static_cast<std::size_t>(4 + i)];
+        m.items.push_back(partialCredit(i < 4 ? m.anchors[static_cast<std::size_t>(i)] : last, {t, -t}));
+    }
+    m.model = "regression x1;\nmodel item + item*step;\n";
+    m.regression = true;
+    m.patterns = {{0, 0, 0, 0, 0}, {1, 0, 1, 0, 1}, {2, 2, 1, 2, 0}, {2, 2, 2, 2, 2}};
+    return m;
+}
+
+// The session after the data statements, anchors in place: the patterns
+// first (regression value 0.5), then 120 drawn cases, then a case with a
+// blank weight.
+std::unique_ptr<ScriptSession> prepare(const AnchoredModel& m, std::vector<SimCase>& cases) {
+    cases.clear();
+    for (const auto& p : m.patterns) cases.push_back({1, {0.5}, p, {}});
+    for (SimCase c : simulateCases(m.items, {{{0.1, 0.4}}, {{1.1}}}, 120, 31, [](std::mt19937_64& rng, SimCase& c) {
+             c.regressors = {std::normal_distribution<double>(0, 1)(rng)};
+         }))
+        cases.push_back(c);
+    cases.push_back(cases[1]);
+    cases.back().weight = -1;
+    auto s = std::make_unique<ScriptSession>();
+    s->writeFile("c.dat", dataFile(cases));
+    EXPECT_EQ(s->runAllOf("datafile c.dat;\n" + formatFor(1, static_cast<int>(m.items.size())) + "caseweight w;\n" +
+                          m.model),
+              1);
+    for (std::size_t p = 0; p < m.anchors.size(); ++p)
+        s->session.ws.est.anchors.push_back({kAnchorItem, static_cast<int>(p), 0, static_cast<float>(m.anchors[p])});
+    return s;
+}
+
+// Mean, variance and third central moment of the raw score at theta.
+struct ScoreMoments {
+    double mean = 0, variance = 0, third = 0;
+};
+ScoreMoments scoreMoments(const std::vector<SimItem>& items, double theta) {
+    ScoreMoments s;
+    for (const SimItem& item : items) {
+        const std::vector<double> p = categoryProbabilities(item, &theta);
+        double m = 0, v = 0, t = 0;
+        for (std::size_t k = 0; k < p.size(); ++k) m += p[k] * item.scores[k][0];
+        for (std::size_t k = 0; k < p.size(); ++k) {
+            const double d = item.scores[k][0] - m;
+            v += p[k] * d * d;
+            t += p[k] * d * d * d;
         }
-        const double eap = z1 / z0, sd = std::sqrt(z2 / z0 - eap * eap);
-        // Monte Carlo integration with 200,000 standardised draws: the perfect
-        // score's posterior lies in the tail of the draws.
-        EXPECT_NEAR(rec.record(n)[rec.eapAt()], eap, 1.5e-2) << "case " << n + 1;
-        EXPECT_NEAR(std::sqrt(rec.record(n)[rec.posteriorCovAt()]), sd, 1.5e-2) << "case " << n + 1;
+        s.mean += m;
+        s.variance += v;
+        s.third += t;
+    }
+    return s;
+}
+
+const std::string& errorsOf(const ScriptSession& s) {
+    static const std::string none;
+    return s.shell.errors.empty() ? none : s.shell.errors.back();
+}
+
+double reportedValue(const std::string& text, const std::string& label) {
+    const std::size_t at = text.find(label);
+    EXPECT_NE(at, std::string::npos) << label;
+    return at == std::string::npos ? -9 : std::stod(text.substr(at + label.size(), 8));
+}
+
+TEST(CaseEstimates, MleAndWleSolveTheirScoreEquationsAndGiveTheReliabilities) {
+    for (const AnchoredModel& m : {dichotomousModel(), threeCategoryModel()}) {
+        SCOPED_TRACE(m.model);
+        std::vector<SimCase> cases;
+        auto s = prepare(m, cases);
+        ASSERT_EQ(s->run("set mle_criteria=0.0000000000000001;\nestimate ! abilities=yes, fit=no;\n"), 1)
+            << errorsOf(*s);
+        CaseScoreRecords rec;
+        ASSERT_EQ(openCaseScores(s->session, rec), 1);
+        const double z = s->session.ws.settings.zero_perfect, top = 10;
+        for (std::size_t n = 0; n < m.patterns.size(); ++n) {
+            double raw = 0;
+            for (int k : m.patterns[n]) raw += k;
+            const double* r = rec.record(static_cast<int>(n));
+            EXPECT_DOUBLE_EQ(r[rec.rawAt()], raw);
+            EXPECT_DOUBLE_EQ(r[rec.maxAt()], top);
+            // The MLE of a zero or perfect score is that of z or of the
+            // maximum less z; the WLE has finite roots for both.
+            const double adjusted = raw == 0 ? z : (raw == top ? top - z : raw);
+            const double mle = bisect([&](double t) { return adjusted - scoreMoments(m.items, t).mean; }, -12, 12);
+            const double wle = bisect(
+                [&](double t) {
+                    const ScoreMoments s = scoreMoments(m.items, t);
+                    return raw - s.mean + s.third / (2 * s.variance);
+                },
+                -12, 12);
+            EXPECT_NEAR(r[rec.mleAt()], mle, 1e-6) << "case " << n + 1;
+            EXPECT_NEAR(r[rec.wleAt()], wle, 1e-6) << "case " << n + 1;
+            EXPECT_NEAR(r[rec.mleCovAt()], 1 / scoreMoments(m.items, mle).variance, 1e-5) << "case " << n + 1;
+            EXPECT_NEAR(r[rec.wleCovAt()], 1 / scoreMoments(m.items, wle).variance, 1e-5) << "case " << n + 1;
+        }
+        // The case with no weight has no MLE or WLE.
+        EXPECT_EQ(rec.record(rec.N - 1)[rec.mleAt()], 0.0);
+
+        // Reliabilities: direct sums over every record of the case file.
+        ASSERT_EQ(s->run("show ! tables=3;\n"), 1);
+        auto separation = [&](std::size_t at, std::size_t covAt) {
+            double sum = 0, squares = 0, errors = 0;
+            for (int n = 0; n < rec.N; ++n) {
+                sum += rec.record(n)[at];
+                squares += rec.record(n)[at] * rec.record(n)[at];
+                errors += rec.record(n)[covAt];
+            }
+            const double variance = (squares - sum * sum / rec.N) / (rec.N - 1);
+            return (variance - errors / rec.N) / variance;
+        };
+        double eap[2] = {0, 0}, eap2[2] = {0, 0};
+        for (int n = 0; n < rec.N; ++n)
+            for (std::size_t k = 0; k < 2; ++k) {
+                const double v = rec.record(n)[k == 0 ? rec.eapAt() : rec.plausibleAt()];
+                eap[k] += v;
+                eap2[k] += v * v;
+            }
+        const double mleReliability = separation(rec.mleAt(), rec.mleCovAt());
+        ASSERT_GT(mleReliability, 0.3);
+        EXPECT_NEAR(reportedValue(s->shell.output, "MLE Person separation RELIABILITY: "), mleReliability, 6e-4);
+        EXPECT_NEAR(reportedValue(s->shell.output, "WLE Person separation RELIABILITY: "),
+                    separation(rec.wleAt(), rec.wleCovAt()), 6e-4);
+        EXPECT_NEAR(reportedValue(s->shell.output, "EAP/PV RELIABILITY:                "),
+                    (eap2[0] - eap[0] * eap[0] / rec.N) / (eap2[1] - eap[1] * eap[1] / rec.N), 6e-4);
+    }
+}
+
+// The posterior of a case integrated on a fine grid: its mean and standard
+// deviation (no responses: the prior's).
+std::pair<double, double> integratedPosterior(const std::vector<SimItem>& items, const std::vector<int>& x,
+                                              double mean, double variance) {
+    double z0 = 0, z1 = 0, z2 = 0;
+    for (int k = -4000; k <= 4000; ++k) {
+        const double t = mean + std::sqrt(variance) * k / 500.0;
+        double like = std::exp(-0.5 * (k / 500.0) * (k / 500.0));
+        for (std::size_t i = 0; i < x.size(); ++i)
+            like *= categoryProbabilities(items[i], &t)[static_cast<std::size_t>(x[i])];
+        z0 += like;
+        z1 += like * t;
+        z2 += like * t * t;
+    }
+    return {z1 / z0, std::sqrt(z2 / z0 - (z1 / z0) * (z1 / z0))};
+}
+
+TEST(CaseEstimates, EapsAndCaseFilesAgreeWithIntegrationOfThePosterior) {
+    for (const AnchoredModel& m : {dichotomousModel(), threeCategoryModel()}) {
+        SCOPED_TRACE(m.model);
+        std::vector<SimCase> cases;
+        auto s = prepare(m, cases);
+        ASSERT_EQ(s->run("set p_nodes=20000;\nestimate ! abilities=yes, fit=no;\n"
+                         "show cases ! estimates=eap >> eap.txt;\nshow cases ! estimates=latent >> pv.txt;\n"),
+                  1)
+            << errorsOf(*s);
+        const EstimationState& est = s->session.ws.est;
+        CaseScoreRecords rec;
+        ASSERT_EQ(openCaseScores(s->session, rec), 1);
+        const auto eapFile = numberRows(s->readFile("eap.txt"));
+        const auto pvFile = numberRows(s->readFile("pv.txt"));
+        ASSERT_EQ(eapFile.size(), cases.size());
+        ASSERT_EQ(pvFile.size(), cases.size() * 8);  // head, five values, EAP, error
+        const double variance = est.sigma[0][0];
+        // The patterns, and last the case without weight: its posterior is
+        // the prior.
+        std::vector<std::size_t> checked = {1, 2, cases.size() - 1};
+        for (std::size_t n : checked) {
+            const double mean = est.beta[0][0] + (m.regression ? est.beta[0][1] * cases[n].regressors[0] : 0.0);
+            const std::vector<int> x = n + 1 == cases.size() ? std::vector<int>{} : cases[n].responses;
+            const auto [eap, sd] = integratedPosterior(m.items, x, mean, variance);
+            const double* r = rec.record(static_cast<int>(n));
+            // Monte Carlo integration with 20,000 standardised draws.
+            EXPECT_NEAR(r[rec.eapAt()], eap, 0.02) << "case " << n + 1;
+            EXPECT_NEAR(std::sqrt(r[rec.posteriorCovAt()]), sd, 0.02) << "case " << n + 1;
+            // show cases, EAP: estimate, error, 1 - error variance / variance.
+            const std::vector<double>& line = eapFile[n];
+            ASSERT_EQ(line.size(), 5u) << "case " << n + 1;
+            EXPECT_EQ(line[0], static_cast<double>(n + 1));
+            EXPECT_NEAR(line[2], eap, 0.02) << "case " << n + 1;
+            EXPECT_NEAR(line[3], sd, 0.02) << "case " << n + 1;
+            EXPECT_NEAR(line[4], 1 - sd * sd / variance, 0.04) << "case " << n + 1;
+            // show cases, plausible values: five draws, then the EAP and its
+            // error on lines of their own.
+            const std::size_t at = 8 * n;
+            ASSERT_EQ(pvFile[at].size(), 2u);
+            EXPECT_EQ(pvFile[at][0], static_cast<double>(n + 1));
+            for (std::size_t v = 1; v <= 5; ++v) EXPECT_EQ(pvFile[at + v][0], static_cast<double>(v));
+            EXPECT_NEAR(pvFile[at + 6].at(0), eap, 0.02) << "case " << n + 1;
+            EXPECT_NEAR(pvFile[at + 7].at(0), sd, 0.02) << "case " << n + 1;
+        }
     }
 }
 

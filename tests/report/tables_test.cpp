@@ -58,6 +58,12 @@ TEST_F(TablesTest, ParameterTableTakesEstimatesErrorsAndConstrainedValuesFromThe
     EXPECT_EQ(lines[first].substr(0, 35), " 1   1                1.500   0.100");
     EXPECT_EQ(lines[first + 1].substr(0, 35), " 2   2                0.200*  0.141");
     EXPECT_EQ(lines[first + 3].substr(0, 35), " 4   4               -2.000*  0.245");
+    // The anchored row counts, the constrained one not: V is the variance of
+    // 1.5, 0.2 and 0.3, the mean error variance (0.01 + 0.02 + 0.03) / 3.
+    const double V = (2.38 - 4.0 / 3.0) / 2.0;
+    std::snprintf(expected, sizeof expected, "Separation Reliability = %6.3f", (V - 0.02) / V);
+    EXPECT_EQ(lines[first + 6], expected);
+    EXPECT_EQ(lines[first + 7].substr(0, 60), "Chi-square test of parameter equality =     230.00,  df = 3,");
 }
 
 TEST_F(TablesTest, LabelsAreCutAfterElevenCharactersAndBigValuesKeepTheWidth) {
@@ -249,6 +255,19 @@ TEST_F(PopulationTest, OneDimensionReliabilitiesFromTheCaseScoreFile) {
     est.eapAvailable = true;
     est.wleAvailable = true;
     auto lines = print(printPopulationTables);
+    EXPECT_NE(find(lines, "MLE Person separation RELIABILITY:  Unavailable"), -1);
+    // MLEs -2 .. 2 and 0: variance 2, mean error variance 0.5.
+    double mle[] = {-2, -1, 0, 1, 2, 0};
+    for (int n = 0; n < 6; ++n) {
+        records[static_cast<std::size_t>(n)][2] = mle[n];
+        records[static_cast<std::size_t>(n)][3] = 0.5;
+    }
+    writeCaseScores(records);
+    est.mleAvailable = true;
+    lines = print(printPopulationTables);
+    EXPECT_NE(find(lines, "MLE Person separation RELIABILITY:   0.750"), -1);
+    est.mleAvailable = false;
+    lines = print(printPopulationTables);
     EXPECT_NE(find(lines, "CONSTANT                     0.250  0.020"), -1);
     EXPECT_NE(find(lines, "  Variance                    1.440"), -1);
     EXPECT_FALSE(contains(lines, "Values below the diagonal"));
