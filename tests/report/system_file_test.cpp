@@ -77,6 +77,9 @@ const Analysis kAnalyses[] = {
      " itemgroup first item(1-5); model item + item*step - gender; set n_plausible=2, p_nodes=500, seed=7;"
      " estimate;",
      true, ""},
+    {"a scoring key: categories that are not the codes",
+     "datafile verbagg.dat; format pid 1-3 responses 35-44; codes 0,1,2; key 2222222222 ! 1; model item; estimate;",
+     true, ""},
     {"discrete population",
      "datafile verbagg.dat; format pid 1-3 responses 10-20; model item;"
      " estimate ! distribution=discrete, method=quadrature, nodes=10;",
