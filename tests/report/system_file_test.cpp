@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -163,25 +164,42 @@ std::vector<std::string> roundTripReports(const Analysis& a) {
     return r;
 }
 
-TEST_F(SystemFileTest, ReportsFilesAndFurtherEstimatesAreTheSameAfterTheRoundTripWithoutTheData) {
-    for (const Analysis& a : kAnalyses) {
-        SCOPED_TRACE(a.name);
-        ASSERT_EQ(s.runAllOf(a.script), 1) << errors();
-        ASSERT_EQ(s.run("put >> saved.zrs;"), 1) << errors();
-        const auto before = reports(roundTripReports(a));
-        ASSERT_EQ(s.run("reset;"), 1);
-        for (const char* data : kDataFiles) fs::rename(data, std::string(data) + ".away");
-        ASSERT_EQ(s.run("get << saved.zrs;"), 1) << errors();
-        const auto after = reports(roundTripReports(a));
-        ASSERT_EQ(before.size(), after.size());
-        for (std::size_t k = 0; k < before.size(); ++k) {
-            EXPECT_EQ(before[k].first, after[k].first);
-            EXPECT_EQ(before[k].second, after[k].second) << before[k].first;
+// Each analysis is a case of its own: one estimate, its reports twice.
+class SystemFileRoundTrip : public SystemFileTest, public ::testing::WithParamInterface<Analysis> {};
+
+// The analysis's name in CamelCase, for the test's name.
+std::string analysisName(const ::testing::TestParamInfo<Analysis>& info) {
+    std::string name;
+    bool upper = true;
+    for (const char* c = info.param.name; *c != '\0'; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c)) == 0) {
+            upper = true;
+            continue;
         }
-        // The reports say something: tables, cases and a second estimate.
-        EXPECT_NE(before[0].second.find("=>show"), std::string::npos);
-        for (const char* data : kDataFiles) fs::rename(std::string(data) + ".away", data);
+        name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
+        upper = false;
     }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Analyses, SystemFileRoundTrip, ::testing::ValuesIn(kAnalyses), analysisName);
+
+TEST_P(SystemFileRoundTrip, ReportsFilesAndFurtherEstimatesAreTheSameWithoutTheData) {
+    const Analysis& a = GetParam();
+    ASSERT_EQ(s.runAllOf(a.script), 1) << errors();
+    ASSERT_EQ(s.run("put >> saved.zrs;"), 1) << errors();
+    const auto before = reports(roundTripReports(a));
+    ASSERT_EQ(s.run("reset;"), 1);
+    for (const char* data : kDataFiles) fs::rename(data, std::string(data) + ".away");
+    ASSERT_EQ(s.run("get << saved.zrs;"), 1) << errors();
+    const auto after = reports(roundTripReports(a));
+    ASSERT_EQ(before.size(), after.size());
+    for (std::size_t k = 0; k < before.size(); ++k) {
+        EXPECT_EQ(before[k].first, after[k].first);
+        EXPECT_EQ(before[k].second, after[k].second) << before[k].first;
+    }
+    // The reports say something: tables, cases and a second estimate.
+    EXPECT_NE(before[0].second.find("=>show"), std::string::npos);
 }
 
 // The header's two texts and the version, then what a second put of the
@@ -196,53 +214,51 @@ std::string afterHeader(const std::string& file) {
     return file.substr(at);
 }
 
-TEST_F(SystemFileTest, WorkFilesComeBackByteForByteAndASecondPutWritesTheSameFile) {
-    for (const Analysis& a : kAnalyses) {
-        SCOPED_TRACE(a.name);
-        ASSERT_EQ(s.runAllOf(a.script), 1) << errors();
-        // Settings the file stores in a row of their own, away from their
-        // defaults, so that fields read into a neighbour's place show.
-        ASSERT_EQ(s.run("set warnings=no, logestimates=no, keeplastests=yes, mle_max=7.5, update=yes;"), 1);
-        ASSERT_EQ(s.run("put >> saved.zrs;"), 1) << errors();
-        const DataPassState& p = s.session.ws.data.passes;
-        const bool ram = p.ramStorage;
-        const std::vector<std::string> files = {bytes(s.session.ws.est.caseScoreFile), bytes(p.caseInfoFile),
-                                                bytes(p.groupFile), bytes(p.identifierFile),
-                                                ram ? std::string() : bytes(p.modelFile), bytes(p.responseFile)};
-        const double nextDraw = RanUniform(s.session.uniform).draw();
-        ASSERT_EQ(s.run("reset; get << saved.zrs;"), 1) << errors();
+TEST_P(SystemFileRoundTrip, WorkFilesComeBackByteForByteAndASecondPutWritesTheSameFile) {
+    const Analysis& a = GetParam();
+    ASSERT_EQ(s.runAllOf(a.script), 1) << errors();
+    // Settings the file stores in a row of their own, away from their
+    // defaults, so that fields read into a neighbour's place show.
+    ASSERT_EQ(s.run("set warnings=no, logestimates=no, keeplastests=yes, mle_max=7.5, update=yes;"), 1);
+    ASSERT_EQ(s.run("put >> saved.zrs;"), 1) << errors();
+    const DataPassState& p = s.session.ws.data.passes;
+    const bool ram = p.ramStorage;
+    const std::vector<std::string> files = {bytes(s.session.ws.est.caseScoreFile), bytes(p.caseInfoFile),
+                                            bytes(p.groupFile), bytes(p.identifierFile),
+                                            ram ? std::string() : bytes(p.modelFile), bytes(p.responseFile)};
+    const double nextDraw = RanUniform(s.session.uniform).draw();
+    ASSERT_EQ(s.run("reset; get << saved.zrs;"), 1) << errors();
 
-        const Workspace& ws = s.session.ws;
-        EXPECT_FALSE(ws.settings.warnings);
-        EXPECT_FALSE(ws.settings.logestimates);
-        EXPECT_TRUE(ws.settings.keeplastests);
-        EXPECT_EQ(ws.settings.mle_max, 7.5);
-        EXPECT_TRUE(ws.settings.update);
-        EXPECT_EQ(ws.dataPassNeeded, 0);
-        EXPECT_EQ(ws.est.estimated, 1);
-        EXPECT_EQ(RanUniform(s.session.uniform).draw(), nextDraw);
-        const DataPassState& q = ws.data.passes;
-        EXPECT_EQ(bytes(ws.est.caseScoreFile), files[0]);
-        EXPECT_EQ(bytes(q.caseInfoFile), files[1]);
-        EXPECT_EQ(bytes(q.groupFile), files[2]);
-        EXPECT_EQ(bytes(q.identifierFile), files[3]);
-        if (!ram) {
-            EXPECT_EQ(bytes(q.modelFile), files[4]);
-        }
-        // The model file stands for the response file until one is needed;
-        // implicit facets outside the model need it at once.
-        const bool outside = ws.model.lastFacets.implicitCount() > ws.model.modelVariableList.implicitCount();
-        EXPECT_EQ(q.responseFile.isEmpty(), !outside);
-        EXPECT_EQ(q.responsesInModelFile, !outside);
-        ASSERT_EQ(writeResponseFile(s.session), 1);
-        EXPECT_EQ(bytes(q.responseFile), files[5]);
-
-        const std::string first = bytes("saved.zrs");
-        ASSERT_EQ(s.run("put >> again.zrs;"), 1) << errors();
-        const std::string second = bytes("again.zrs");
-        EXPECT_EQ(afterHeader(first).size(), afterHeader(second).size());
-        EXPECT_TRUE(afterHeader(first) == afterHeader(second));
+    const Workspace& ws = s.session.ws;
+    EXPECT_FALSE(ws.settings.warnings);
+    EXPECT_FALSE(ws.settings.logestimates);
+    EXPECT_TRUE(ws.settings.keeplastests);
+    EXPECT_EQ(ws.settings.mle_max, 7.5);
+    EXPECT_TRUE(ws.settings.update);
+    EXPECT_EQ(ws.dataPassNeeded, 0);
+    EXPECT_EQ(ws.est.estimated, 1);
+    EXPECT_EQ(RanUniform(s.session.uniform).draw(), nextDraw);
+    const DataPassState& q = ws.data.passes;
+    EXPECT_EQ(bytes(ws.est.caseScoreFile), files[0]);
+    EXPECT_EQ(bytes(q.caseInfoFile), files[1]);
+    EXPECT_EQ(bytes(q.groupFile), files[2]);
+    EXPECT_EQ(bytes(q.identifierFile), files[3]);
+    if (!ram) {
+        EXPECT_EQ(bytes(q.modelFile), files[4]);
     }
+    // The model file stands for the response file until one is needed;
+    // implicit facets outside the model need it at once.
+    const bool outside = ws.model.lastFacets.implicitCount() > ws.model.modelVariableList.implicitCount();
+    EXPECT_EQ(q.responseFile.isEmpty(), !outside);
+    EXPECT_EQ(q.responsesInModelFile, !outside);
+    ASSERT_EQ(writeResponseFile(s.session), 1);
+    EXPECT_EQ(bytes(q.responseFile), files[5]);
+
+    const std::string first = bytes("saved.zrs");
+    ASSERT_EQ(s.run("put >> again.zrs;"), 1) << errors();
+    const std::string second = bytes("again.zrs");
+    EXPECT_EQ(afterHeader(first).size(), afterHeader(second).size());
+    EXPECT_TRUE(afterHeader(first) == afterHeader(second));
 }
 
 TEST_F(SystemFileTest, HeaderIsShownAndNamesTheBuild) {
