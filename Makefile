@@ -7,7 +7,7 @@ FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps demo build check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
+.PHONY: deps demo build install check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
 
 deps:
 	@./tools/install-deps
@@ -18,6 +18,11 @@ build: deps
 
 demo: build
 	cd examples && ../$(RELEASE)/ordena demo.zrc
+
+# The batch program and its manual page, under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(RELEASE) --prefix $(PREFIX)
 
 check: deps check-release check-sanitize check-fuzz
 

@@ -26,7 +26,9 @@ const char* const kUsage =
     "  --version  show the version and exit\n"
     "\n"
     "Exit status: 0 when the script ran to its end (or to exit or quit), 1 when a\n"
-    "statement failed, 2 for a bad command line or an unreadable script file.\n";
+    "statement failed, 2 for a bad command line or an unreadable script file.\n"
+    "\n"
+    "See the manual page ordena(1) and the user guide in docs/ of the source tree.\n";
 
 int badCommandLine(const std::string& message) {
     std::fprintf(stderr, "ordena: %s\n%s", message.c_str(), kUsage);
