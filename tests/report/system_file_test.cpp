@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -193,11 +194,12 @@ std::vector<std::string> roundTripReports(const Analysis& a) {
 // Each analysis is a case of its own: one estimate, its reports twice.
 class SystemFileRoundTrip : public SystemFileTest, public ::testing::WithParamInterface<Analysis> {};
 
-// The analysis's name in CamelCase, for the test's name.
-std::string analysisName(const ::testing::TestParamInfo<Analysis>& info) {
+// The analysis's name in CamelCase: the test's name, and what the test
+// lists print for its parameter.
+std::string camelCase(const char* text) {
     std::string name;
     bool upper = true;
-    for (const char* c = info.param.name; *c != '\0'; ++c) {
+    for (const char* c = text; *c != '\0'; ++c) {
         if (std::isalnum(static_cast<unsigned char>(*c)) == 0) {
             upper = true;
             continue;
@@ -207,6 +209,8 @@ std::string analysisName(const ::testing::TestParamInfo<Analysis>& info) {
     }
     return name;
 }
+std::string analysisName(const ::testing::TestParamInfo<Analysis>& info) { return camelCase(info.param.name); }
+void PrintTo(const Analysis& a, std::ostream* out) { *out << camelCase(a.name); }
 
 INSTANTIATE_TEST_SUITE_P(Analyses, SystemFileRoundTrip, ::testing::ValuesIn(kAnalyses), analysisName);
 
