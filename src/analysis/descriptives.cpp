@@ -438,40 +438,12 @@ bool openDescriptivesFile(Session& session, ReportWriter& out, const MString& na
     return out.openFile(name, append);
 }
 
-// The position (from 1) of the group option's variable in the group list of
-// the last data passes; 0 when it is not there. -1 after an error report.
-int groupPosition(Session& session, const MString& text) {
-    Workspace& ws = session.ws;
-    VariableList list;
-    if (parseVariableList(text, ws.data.layout, list, session) != 1) {
-        session.errorReport("Group variable not found");
-        return -1;
-    }
-    if (list.implicitCount() > 0) {
-        session.errorReport("Group variable must be explicit");
-        return -1;
-    }
-    if (list.explicitCount() != 1) {
-        session.errorReport("Only one group variable allowed");
-        return -1;
-    }
-    const std::int32_t index = list.explicitIndices[0];
-    const std::vector<std::int32_t>& stated = ws.model.group.explicitIndices;
-    if (std::find(stated.begin(), stated.end(), index) == stated.end()) {
-        session.errorReport("Group variable not found in group variable list");
-        return -1;
-    }
-    const std::vector<std::int32_t>& used = ws.model.lastGroup.explicitIndices;
-    const auto at = std::find(used.begin(), used.end(), index);
-    return at == used.end() ? 0 : static_cast<int>(at - used.begin()) + 1;
-}
-
 int describeGroups(Session& session, ReportWriter& out, const DescriptivesOptions& o) {
     Workspace& ws = session.ws;
     std::vector<MString> table, groupOf;
     int position = 0;
     if (!o.group.isEmpty()) {
-        position = groupPosition(session, o.group);
+        position = groupVariablePosition(session, o.group, "Group variable not found in group variable list");
         if (position < 0 || groupValueTable(session, position, table) < 0) return -1;
     }
     for (double q : o.percentiles) {

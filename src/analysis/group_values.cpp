@@ -4,6 +4,7 @@
 
 #include "base/binfile.h"
 #include "command/session.h"
+#include "model/model_statements.h"
 
 namespace ordena {
 
@@ -26,6 +27,32 @@ std::vector<int> groupWidths(const Workspace& ws) {
 }
 
 }  // namespace
+
+int groupVariablePosition(Session& session, const MString& text, const MString& notInList) {
+    Workspace& ws = session.ws;
+    VariableList list;
+    if (parseVariableList(text, ws.data.layout, list, session) != 1) {
+        session.errorReport("Group variable not found");
+        return -1;
+    }
+    if (list.implicitCount() > 0) {
+        session.errorReport("Group variable must be explicit");
+        return -1;
+    }
+    if (list.explicitCount() != 1) {
+        session.errorReport("Only one group variable allowed");
+        return -1;
+    }
+    const std::int32_t index = list.explicitIndices[0];
+    const std::vector<std::int32_t>& stated = ws.model.group.explicitIndices;
+    if (std::find(stated.begin(), stated.end(), index) == stated.end()) {
+        session.errorReport(notInList);
+        return -1;
+    }
+    const std::vector<std::int32_t>& used = ws.model.lastGroup.explicitIndices;
+    const auto at = std::find(used.begin(), used.end(), index);
+    return at == used.end() ? 0 : static_cast<int>(at - used.begin()) + 1;
+}
 
 int caseGroupValues(Session& session, int position, std::vector<MString>& values) {
     values.clear();

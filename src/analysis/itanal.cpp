@@ -337,7 +337,8 @@ MString variableName(const Workspace& ws, const VariableRef& v) {
     return MString();
 }
 
-// "item:3 (label)" for every model variable of the generalised item.
+}  // namespace
+
 MString itemDescription(const Workspace& ws, int g) {
     std::vector<std::int32_t> levels;
     generalisedItemLevels(g, ws.build.levelCounts, levels);
@@ -361,15 +362,6 @@ MString itemDescription(const Workspace& ws, int g) {
     }
     return text;
 }
-
-// What the estimation results say about each item: thresholds, deltas and
-// the weighted mean square of its fit line.
-struct ItemFacts {
-    bool thresholds = false;
-    std::vector<double> threshold, delta;
-    bool weighted = false;
-    double weightedMeanSquare = 0.0;
-};
 
 std::vector<ItemFacts> itemFacts(Session& session) {
     Workspace& ws = session.ws;
@@ -431,6 +423,8 @@ std::vector<ItemFacts> itemFacts(Session& session) {
     }
     return facts;
 }
+
+namespace {
 
 MString padded(const MString& text, int width) {
     MString line = reportLine(width);

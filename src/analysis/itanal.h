@@ -87,6 +87,19 @@ bool thresholdsAvailable(const ModelBuild& build);
 // one half, by bisection; L: the category logits a.xsi of the item.
 double itemThreshold(const std::vector<double>& L, const std::vector<double>& scores, int first, int k);
 
+// "item:3 (label)" for every model variable of the generalised item.
+MString itemDescription(const Workspace& ws, int g);
+
+// What the estimation results say about each item: thresholds, deltas and
+// the weighted mean square of its fit line.
+struct ItemFacts {
+    bool thresholds = false;
+    std::vector<double> threshold, delta;
+    bool weighted = false;
+    double weightedMeanSquare = 0.0;
+};
+std::vector<ItemFacts> itemFacts(Session& session);
+
 // The itanal statement.
 int itanalCommand(Session& session, const MString& arguments);
 

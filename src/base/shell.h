@@ -3,7 +3,10 @@
 // prints or touches a window itself; it calls these.
 #pragma once
 
+#include <vector>
+
 #include "base/mstring.h"
+#include "plot/graph.h"
 
 namespace ordena {
 
@@ -34,6 +37,42 @@ public:
     // otherwise why it did not (standard output on a full device, say).
     // The statement that wrote it then fails.
     virtual MString outputFailure() { return MString(); }
+
+    // Graphs. The plot statement opens graph windows and fills them through
+    // these calls; each front end decides what a window is (the workbench
+    // shows one, the batch front end writes picture and plot-document
+    // files). Graphs and series are named by the numbers the calls return.
+    // The defaults keep the graphs in memory, in graphs(), which is all a
+    // test needs.
+    //
+    // Opens a window holding an empty graph with the title: its number.
+    virtual int openGraph(const MString& title);
+    // A new empty series of the name in the graph: its number, or -1 when
+    // the graph already holds a series of that name (or none by that number;
+    // the plot statement then warns, and a workbench may tell the user
+    // "Cannot create a new series with the name '%s', a series with this
+    // name already exists.").
+    virtual int createSeries(int graph, const MString& name);
+    // Appends a point to the series (see CSeries::append: a full series or a
+    // point that is not finite is passed over).
+    virtual void appendPoint(int graph, int series, double x, double y);
+    // The nine display attributes of the series.
+    virtual void setSeriesStyle(int graph, int series, const SeriesStyle& style);
+    // The graph's options: legend, heading, notes, axis titles and ranges;
+    // the title stays the one the graph was opened with.
+    virtual void setGraphOptions(int graph, const GraphOptions& options);
+    // Called at the end of every plot statement that opened graphs, once
+    // they are complete; messages go through reports (the session). 1, or
+    // -1 after an error report when they could not be shown or written.
+    virtual int finishGraphs(Shell& /*reports*/) { return 1; }
+
+    // The graphs kept by the default operations, in the order opened.
+    const std::vector<CGraph>& graphs() const { return graphs_; }
+
+protected:
+    // The graph of that number in graphs(), or nullptr.
+    CGraph* keptGraph(int graph);
+    std::vector<CGraph> graphs_;
 };
 
 // Where foundation code (text, matrices, special functions) sends its

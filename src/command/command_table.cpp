@@ -11,6 +11,7 @@
 #include "data/format.h"
 #include "estimation/estimate_command.h"
 #include "model/model_statements.h"
+#include "plot/plot_command.h"
 #include "report/export.h"
 #include "report/import.h"
 #include "report/show_command.h"
@@ -61,7 +62,7 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleLabels,      // labels
     missingCommand,    // missing
     simulateCommand,   // simulate
-    notAvailable<25>,  // plot
+    plotCommand,       // plot
     fitCommand,        // fit
     handleDirectory,   // directory
     handleSystem,      // system

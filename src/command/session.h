@@ -71,6 +71,19 @@ public:
     bool takeStopRequest() override;
     void setOutputLimit(int characters) override;
     MString outputFailure() override { return frontEnd_.outputFailure(); }
+    // Graphs go to the front end as they are.
+    int openGraph(const MString& title) override { return frontEnd_.openGraph(title); }
+    int createSeries(int graph, const MString& name) override { return frontEnd_.createSeries(graph, name); }
+    void appendPoint(int graph, int series, double x, double y) override {
+        frontEnd_.appendPoint(graph, series, x, y);
+    }
+    void setSeriesStyle(int graph, int series, const SeriesStyle& style) override {
+        frontEnd_.setSeriesStyle(graph, series, style);
+    }
+    void setGraphOptions(int graph, const GraphOptions& options) override {
+        frontEnd_.setGraphOptions(graph, options);
+    }
+    int finishGraphs(Shell&) override { return frontEnd_.finishGraphs(*this); }
 
     // Called by long computations between steps: when the user asked to
     // stop, asks whether to interrupt. True when the analysis must stop.

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <cstdio>
 #include <string>
 
 #include "app/console/console_shell.h"
 #include "command/reader.h"
 #include "command/session.h"
+#include "plot/plot_document.h"
 
 namespace ordena {
 namespace {
@@ -102,6 +104,47 @@ TEST_F(ConsoleShellTest, AnInterruptIsOneStopRequest) {
     EXPECT_TRUE(shell.takeStopRequest());
     EXPECT_FALSE(shell.takeStopRequest());
     std::signal(SIGINT, SIG_DFL);
+}
+
+TEST_F(ConsoleShellTest, EachGraphIsWrittenAsPictureAndDocument) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "ordena-console-graphs";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string d = dir.string();
+    {
+        ConsoleShell shell(false, out, err);
+        shell.setPlotDirectory(d);
+        const int a = shell.openGraph("Item 1 - ICC");
+        const int s = shell.createSeries(a, "Item 1 Expected Score");
+        shell.appendPoint(a, s, 0.0, 1.0);
+        shell.appendPoint(a, s, 1.0, 2.0);
+        shell.openGraph("Item 1 - ICC");
+        shell.openGraph("a/b");
+        ASSERT_EQ(shell.finishGraphs(shell), 1);
+        EXPECT_TRUE(shell.graphs().empty());
+        CGraph back;
+        MString message;
+        ASSERT_EQ(readPlotDocument(d + "/Item 1 - ICC.zgf", back, message), 1) << message;
+        ASSERT_EQ(back.series.size(), 1u);
+        EXPECT_EQ(back.series[0].points.size(), 2u);
+        for (const char* png : {"/Item 1 - ICC.png", "/Item 1 - ICC (2).png", "/a_b.png"}) {
+            std::FILE* f = std::fopen((d + png).c_str(), "rb");
+            ASSERT_NE(f, nullptr) << png;
+            EXPECT_EQ(contents(f).substr(1, 3), "PNG");
+            std::fclose(f);
+        }
+        shell.setPlotDirectory(d + "/missing");
+        shell.openGraph("x");
+        EXPECT_EQ(shell.finishGraphs(shell), -1);
+    }
+    EXPECT_EQ(contents(err), "General: Plot file written: " + d + "/Item 1 - ICC.png\n" +
+                                 "General: Plot file written: " + d + "/Item 1 - ICC.zgf\n" +
+                                 "General: Plot file written: " + d + "/Item 1 - ICC (2).png\n" +
+                                 "General: Plot file written: " + d + "/Item 1 - ICC (2).zgf\n" +
+                                 "General: Plot file written: " + d + "/a_b.png\n" +
+                                 "General: Plot file written: " + d + "/a_b.zgf\n" +
+                                 "Error: Error in creating file. (" + d + "/missing/x)\n");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <set>
+
+#include "app/render/png_writer.h"
+#include "plot/plot_document.h"
 
 namespace ordena {
 
@@ -111,6 +115,33 @@ bool ConsoleShell::finish() {
     if (heldCarriageReturn_) std::fputc('\r', out_);
     heldCarriageReturn_ = false;
     return outputFailure().isEmpty();
+}
+
+}  // namespace ordena
+
+namespace ordena {
+
+int ConsoleShell::finishGraphs(Shell& reports) {
+    std::vector<CGraph> graphs = std::move(graphs_);
+    graphs_.clear();
+    // Two graphs of one title in a statement keep apart: "A", "A (2)".
+    std::set<std::string> used;
+    for (const CGraph& graph : graphs) {
+        const MString base = graphFileName(graph.options.title);
+        MString name = base;
+        for (int k = 2; used.count(name.str()) > 0; ++k) name = base + " (" + itoMString(k) + ")";
+        used.insert(name.str());
+        const MString path = plotDirectory_.empty() ? name : MString(plotDirectory_) + "/" + name;
+        MString message;
+        if (render::writeGraphPng(graph, path + ".png", message) != 1 ||
+            writePlotDocument(graph, path + ".zgf", message) != 1) {
+            reports.errorReport(message + " (" + path + ")");
+            return -1;
+        }
+        reports.informationBox("Plot file written: " + path + ".png");
+        reports.informationBox("Plot file written: " + path + ".zgf");
+    }
+    return 1;
 }
 
 }  // namespace ordena

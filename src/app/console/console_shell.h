@@ -36,6 +36,12 @@ public:
     // when some output was lost.
     bool finish();
 
+    // Writes every graph opened since the last call as "<title>.png" and
+    // "<title>.zgf" into the plot directory and lists the files.
+    int finishGraphs(Shell& reports) override;
+    // Where finishGraphs writes; empty for the working directory.
+    void setPlotDirectory(const std::string& directory) { plotDirectory_ = directory; }
+
     // Lets Ctrl-C ask to stop a long computation; a second Ctrl-C before
     // the first was seen ends the program.
     static void catchInterrupts();
@@ -49,6 +55,7 @@ private:
     std::FILE* err_;
     int outputError_ = 0;  // errno of the first failed write to standard output
     bool heldCarriageReturn_ = false;  // a CR at the end of the last output, perhaps half of a CR LF
+    std::string plotDirectory_;
 };
 
 }  // namespace ordena

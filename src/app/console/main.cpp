@@ -4,17 +4,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <string>
 
 #include "app/console/console_shell.h"
+#include "app/render/offscreen.h"
 #include "command/reader.h"
 #include "command/session.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: ordena [--no] [script.zrc]\n"
+    "Usage: ordena [--no] [--plots DIR] [script.zrc]\n"
     "\n"
     "Runs the command file (the script on standard input when no file or \"-\" is\n"
     "given) after a reset, as Run All does. Reports go to standard output; errors,\n"
@@ -22,6 +24,9 @@ const char* const kUsage =
     "\n"
     "Options:\n"
     "  --no       answer questions with Cancel or No (default: OK or Yes)\n"
+    "  --plots DIR\n"
+    "             write the pictures (.png) and plot documents (.zgf) of plot\n"
+    "             statements into DIR (default: the working directory)\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n"
     "\n"
@@ -48,6 +53,7 @@ int main(int argc, char** argv) {
     bool answerNo = false;
     bool optionsEnded = false;
     const char* scriptName = nullptr;
+    std::string plotDirectory;
     for (int k = 1; k < argc; ++k) {
         const char* a = argv[k];
         if (!optionsEnded && std::strcmp(a, "--help") == 0) {
@@ -60,6 +66,15 @@ int main(int argc, char** argv) {
         }
         if (!optionsEnded && std::strcmp(a, "--no") == 0) {
             answerNo = true;
+        } else if (!optionsEnded && (std::strcmp(a, "--plots") == 0 || std::strncmp(a, "--plots=", 8) == 0)) {
+            const char* dir = a[7] == '=' ? a + 8 : (k + 1 < argc ? argv[++k] : nullptr);
+            std::error_code error;
+            if (dir == nullptr || *dir == '\0') return badCommandLine("--plots needs a directory");
+            if (!std::filesystem::is_directory(dir, error))
+                return badCommandLine(std::string("the plot directory '") + dir + "' does not exist");
+            // Fixed now: the script may change the working directory.
+            plotDirectory = std::filesystem::absolute(dir, error).lexically_normal().string();
+            if (plotDirectory.size() > 1 && plotDirectory.back() == '/') plotDirectory.pop_back();
         } else if (!optionsEnded && std::strcmp(a, "--") == 0) {
             optionsEnded = true;
         } else if (!optionsEnded && a[0] == '-' && a[1] != '\0') {
@@ -83,6 +98,7 @@ int main(int argc, char** argv) {
 
     ordena::ConsoleShell::catchInterrupts();
     ordena::ConsoleShell shell(answerNo);
+    shell.setPlotDirectory(plotDirectory);
     int status = 1;
     try {
         // The session's destructor removes the work files and closes the log
@@ -102,6 +118,7 @@ int main(int argc, char** argv) {
     } catch (const ordena::FatalExit& fatal) {
         status = fatal.code;
     }
+    ordena::render::releaseGuiApplication();
     // Output lost after the last statement (the held-back end of it) still
     // makes the run a failure.
     if (!shell.finish() && status == 0) {

@@ -1,0 +1,2 @@
+/^=>estimate/,/^=>set/{/^=>/!d;}
+s#General: Plot file written: /.*/pictures/#General: Plot file written: pictures/#

@@ -1,0 +1,1 @@
+/^=>estimate/,/^=>submit/{/^=>/!d;}
