@@ -169,6 +169,7 @@ std::vector<std::string> roundTripReports(const Analysis& a) {
         return {"show ! tables=1:2:4:5:6:7:8:9 >> show.txt;", "show cases >> cases.txt;",
                 "show cases ! estimates=wle >> cases-wle.txt;", "itanal >> itanal.txt;",
                 "itanal ! estimates=mle >> itanal-mle.txt;", "fit;", "fit 1-3 : 4;",
+                "plot expected 1-2 ! table=yes >> plot.txt;",
                 "equivalence mle >> equivalence.txt;", "descriptives ! estimates=mle >> descriptives.txt;",
                 "export parameters >> p.txt, designmatrix >> d.txt, scoreddata >> s.txt;",
                 "estimate ! method=jml, iter=30;", "show ! tables=1:2:4 >> estimated.txt;",
@@ -182,6 +183,7 @@ std::vector<std::string> roundTripReports(const Analysis& a) {
         r.push_back("descriptives ! estimates=wle >> descriptives.txt;");
     }
     for (const char* more : {"show ! tables=1:3:4 >> again.txt;", "itanal >> itanal.txt;",
+                             "plot icc 1-2 ! table=yes, estimates=wle >> plot.txt;",
                              "itanal ! estimates=wle, format=export >> itanal-export.txt;", "fit;", "fit 1-3 : 4;",
                              "export parameters >> p.txt, designmatrix >> d.txt, reg_coefficients >> r.txt,"
                              " covariance >> c.txt, scoreddata >> s.txt;",
