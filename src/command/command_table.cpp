@@ -28,13 +28,6 @@ const char* const kCommandWords[kCommandCount] = {
 
 namespace {
 
-// Stands in for a command whose handler is not built yet.
-template <int N>
-int notAvailable(Session& session, const MString&) {
-    session.errorReport("The " + MString(kCommandWords[N]) + " command is not available yet");
-    return -1;
-}
-
 // One line per command number: each subsystem puts its handler in its line.
 const std::array<Handler, kCommandCount> kHandlers = {
     datafileCommand,   // datafile
