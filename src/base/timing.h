@@ -37,6 +37,12 @@ struct Timing {
     // Iterations (E-step, M-step and change report) and their total time.
     std::int64_t iterations = 0;
     double iterationSeconds = 0.0;
+    // The data passes and the model file builds of the model builds, and
+    // the system files saved and loaded.
+    double dataPassSeconds = 0.0;
+    double modelFileSeconds = 0.0;
+    double putSeconds = 0.0;
+    double getSeconds = 0.0;
 
     // One E-step pass that took the given time over that many responses
     // (summed over the cases processed) and nodes.
@@ -46,7 +52,8 @@ struct Timing {
     void clear() { *this = Timing(); }
 
     // "timing estep_passes=N estep_seconds=S responses=R nodes=Q
-    // response_nodes=X iterations=I iteration_seconds=T", no line end.
+    // response_nodes=X iterations=I iteration_seconds=T data_pass_seconds=P
+    // model_file_seconds=M put_seconds=U get_seconds=G", no line end.
     MString report() const;
 };
 

@@ -55,6 +55,11 @@ struct DataPassState {
     bool ramStorage = false;               // how the last model file build kept the model records
     std::vector<ModelRecord> ramRecords;   // storage ram
 
+    // A system file was loaded without making the response file again: the
+    // model file stands for it (each record's generalised item gives back
+    // its model variables' levels) until a data pass writes a new one.
+    bool responsesInModelFile = false;
+
     std::int64_t responseRecordBytes() const { return 24 + 4LL * (recordExplicit + recordImplicit); }
 
     // Deletes every work file named here and forgets the names.

@@ -346,6 +346,7 @@ int dataPassTwo(Session& session) {
     }
 
     st.responseFile = scratchFileName("scrf000.");
+    st.responsesInModelFile = false;  // the passes write the response file again
     BlockWriter responses;
     if (!responses.open(st.responseFile.str())) {
         session.errorReport("Open failure to scratch file " + st.responseFile);

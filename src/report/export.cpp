@@ -8,6 +8,7 @@
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
+#include "data/data_passes.h"
 #include "data/work_file_io.h"
 #include "report/file_clauses.h"
 #include "report/log_file.h"
@@ -265,6 +266,12 @@ int writeScoredDataFile(Session& session, const MString& name, int mode) {
     int opened = openExportFile(session, name, mode, file);
     if (opened == 0) return 1;
     if (opened == -1) {
+        session.errorReport(kFailure);
+        return -1;
+    }
+    // After a load the response file is made from the model file when first needed.
+    if (writeResponseFile(session) != 1) {
+        file.close();
         session.errorReport(kFailure);
         return -1;
     }
