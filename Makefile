@@ -7,7 +7,7 @@ FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps demo build install check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
+.PHONY: deps demo gui screenshots build install check check-release check-sanitize check-fuzz fuzz-build bench fuzz clean
 
 deps:
 	@./tools/install-deps
@@ -19,7 +19,17 @@ build: deps
 demo: build
 	cd examples && ../$(RELEASE)/ordena demo.zrc
 
-# The batch program and its manual page, under PREFIX.
+# The desktop workbench, started in the examples directory.
+gui: deps
+	cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE) -j $(JOBS) --target ordena-gui
+	cd examples && ../$(RELEASE)/ordena-gui
+
+# The pictures of the workbench in docs/images/ (no display needed).
+screenshots: deps
+	tools/take-screenshots
+
+# The batch program, its manual page and the workbench, under PREFIX.
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(RELEASE) --prefix $(PREFIX)

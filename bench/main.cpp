@@ -30,8 +30,8 @@ namespace {
 const char* const kUsage =
     "Usage: ordena-bench [options]\n"
     "\n"
-    "Generates the workloads W1-W7, W1-jml and SIM from fixed seeds, runs the ordena\n"
-    "executable on each (median wall time of several runs), prints a table and\n"
+    "Generates the workloads W1-W7, W3-sys, W1-jml and SIM from fixed seeds, runs the\n"
+    "ordena executable on each (median wall time of several runs), prints a table and\n"
     "writes it as JSON.\n"
     "\n"
     "Options:\n"
@@ -239,6 +239,7 @@ int main(int argc, char** argv) {
     std::string text = table(results);
     std::printf("\nOrdena benchmark (%s, %u cores, %s)\n\n%s", cpuModel().c_str(), std::thread::hardware_concurrency(),
                 now().c_str(), text.c_str());
+    std::printf("%s", systemFileLines(results).c_str());
     std::printf("Total time of the benchmark: %.1f s\n", total);
 
     std::map<std::string, std::string> about{{"date", now()},

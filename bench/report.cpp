@@ -157,6 +157,23 @@ std::string table(const std::vector<Measurement>& ms) {
     return t;
 }
 
+std::string systemFileLines(const std::vector<Measurement>& ms) {
+    std::string t;
+    for (const auto& m : ms) {
+        auto figure = [&](const char* key) {
+            auto it = m.timing.find(key);
+            return it == m.timing.end() ? -1.0 : it->second;
+        };
+        const double put = figure("put_seconds"), get = figure("get_seconds");
+        const double passes = figure("data_pass_seconds"), model = figure("model_file_seconds");
+        if (!m.ok || m.spec.systemFileName.empty() || put < 0 || get < 0 || passes < 0 || model < 0) continue;
+        t += m.spec.id + ": save " + format("%.2f", put) + " s, load " + format("%.2f", get) + " s; the data passes " +
+             format("%.2f", passes) + " s, with the model file " + format("%.2f", passes + model) + " s (load " +
+             (get < passes ? "faster" : "NOT faster") + " than the data passes)\n";
+    }
+    return t;
+}
+
 std::string json(const std::vector<Measurement>& ms, const std::map<std::string, std::string>& about) {
     std::string j = "{\n";
     for (const auto& [key, value] : about) j += "  " + jsonString(key) + ": " + jsonString(value) + ",\n";
@@ -189,6 +206,8 @@ std::string json(const std::vector<Measurement>& ms, const std::map<std::string,
         j += "      \"estep_nodes\": " + jsonNumber(figure("nodes"), "%.0f") + ",\n";
         j += "      \"response_node_products\": " + jsonNumber(figure("response_nodes"), "%.0f") + ",\n";
         j += "      \"estep_throughput\": " + jsonNumber(m.throughput, "%.4g") + ",\n";
+        for (const char* key : {"data_pass_seconds", "model_file_seconds", "put_seconds", "get_seconds"})
+            j += std::string("      \"") + key + "\": " + jsonNumber(figure(key), "%.4f") + ",\n";
         j += "      \"target_seconds\": " + jsonNumber(m.spec.targetSeconds > 0 ? m.spec.targetSeconds : -1) + ",\n";
         j += std::string("      \"target_seconds_met\": ") + (wallTargetMet(m) ? "true" : "false") + ",\n";
         j += "      \"target_memory_mb\": " + jsonNumber(m.spec.targetMemoryMB > 0 ? m.spec.targetMemoryMB : -1) + ",\n";

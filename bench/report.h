@@ -40,6 +40,10 @@ bool wallTargetMet(const Measurement& m);
 bool memoryTargetMet(const Measurement& m);
 
 std::string table(const std::vector<Measurement>& ms);
+// For the workloads that save and load a system file: the save and load
+// times and those of the data passes and model file build that loading
+// spares.
+std::string systemFileLines(const std::vector<Measurement>& ms);
 std::string json(const std::vector<Measurement>& ms, const std::map<std::string, std::string>& about);
 
 }  // namespace ordena::bench

@@ -40,6 +40,8 @@ struct WorkloadSpec {
     std::string plausibleName;    // plausible value file the script writes, if any
     int replications = 0;         // Simulation only: replications of the study
     std::vector<std::string> outputNames;  // further files the script writes (removed before each run)
+    std::string afterEstimate;    // statements between the estimate and the closing show
+    std::string systemFileName;   // system file the script saves, if any
     double targetSeconds = 0.0;   // end-to-end target; 0 for none
     double targetMemoryMB = 0.0;  // peak resident memory target; 0 for none
     // Extra environment of the runs ("NAME=value"), e.g. to force the

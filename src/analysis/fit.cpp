@@ -24,6 +24,9 @@ namespace ordena {
 
 namespace {
 
+// The most fit groups a fit matrix file may give.
+constexpr int kMaxFitGroups = 1000000;
+
 double scoreSum(const ModelBuild& build, int g, int k) {
     double s = 0.0;
     for (int d = 0; d < build.dimensions; ++d) {
@@ -179,8 +182,9 @@ int readFitMatrix(const MString& fileName, const ModelBuild& build, FitMatrix& f
         shell.errorReport("Too few numbers in fit matrix import file");
         return -1;
     }
-    if (first < 1.0 || first != std::floor(first) || first > 1.0e6) {
-        shell.errorReport("The number of fit groups in the fit matrix import file must be a whole number from 1");
+    if (first < 1.0 || first != std::floor(first) || first > kMaxFitGroups) {
+        shell.errorReport("The number of fit groups in the fit matrix import file must be a whole number from 1 to " +
+                          itoMString(kMaxFitGroups));
         return -1;
     }
     const int G = static_cast<int>(first);
@@ -708,7 +712,8 @@ std::vector<MString> fitTableLines(const Workspace& ws, const std::vector<FitRes
             return std::isnan(v) ? MString("NA").rightJustify(width) : dtoMString(v, format);
         };
         auto interval = [&](double meanSquare, double variance, double t, int at) {
-            const double se = std::sqrt(variance);
+            // Without a mean square its interval is not known either.
+            const double se = std::isnan(meanSquare) ? meanSquare : std::sqrt(variance);
             line.overlay(number(meanSquare, "%6.3f", 6), at);
             line.overlay("(", at + 7);
             line.overlay(number(std::isnan(se) ? se : std::max(0.0, 1.0 - 1.96 * se), "%5.3f", 5), at + 8);
@@ -748,11 +753,16 @@ int fitDriver(Session& session, const MString& text, int mode, bool reportFailur
     }
     const MString arguments = split.arguments.trim();
     std::vector<MString> groupTexts;
+    Matrix groups;
+    if (!arguments.isEmpty() && parseFitGroups(arguments, fit.G, groups, groupTexts, session) != 1) return -1;
+    // The rows of this fit are not the groups of an earlier one.
+    ws.labels.withdrawFitGroupLabels();
     if (!arguments.isEmpty()) {
-        Matrix groups;
-        if (parseFitGroups(arguments, fit.G, groups, groupTexts, session) != 1) return -1;
-        for (std::size_t k = 0; k < groupTexts.size(); ++k)
-            storeLabel(ws, kLabelFit, 0, itoMString(static_cast<long long>(k) + 1), groupTexts[k]);
+        for (std::size_t k = 0; k < groupTexts.size(); ++k) {
+            const MString code = itoMString(static_cast<long long>(k) + 1);
+            storeLabel(ws, kLabelFit, 0, code, groupTexts[k]);
+            ws.labels.fitGroupLabels.emplace_back(code, groupTexts[k]);
+        }
         CollapseF(fit, groups);
     }
 

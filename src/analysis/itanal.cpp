@@ -177,6 +177,7 @@ void addCase(Session& session, const ModelBuild& build, ItanalSums& sums, int ca
                 c.theta2[static_cast<std::size_t>(d)] += estimate[d] * estimate[d];
             }
         int& seen = repeatCounts[static_cast<std::size_t>(i)];
+        if (seen == 0) sums.answered += 1;
         ++seen;
         sums.largestRepeat = std::max(sums.largestRepeat, seen);
     }
@@ -249,7 +250,10 @@ ItanalSummary summaryResults(const ItanalSums& sums, int itemCount) {
     const double N = sums.N, I = itemCount, S = sums.S;
     s.N = N;
     s.repeated = sums.largestRepeat > 1;
-    s.missing = N * I > 0 ? 100.0 * (N * I - sums.responses) / (N * I) : 0.0;
+    // The share of (case, item) pairs without a response: with repeated
+    // measures a case answers an item more than once, and counting the
+    // responses would make the share negative.
+    s.missing = N * I > 0 ? 100.0 * (N * I - sums.answered) / (N * I) : 0.0;
     if (N <= 0) return s;
     const double m1 = sums.p1 / N;
     const double v = sums.p2 / N - m1 * m1;

@@ -37,6 +37,7 @@ struct ItanalSums {
     std::vector<Item> items;
     double N = 0, p1 = 0, p2 = 0, p3 = 0, p4 = 0;
     double responses = 0;
+    double answered = 0;  // (case, item) pairs with at least one response
     int largestRepeat = 0;
     double S = 0;  // sum of the items' maximum scores
 };

@@ -1,6 +1,7 @@
 #include "base/random.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "base/shell.h"
 
@@ -153,5 +154,148 @@ Vector RanMVNormal::draw() {
 }
 
 void RanMVNormal::setseed(std::int32_t seed) { *this = RanMVNormal(mean_, covariance_, seed); }
+
+// ---------------------------------------------------------------------------
+// Saved states
+
+GeneratorState RanUniform::state() const {
+    GeneratorState state;
+    saveState(state);
+    return state;
+}
+
+GeneratorState RanNormal::state() const {
+    GeneratorState state;
+    saveState(state);
+    return state;
+}
+
+GeneratorState RanMVNormal::state() const {
+    GeneratorState state;
+    saveState(state);
+    return state;
+}
+
+// Every word must be used: a state with words to spare is not this
+// generator's.
+bool RanUniform::restore(const GeneratorState& state) {
+    std::size_t i = 0, r = 0;
+    RanUniform g = *this;
+    if (!state.matrices.empty() || !g.restoreState(state, i, r) || i != state.ints.size() || r != state.reals.size())
+        return false;
+    *this = g;
+    return true;
+}
+
+bool RanNormal::restore(const GeneratorState& state) {
+    std::size_t i = 0, r = 0;
+    RanNormal g = *this;
+    if (!state.matrices.empty() || !g.restoreState(state, i, r) || i != state.ints.size() || r != state.reals.size())
+        return false;
+    *this = g;
+    return true;
+}
+
+bool RanMVNormal::restore(const GeneratorState& state) {
+    std::size_t i = 0, r = 0;
+    RanMVNormal g = *this;
+    if (!g.restoreState(state, i, r) || i != state.ints.size() || r != state.reals.size()) return false;
+    *this = std::move(g);
+    return true;
+}
+
+void RanUniform::saveState(GeneratorState& state) const {
+    state.ints.push_back(state1_);
+    state.ints.push_back(state2_);
+    state.ints.push_back(shuffleOutput_);
+    state.ints.insert(state.ints.end(), std::begin(table_), std::end(table_));
+    state.reals.push_back(low_);
+    state.reals.push_back(high_);
+    state.reals.push_back(last_);
+}
+
+bool RanUniform::restoreState(const GeneratorState& state, std::size_t& ints, std::size_t& reals) {
+    constexpr std::size_t kInts = 3 + 32, kReals = 3;
+    if (state.ints.size() < ints + kInts || state.reals.size() < reals + kReals) return false;
+    const std::int32_t* w = state.ints.data() + ints;
+    // The shuffle picks a table entry by the output, and the output is a
+    // table entry less the second state: these ranges keep both in bounds
+    // and free of overflow. A first state of 0 or below is rebuilt by core().
+    if (w[1] < 0 || w[1] >= kM2 || w[2] < 0 || w[2] >= kM1) return false;
+    for (int j = 0; j < 32; ++j)
+        if (w[3 + j] < 1 || w[3 + j] >= kM1) return false;
+    state1_ = w[0];
+    state2_ = w[1];
+    shuffleOutput_ = w[2];
+    for (int j = 0; j < 32; ++j) table_[j] = w[3 + j];
+    low_ = state.reals[reals];
+    high_ = state.reals[reals + 1];
+    last_ = state.reals[reals + 2];
+    ints += kInts;
+    reals += kReals;
+    return true;
+}
+
+void RanNormal::saveState(GeneratorState& state) const {
+    state.ints.push_back(spareAvailable_ ? 1 : 0);
+    state.reals.push_back(mean_);
+    state.reals.push_back(sd_);
+    state.reals.push_back(spare_);
+    uniform_.saveState(state);
+}
+
+bool RanNormal::restoreState(const GeneratorState& state, std::size_t& ints, std::size_t& reals) {
+    if (state.ints.size() < ints + 1 || state.reals.size() < reals + 3) return false;
+    const std::int32_t spare = state.ints[ints];
+    if (spare != 0 && spare != 1) return false;
+    std::size_t i = ints + 1, r = reals + 3;
+    RanUniform uniform = uniform_;
+    if (!uniform.restoreState(state, i, r)) return false;
+    spareAvailable_ = spare == 1;
+    mean_ = state.reals[reals];
+    sd_ = state.reals[reals + 1];
+    spare_ = state.reals[reals + 2];
+    uniform_ = uniform;
+    ints = i;
+    reals = r;
+    return true;
+}
+
+void RanMVNormal::saveState(GeneratorState& state) const {
+    state.ints.push_back(dimension_);
+    state.matrices.push_back(mean_);
+    state.matrices.push_back(covariance_);
+    state.matrices.push_back(eigenvalues_);
+    state.matrices.push_back(eigenvectors_);
+    normal_.saveState(state);
+}
+
+bool RanMVNormal::restoreState(const GeneratorState& state, std::size_t& ints, std::size_t& reals) {
+    // The dimension sizes each draw; the matrices may be any shape (draw()
+    // reports shapes that do not fit), except that the two vectors are
+    // columns.
+    constexpr std::int32_t kMaxDimension = 10000;
+    if (state.ints.size() < ints + 1 || state.matrices.size() != 4) return false;
+    const std::int32_t dimension = state.ints[ints];
+    if (dimension < 1 || dimension > kMaxDimension) return false;
+    const Matrix& mean = state.matrices[0];
+    const Matrix& eigenvalues = state.matrices[2];
+    if ((!mean.isEmpty() && mean.columns() != 1) || (!eigenvalues.isEmpty() && eigenvalues.columns() != 1))
+        return false;
+    std::size_t i = ints + 1, r = reals;
+    RanNormal normal = normal_;
+    if (!normal.restoreState(state, i, r)) return false;
+    dimension_ = dimension;
+    mean_ = Vector();
+    if (!mean.isEmpty()) mean_ = mean;
+    covariance_ = state.matrices[1];
+    eigenvalues_ = Vector();
+    if (!eigenvalues.isEmpty()) eigenvalues_ = eigenvalues;
+    eigenvectors_ = state.matrices[3];
+    normal_ = normal;
+    ints = i;
+    reals = r;
+    return true;
+}
 
 }  // namespace ordena

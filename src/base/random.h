@@ -4,10 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/matrix.h"
 
 namespace ordena {
+
+// The whole state of a generator in words, for system files: a generator
+// restored from it continues the stream where the saved one stood.
+struct GeneratorState {
+    std::vector<std::int32_t> ints;
+    std::vector<double> reals;
+    std::vector<Matrix> matrices;
+};
 
 // Uniform numbers on [low, high): L'Ecuyer's combined congruential generator
 // with a Bays-Durham shuffle.
@@ -24,7 +33,17 @@ public:
     double low() const { return low_; }
     double high() const { return high_; }
 
+    GeneratorState state() const;
+    // False, leaving the generator as it was, for words that are no state
+    // of this generator (too few, too many, or values its stream never has).
+    bool restore(const GeneratorState& state);
+
 private:
+    // Append the words of the state; restoreState takes them from the given
+    // positions on and advances the positions.
+    void saveState(GeneratorState& state) const;
+    bool restoreState(const GeneratorState& state, std::size_t& ints, std::size_t& reals);
+
     friend class RanNormal;
     friend class RanMVNormal;
 
@@ -56,7 +75,13 @@ public:
     double mean() const { return mean_; }
     double sd() const { return sd_; }
 
+    GeneratorState state() const;
+    bool restore(const GeneratorState& state);
+
 private:
+    void saveState(GeneratorState& state) const;
+    bool restoreState(const GeneratorState& state, std::size_t& ints, std::size_t& reals);
+
     friend class RanMVNormal;
 
     double mean_ = 0.0;
@@ -88,7 +113,13 @@ public:
     const Vector& eigenvalues() const { return eigenvalues_; }
     const Matrix& eigenvectors() const { return eigenvectors_; }
 
+    GeneratorState state() const;
+    bool restore(const GeneratorState& state);
+
 private:
+    void saveState(GeneratorState& state) const;
+    bool restoreState(const GeneratorState& state, std::size_t& ints, std::size_t& reals);
+
     Vector mean_;
     Matrix covariance_;
     Vector eigenvalues_;

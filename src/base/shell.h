@@ -10,6 +10,20 @@
 
 namespace ordena {
 
+// The largest changes of one iteration, as the progress window shows them.
+struct ProgressChanges {
+    bool hasDeviance = false;  // the deviance change exists from the second iteration on
+    double deviance = 0.0;
+    bool hasItem = true;
+    double item = 0.0;
+    double regression = 0.0;
+    double covariance = 0.0;
+    // Labels of the regression and covariance fields ("Mean", "Variance",
+    // "Node weights", ...); an empty label leaves the field's label as it is.
+    MString regressionLabel;
+    MString covarianceLabel;
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -30,6 +44,9 @@ public:
     virtual void statusText(const MString& text, int pane) = 0;
     // Clears the stop request after looking at it; true when one was pending.
     virtual bool takeStopRequest() = 0;
+    // True once the program must end (a batch run told to terminate): the
+    // run stops before its next statement.
+    virtual bool terminationRequested() { return false; }
     // The most characters the output pane keeps; front ends without a pane
     // ignore it.
     virtual void setOutputLimit(int /*characters*/) {}
@@ -37,6 +54,14 @@ public:
     // otherwise why it did not (standard output on a full device, say).
     // The statement that wrote it then fails.
     virtual MString outputFailure() { return MString(); }
+
+    // The estimation's progress window. A front end shows it only while its
+    // Display Progress option is on; front ends without one ignore these.
+    // jointMaximumLikelihood relabels the fields for the cases and items.
+    virtual void progressOpen(bool /*jointMaximumLikelihood*/) {}
+    virtual void progressIteration(int /*iteration*/) {}
+    virtual void progressChanges(const ProgressChanges&) {}
+    virtual void progressClose() {}
 
     // Graphs. The plot statement opens graph windows and fills them through
     // these calls; each front end decides what a window is (the workbench
@@ -73,6 +98,25 @@ protected:
     // The graph of that number in graphs(), or nullptr.
     CGraph* keptGraph(int graph);
     std::vector<CGraph> graphs_;
+};
+
+// Keeps the progress window open for its lifetime: every way out of the
+// iterations closes it.
+class ProgressWindowScope {
+public:
+    ProgressWindowScope(Shell& shell, bool jointMaximumLikelihood) : shell_(&shell) {
+        shell.progressOpen(jointMaximumLikelihood);
+    }
+    ~ProgressWindowScope() { close(); }
+    ProgressWindowScope(const ProgressWindowScope&) = delete;
+    ProgressWindowScope& operator=(const ProgressWindowScope&) = delete;
+    void close() {
+        if (shell_ != nullptr) shell_->progressClose();
+        shell_ = nullptr;
+    }
+
+private:
+    Shell* shell_;
 };
 
 // Where foundation code (text, matrices, special functions) sends its

@@ -41,6 +41,12 @@ struct Timing {
     // the last pass over the cases.
     std::int64_t factorisedPasses = 0;
     int threads = 0;
+    // The data passes and the model file builds of the model builds, and
+    // the system files saved and loaded.
+    double dataPassSeconds = 0.0;
+    double modelFileSeconds = 0.0;
+    double putSeconds = 0.0;
+    double getSeconds = 0.0;
 
     // One E-step pass that took the given time over that many responses
     // (summed over the cases processed) and nodes.
@@ -51,7 +57,8 @@ struct Timing {
 
     // "timing estep_passes=N estep_seconds=S responses=R nodes=Q
     // response_nodes=X iterations=I iteration_seconds=T factorised_passes=F
-    // threads=H", no line end.
+    // threads=H data_pass_seconds=P model_file_seconds=M put_seconds=U
+    // get_seconds=G", no line end.
     MString report() const;
 };
 

@@ -15,6 +15,7 @@
 #include "report/export.h"
 #include "report/import.h"
 #include "report/show_command.h"
+#include "report/system_file.h"
 
 namespace ordena {
 
@@ -26,13 +27,6 @@ const char* const kCommandWords[kCommandCount] = {
     "get",      "group",    "descriptives", "let",     "itemgroup"};
 
 namespace {
-
-// Stands in for a command whose handler is not built yet.
-template <int N>
-int notAvailable(Session& session, const MString&) {
-    session.errorReport("The " + MString(kCommandWords[N]) + " command is not available yet");
-    return -1;
-}
 
 // One line per command number: each subsystem puts its handler in its line.
 const std::array<Handler, kCommandCount> kHandlers = {
@@ -67,8 +61,8 @@ const std::array<Handler, kCommandCount> kHandlers = {
     handleSystem,      // system
     deleteCommand,     // delete
     equivalenceCommand, // equivalence
-    notAvailable<31>,  // put
-    notAvailable<32>,  // get
+    putCommand,        // put
+    getCommand,        // get
     groupCommand,      // group
     descriptivesCommand, // descriptives
     handleLet,         // let

@@ -42,7 +42,12 @@ public:
                 std::ungetc(c, file_);
                 break;
             }
-            w += static_cast<char>(c);
+            // A zero byte would end the label early wherever it passes as
+            // a C string: it is kept visible instead.
+            if (c == '\0')
+                w += "\\0";
+            else
+                w += static_cast<char>(c);
         }
         return true;
     }
@@ -123,6 +128,7 @@ int labelsFromFile(Session& session, const MString& arguments) {
         session.errorReport("Cannot read labels from the file: " + name);
         return -1;
     }
+    if (first.starts_with("\xEF\xBB\xBF")) first.erase(0, 3);  // a UTF-8 byte-order mark
     if (first != kMarker) {
         session.errorReport(MString("The labels file must begin with: '") + kMarker + "' followed by a space");
         return -1;
@@ -193,6 +199,20 @@ const LabelSet* LabelTable::find(int kind, int index) const {
     for (const LabelSet& set : sets)
         if (set.kind == kind && set.index == index) return &set;
     return nullptr;
+}
+
+void LabelTable::withdrawFitGroupLabels() {
+    for (LabelSet& set : sets) {
+        if (set.kind != kLabelFit) continue;
+        for (const auto& [code, text] : fitGroupLabels)
+            for (std::size_t k = 0; k < set.codes.size(); ++k)
+                if (set.codes[k] == code && set.labels[k] == text) {
+                    set.codes.erase(set.codes.begin() + static_cast<std::ptrdiff_t>(k));
+                    set.labels.erase(set.labels.begin() + static_cast<std::ptrdiff_t>(k));
+                    break;
+                }
+    }
+    fitGroupLabels.clear();
 }
 
 void LabelTable::store(int kind, int index, const MString& code, const MString& label) {

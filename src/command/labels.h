@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "base/mstring.h"
@@ -29,11 +30,20 @@ struct LabelSet {
 
 struct LabelTable {
     std::vector<LabelSet> sets;  // in order of creation, at most one per (kind, index)
+    // The fit labels the last fit with groups stored (code, text): the
+    // texts of its groups, which name no row of a later fit.
+    std::vector<std::pair<MString, MString>> fitGroupLabels;
 
-    void clear() { sets.clear(); }
+    void clear() {
+        sets.clear();
+        fitGroupLabels.clear();
+    }
     const LabelSet* find(int kind, int index) const;
     // Replaces the label of an existing code, else appends the pair.
     void store(int kind, int index, const MString& code, const MString& label);
+    // Removes the fit labels of fitGroupLabels that still hold the texts a
+    // fit with groups gave them (a labels statement since keeps its own).
+    void withdrawFitGroupLabels();
 };
 
 // The kind and index of a label target: dimensions, parameters,

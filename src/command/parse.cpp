@@ -149,23 +149,17 @@ bool confirmOverwrite(Session& session, const MString& name) {
     return session.confirmQuestion("File " + name + " already exists. Replace?");
 }
 
-namespace {
-
-bool usable(const TextFile* file) { return file != nullptr && file->isOpen() && !file->failed(); }
-
-}  // namespace
-
 void printText(Session& session, const MString& text, TextFile* file) {
-    // A write that fails sends this text, and all after it, to the pane.
-    if (usable(file) && file->write(text)) return;
+    if (file != nullptr && file->isOpen()) {
+        if (!file->failed()) file->write(text);
+        return;
+    }
     session.appendOutput(text);
 }
 
 void printLines(Session& session, const std::vector<MString>& lines, TextFile* file) {
-    for (const MString& line : lines) {
-        if (usable(file)) printText(session, line + "\n", file);
-        else session.appendOutput(line + "\r\n");
-    }
+    const bool toFile = file != nullptr && file->isOpen();
+    for (const MString& line : lines) printText(session, line + (toFile ? "\n" : "\r\n"), file);
 }
 
 }  // namespace ordena

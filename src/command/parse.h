@@ -56,7 +56,9 @@ bool fileExists(const MString& name);
 bool confirmOverwrite(Session& session, const MString& name);
 
 // Writes text to the open file given, or to the output pane when there is
-// none or the file has failed.
+// none. Once a write to the file has failed, nothing more is written: the
+// rest of a report must not land in the pane (closing the file reports the
+// failure).
 void printText(Session& session, const MString& text, TextFile* file = nullptr);
 // Each line followed by the line end of its destination: LF in a file,
 // CR LF in the output pane.

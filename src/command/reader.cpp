@@ -41,7 +41,13 @@ void expandOneLoop(Session& session, const MString& loopText, MString& out) {
     MString header = semicolon >= 0 ? loopText.mid(0, semicolon) : loopText;
     MString body = semicolon >= 0 ? loopText.mid(semicolon + 1, loopText.length()) : MString();
 
-    header = header.trim().mid(6, header.length());
+    // A line break in the header separates values, as a blank does (the
+    // line breaks of the script are removed only after the loops).
+    std::string flat = header.str();
+    for (char& c : flat)
+        if (c == '\r' || c == '\n') c = ' ';
+    header = MString(std::move(flat)).trim();
+    header = header.mid(6, header.length());
     MString name;
     int first = -1, last = -1;
     if (firstToken(header, 0, "=", name, first, last) == -1) {
@@ -60,6 +66,23 @@ void expandOneLoop(Session& session, const MString& loopText, MString& out) {
         if (substituteTokens(session, body, expanded) == -1) return;
         out += expanded;
     }
+}
+
+// A byte-order mark would make the first command word unknown; a zero byte
+// would end texts early wherever they pass as C strings.
+MString scriptText(std::string text) {
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.erase(0, 3);
+    if (text.find('\0') == npos) return MString(std::move(text));
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (char c : text) {
+        if (c == '\0')
+            out += "\\0";
+        else
+            out += c;
+    }
+    return MString(std::move(out));
 }
 
 }  // namespace
@@ -156,6 +179,13 @@ int substituteTokens(Session& session, const MString& text, MString& result) {
         }
         std::size_t close = s.find('%', open + 1);
         out.append(s, pos, open - pos);
+        // Token values that hold their own names would double the text at
+        // every statement.
+        if (out.size() > kMaxScriptBytes) {
+            session.errorReport("The script grows beyond " + itoMString(static_cast<long long>(kMaxScriptBytes)) +
+                                " characters as its tokens are substituted");
+            return -1;
+        }
         MString name(s.substr(open + 1, close - open - 1));
         if (const MString* value = session.tokens.find(name)) {
             out += value->str();
@@ -173,7 +203,7 @@ int substituteTokens(Session& session, const MString& text, MString& result) {
 int preprocessScript(Session& session, const MString& script, MString& result) {
     ShellScope scope(session);
     MString text;
-    if (stripComments(session, script, text) == -1) return -1;
+    if (stripComments(session, scriptText(script.str()), text) == -1) return -1;
     MString expanded;
     if (expandLoops(session, text, expanded) == -1) return -1;
     return substituteTokens(session, removeLineBreaks(expanded), result);
@@ -196,6 +226,7 @@ int runStatements(Session& session, const MString& text) {
     std::size_t nextPercent = s.find('%');
 
     while (!session.exitRequested) {
+        if (session.terminationRequested()) return -1;
         if (!session.tokens.empty()) {
             bool stale = !substituted || substitutedVersion != session.tokens.version() ||
                          session.tokens.valueHoldsPercent() || oddPercentConsumed;
@@ -268,6 +299,12 @@ int executeStatement(Session& session, const MString& statementText) {
 }
 
 int runScript(Session& session, const MString& script) {
+    if (static_cast<std::size_t>(script.length()) > kMaxScriptBytes) {
+        ShellScope scope(session);
+        session.errorReport("The script holds more than " + itoMString(static_cast<long long>(kMaxScriptBytes)) +
+                            " characters");
+        return -1;
+    }
     MString text;
     if (preprocessScript(session, script, text) == -1) return -1;
     return runStatements(session, text);

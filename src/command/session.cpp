@@ -68,7 +68,7 @@ void Session::setOutputLimit(int characters) { frontEnd_.setOutputLimit(characte
 bool Session::pollForStop() {
     if (!frontEnd_.takeStopRequest()) return false;
     // The question is asked whatever the warnings setting.
-    bool stop = yesNoQuestion("Do you want to interrupt the current analysis?");
+    bool stop = yesNoQuestion(kInterruptQuestion);
     statusText(stop ? "Estimation Stopped" : "Estimation Continuing", 0);
     return stop;
 }

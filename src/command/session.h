@@ -16,6 +16,9 @@
 
 namespace ordena {
 
+// Asked by the poll for stop when the user asked to stop.
+inline constexpr const char* kInterruptQuestion = "Do you want to interrupt the current analysis?";
+
 // The session is itself a Shell: it adds the system's rules (copies to the
 // log file, warnings that obey the warnings setting) to the front end's
 // shell. Handlers report through it; foundation code reaches it through
@@ -75,6 +78,11 @@ public:
     bool takeStopRequest() override;
     void setOutputLimit(int characters) override;
     MString outputFailure() override { return frontEnd_.outputFailure(); }
+    bool terminationRequested() override { return frontEnd_.terminationRequested(); }
+    void progressOpen(bool jointMaximumLikelihood) override { frontEnd_.progressOpen(jointMaximumLikelihood); }
+    void progressIteration(int iteration) override { frontEnd_.progressIteration(iteration); }
+    void progressChanges(const ProgressChanges& changes) override { frontEnd_.progressChanges(changes); }
+    void progressClose() override { frontEnd_.progressClose(); }
     // Graphs go to the front end as they are.
     int openGraph(const MString& title) override { return frontEnd_.openGraph(title); }
     int createSeries(int graph, const MString& name) override { return frontEnd_.createSeries(graph, name); }

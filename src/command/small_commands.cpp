@@ -18,17 +18,34 @@ namespace {
 // exhaust the stack.
 constexpr int kMaxSubmitDepth = 50;
 
-// The whole file, or false when it cannot be opened or read.
-bool readWholeFile(const MString& name, std::string& text) {
-    if (name.str().find('\0') != std::string::npos) return false;
+// The whole file: 1, 0 when it cannot be opened or read, -1 after a report
+// when it is larger than a script may be or has a line too long (a device
+// such as /dev/zero never ends).
+int readWholeFile(Session& session, const MString& name, std::string& text) {
+    if (name.str().find('\0') != std::string::npos) return 0;
     std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (f == nullptr) return false;
+    if (f == nullptr) return 0;
     char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    bool ok = !std::ferror(f);
+    std::size_t n, lineStart = 0;
+    int result = 1;
+    while (result == 1 && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        const std::size_t before = text.size();
+        text.append(buffer, n);
+        for (std::size_t i = before; i < text.size(); ++i)
+            if (text[i] == '\n' || text[i] == '\r') lineStart = i + 1;
+        if (text.size() - lineStart > kMaxSubmitLineBytes) {
+            session.errorReport("The submit file " + name + " has a line longer than " +
+                                itoMString(static_cast<long long>(kMaxSubmitLineBytes)) + " characters");
+            result = -1;
+        } else if (text.size() > kMaxScriptBytes) {
+            session.errorReport("The submit file " + name + " is larger than the " +
+                                itoMString(static_cast<long long>(kMaxScriptBytes)) + " bytes a script may hold");
+            result = -1;
+        }
+    }
+    if (result == 1 && std::ferror(f)) result = 0;
     std::fclose(f);
-    return ok;
+    return result;
 }
 
 // Keeps the in-submit flag and the nesting depth for the duration of one
@@ -76,7 +93,9 @@ int handleSubmit(Session& session, const MString& arguments) {
     // platform's file system did.
     MString name = arguments.trim();
     std::string text;
-    if (!readWholeFile(name, text) || text.empty()) {
+    const int read = readWholeFile(session, name, text);
+    if (read == -1) return -1;
+    if (read == 0 || text.empty()) {
         session.errorReport(" Error opening submit file " + word);
         return -1;
     }
@@ -86,8 +105,9 @@ int handleSubmit(Session& session, const MString& arguments) {
     }
     SubmitScope scope(session);
     // Lines are joined without a separator, so a statement may run over
-    // several lines.
-    runScript(session, removeLineBreaks(MString(std::move(text))));
+    // several lines; as in a script run directly, that happens after the
+    // loops are expanded, where a line break separates values.
+    runScript(session, MString(std::move(text)));
     return 1;
 }
 

@@ -58,11 +58,33 @@ int handleLet(Session& session, const MString& arguments) {
             return -1;
         }
         MString value = item.mid(last + 2, item.length()).trim();
-        std::string v = value.str();
-        for (char& c : v) {
-            if (c == '|') c = ';';
-            else if (c == '/') c = '=';
-            else if (c == '$') c = ',';
+        // "|", "/" and "$" stand for ";", "=" and ",", which a let item
+        // cannot hold; doubled, each stands for itself ("data//run1" is the
+        // path data/run1).
+        const std::string& raw = value.str();
+        std::string v;
+        v.reserve(raw.size());
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const char c = raw[i];
+            const bool special = c == '|' || c == '/' || c == '$';
+            if (special && i + 1 < raw.size() && raw[i + 1] == c) {
+                v += c;
+                ++i;
+            } else if (c == '|') {
+                v += ';';
+            } else if (c == '/') {
+                v += '=';
+            } else if (c == '$') {
+                v += ',';
+            } else {
+                v += c;
+            }
+        }
+        // A value that holds its own token doubles at every such let.
+        if (v.size() > kMaxTokenBytes) {
+            session.errorReport("The value of token " + name + " is longer than " +
+                                itoMString(static_cast<long long>(kMaxTokenBytes)) + " characters");
+            return -1;
         }
         if (session.tokens.define(name, MString(std::move(v))))
             session.warningReport("Existing token " + name + " has been replaced");

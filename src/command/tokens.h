@@ -2,6 +2,7 @@
 // by exact name.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -10,6 +11,9 @@
 #include "base/mstring.h"
 
 namespace ordena {
+
+// The longest value a token may hold.
+inline constexpr std::size_t kMaxTokenBytes = std::size_t{16} << 20;
 
 class TokenTable {
 public:

@@ -73,6 +73,10 @@ int DataFileReader::readGroup(std::vector<std::string_view>& lines, std::size_t 
             }
             if (len > 0 && start[len - 1] == '\r') --len;
             if (len > maxLine) return -1;
+            // A zero byte ends the record, as it ends any text: nothing after
+            // it reaches codes, identifiers or labels.
+            if (const void* zero = std::memchr(start, '\0', len))
+                len = static_cast<std::size_t>(static_cast<const char*>(zero) - start);
             lines[k] = std::string_view(start, len);
             p = next;
         }

@@ -1,5 +1,6 @@
 // Reads the data file record group by record group through one large
 // buffer. Lines end with LF or CR LF; a last line without a line end counts.
+// A record ends at its first zero byte.
 #pragma once
 
 #include <cstdio>

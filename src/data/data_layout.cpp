@@ -31,6 +31,22 @@ int DataLayout::implicitVariableIndex(const MString& name) const {
     return -1;
 }
 
+MString DataLayout::nameOf(const VariableRef& v) const {
+    if (v.index < 0) return MString();
+    const auto k = static_cast<std::size_t>(v.index);
+    if (v.kind == kExplicitVariable && k < explicitVariables.size()) return explicitVariables[k].name;
+    if (v.kind == kImplicitVariable && k < implicitVariables.size()) return implicitVariables[k].name;
+    return MString();
+}
+
+VariableRef DataLayout::sameNamed(const DataLayout& old, const VariableRef& v) const {
+    if (v.kind == kStepVariable) return v;
+    const MString name = old.nameOf(v);
+    int k = -1;
+    if (!name.isEmpty()) k = v.kind == kExplicitVariable ? explicitVariableIndex(name) : implicitVariableIndex(name);
+    return {v.kind, k};
+}
+
 bool DataLayout::lookupVariable(const MString& name, VariableRef& found) const {
     MString n = name.lower();
     if (isPrefixOf(n, "items")) n = "item";

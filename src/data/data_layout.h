@@ -93,6 +93,13 @@ struct DataLayout {
     int explicitVariableIndex(const MString& name) const;
     int implicitVariableIndex(const MString& name) const;
 
+    // The name of variable v of this layout; empty when v is not one of them.
+    MString nameOf(const VariableRef& v) const;
+    // The variable of this layout of v's kind that bears the name v has in
+    // `old` (a format statement replaced the layout); index -1 when there is
+    // none. The step is the step in every layout.
+    VariableRef sameNamed(const DataLayout& old, const VariableRef& v) const;
+
     // The shared name lookup of the coding and model statements: lowercased;
     // any prefix of "items" from "i" on means item; explicit variables, then
     // implicit ones, then any prefix of "step" or "steps" from "s" on names

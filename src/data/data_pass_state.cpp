@@ -1,11 +1,11 @@
 #include "data/data_pass_state.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
-
-#include "command/parse.h"
 
 namespace ordena {
 
@@ -43,9 +43,19 @@ MString scratchFileName(const MString& base) {
     MString stem = workingDirectory();
     if (stem.isEmpty() || stem.str().back() != '/') stem += "/";
     stem += base;
+    // The name is claimed by creating its file exclusively, so that runs
+    // sharing a directory never share a work file: a number another run
+    // holds (or a directory of that name) fails with EEXIST and the next is
+    // tried. When the directory takes no file at all, the name is returned
+    // and opening it reports the failure.
     for (long long n = 1;; ++n) {
         MString name = stem + itoMString(n);
-        if (!fileExists(name)) return name;
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) return name;
     }
 }
 

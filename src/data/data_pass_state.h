@@ -55,6 +55,11 @@ struct DataPassState {
     bool ramStorage = false;               // how the last model file build kept the model records
     std::vector<ModelRecord> ramRecords;   // storage ram
 
+    // A system file was loaded without making the response file again: the
+    // model file stands for it (each record's generalised item gives back
+    // its model variables' levels) until a data pass writes a new one.
+    bool responsesInModelFile = false;
+
     std::int64_t responseRecordBytes() const { return 24 + 4LL * (recordExplicit + recordImplicit); }
 
     // Deletes every work file named here and forgets the names.
@@ -64,7 +69,8 @@ struct DataPassState {
 };
 
 // The name of a fresh scratch file: the working directory, "/", base and the
-// smallest positive number for which no file of that name exists.
+// smallest positive number for which the file can be created exclusively.
+// The file exists, empty, when the name is returned: it is this run's.
 MString scratchFileName(const MString& base);
 
 }  // namespace ordena

@@ -101,20 +101,6 @@ double numericPrefix(std::string_view text) {
 bool validExplicit(const DataLayout& layout, std::int32_t k) {
     return k >= 0 && static_cast<std::size_t>(k) < layout.explicitVariables.size();
 }
-bool validImplicit(const DataLayout& layout, std::int32_t k) {
-    return k >= 0 && static_cast<std::size_t>(k) < layout.implicitVariables.size();
-}
-
-// Every list the passes use must name variables of the current format.
-bool listsMatchLayout(const ModelSpec& model, const DataLayout& layout) {
-    for (const VariableList* list : {&model.facetsInUse, &model.lastRegression, &model.lastGroup, &model.lastCaseweight}) {
-        for (std::int32_t k : list->explicitIndices)
-            if (!validExplicit(layout, k)) return false;
-        for (std::int32_t k : list->implicitIndices)
-            if (!validImplicit(layout, k)) return false;
-    }
-    return true;
-}
 
 int openDataFile(Session& session, DataFileReader& reader) {
     const MString& name = session.ws.data.fileName;
@@ -360,6 +346,7 @@ int dataPassTwo(Session& session) {
     }
 
     st.responseFile = scratchFileName("scrf000.");
+    st.responsesInModelFile = false;  // the passes write the response file again
     BlockWriter responses;
     if (!responses.open(st.responseFile.str())) {
         session.errorReport("Open failure to scratch file " + st.responseFile);
@@ -644,7 +631,8 @@ int sortResponseFile(Session& session, std::int64_t sweepBytes) {
         session.errorReport("Error writing scratch file " + sortedName);
         return -1;
     }
-    std::remove(st.responseFile.c_str());
+    // The rename replaces the response file in one step: removing it first
+    // would free its name for another run to claim in between.
     if (std::rename(sortedName.c_str(), st.responseFile.c_str()) != 0) {
         session.errorReport("Error writing scratch file " + st.responseFile);
         return -1;
@@ -661,9 +649,22 @@ int runDataPasses(Session& session) {
     model.lastRegression = model.regression;
     model.lastCaseweight = model.caseweight;
     model.lastGroup = model.group;
-    if (!listsMatchLayout(ws.model, ws.data.layout)) {
-        session.errorReport("A variable of the model, facet, regression, group or caseweight statements is not in the format");
+    const MString outside = model.listOutsideLayout(ws.data.layout);
+    if (!outside.isEmpty()) {
+        session.errorReport("A variable of the " + outside + " statement is not in the format: give the " + outside +
+                            " statement again");
         return -1;
+    }
+    // Keys hold one code per item, each as wide as a response, as the format
+    // was when they were given.
+    for (const KeyRule& key : ws.data.keys) {
+        bool fits = static_cast<int>(key.keys.size()) == ws.data.layout.items &&
+                    key.option.length() == ws.data.layout.responseWidth;
+        for (const MString& k : key.keys) fits = fits && k.length() == ws.data.layout.responseWidth;
+        if (!fits) {
+            session.errorReport("The Key statement does not fit the format - give the keys again after the format");
+            return -1;
+        }
     }
     // The files of an earlier pass are not read again: remove them before
     // fresh names are made.

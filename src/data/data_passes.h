@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/mstring.h"
 #include "data/data_pass_state.h"  // scratchFileName
@@ -11,6 +12,7 @@
 namespace ordena {
 
 class Session;
+struct Workspace;
 
 // Pass one, then pass two, with an interrupt check and a status line before
 // each. 1, or -1 after the reports. The lists used are the facet list in
@@ -32,5 +34,32 @@ int buildModelFile(Session& session, bool ram);
 
 // The identifier text of case n; empty without a case identifier.
 MString caseIdentifier(Session& session, int n);
+
+// Response records made again from model records, for a workspace whose
+// data passes are current: the generalised item gives back the levels of
+// the model variables; implicit facets outside the model take the levels
+// given; explicit facets outside the model, which nothing reads after the
+// passes, take level 0.
+class ResponseRecordMaker {
+public:
+    explicit ResponseRecordMaker(const Workspace& ws);
+    std::size_t bytes() const { return bytes_; }
+    // Places, among the implicit facets of the last data passes, of those
+    // that are not model variables: the levels make() takes, in this order.
+    const std::vector<int>& outsidePlaces() const { return outside_; }
+    void make(const ModelRecord& m, const std::int32_t* outside, unsigned char* record);
+
+private:
+    std::vector<std::int32_t> counts_;  // level counts, model order
+    std::vector<int> at_;               // per model variable: its level's index in levels_
+    std::vector<int> outside_;
+    std::vector<std::int32_t> levels_;  // explicit facet levels, then implicit ones
+    std::int32_t F_ = 0, M_ = 0;
+    std::size_t bytes_ = 0;
+};
+
+// Writes the response file from the model file (storage disk) when the
+// model file stands for it after a load. 1, or -1 after a report.
+int writeResponseFile(Session& session);
 
 }  // namespace ordena

@@ -372,6 +372,17 @@ int formatCommand(Session& session, const MString& arguments) {
     ws.data.layout.responseWidth = 0;
     DataLayout layout;
     if (parseFormat(arguments, layout, session) != 1) return -1;
+    // The stored statements named their variables under the old layout:
+    // they follow the names, never the positions.
+    for (const auto& [statement, name] : ws.model.resolveByName(ws.data.layout, layout))
+        session.warningReport("The " + statement + " statement names " + name +
+                              ", which this format does not have: give the " + statement + " statement again");
+    auto follow = [&](std::vector<Selection>& selections) {
+        for (Selection& selection : selections) selection.variable = layout.sameNamed(ws.data.layout, selection.variable);
+    };
+    for (RecodeRule& rule : ws.data.recodes) follow(rule.selections);
+    for (ScoreRule& rule : ws.data.scores) follow(rule.selections);
+    for (DeleteRule& rule : ws.data.deletes) follow(rule.selections);
     ws.data.layout = std::move(layout);
     MString out = "\r\n";
     if (!ws.data.layout.explicitVariables.empty()) {

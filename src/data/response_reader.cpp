@@ -73,8 +73,11 @@ int ResponseReader::next(int& caseNumber, std::int32_t* itemNo, std::int32_t* rs
         havePending_ = true;
     }
     int count = 0;
+    // Only responses are handed over: a placeholder (flag 0) stands for a
+    // record group without a valid response, and when the case's identifier
+    // comes again with responses it must not count as one.
     auto store = [&](const ModelRecord& r) {
-        if (recoded_ && r.flag != 1) return;
+        if (r.flag != 1) return;
         itemNo[count] = r.item;
         rsp[count] = r.category;
         if (recodedIndex != nullptr && count < recodedIndex->rows() && recodedIndex->columns() > 0)
@@ -100,7 +103,7 @@ int ResponseReader::next(int& caseNumber, std::int32_t* itemNo, std::int32_t* rs
             caseNumber = current;
             return count;
         }
-        if (recoded_ && record.flag != 1) continue;
+        if (record.flag != 1) continue;
         if (count >= kMaxCaseResponses) {
             shell.errorReport("Too many item responses for one or more cases. This version is limited to " +
                               itoMString(kMaxCaseResponses) + " item responses for each case");

@@ -26,9 +26,10 @@ public:
     int open(Shell& shell);
     // Control 10: stops early. Always -1.
     int close();
-    // The next case: its number and the count of its responses, the items
-    // and categories in itemNo[0..count) and rsp[0..count) (room for 1000
-    // each), and for the recoded variant the recoded indices in row i of
+    // The next case: its number and the count of its responses (placeholder
+    // records are not responses: a case of only placeholders has none), the
+    // items and categories in itemNo[0..count) and rsp[0..count) (room for
+    // 1000 each), and for the recoded variant the recoded indices in row i of
     // recodedIndex (one column, at least 1000 rows) when given. last becomes
     // true with the last case. -1 after a report: more than 1000 responses,
     // or a damaged model file. With no record at all: count 0, case -1, last.

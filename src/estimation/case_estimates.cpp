@@ -199,6 +199,15 @@ void regressionMean(const EstimationState& est, const double* rec, int D, int R,
 int posteriorPass(Session& session, bool writeFile, const MString& fileName, int V) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
+    // The draws are made exactly standard, which takes more of them than
+    // dimensions; with fewer every case would get the same value.
+    const int dimensions = std::max(1, est.dimensions());
+    if (ws.settings.p_nodes <= dimensions) {
+        session.errorReport("Plausible values and EAP estimates cannot be drawn with " +
+                            itoMString(ws.settings.p_nodes) + " nodes: set p_nodes to " +
+                            itoMString(dimensions + 1) + " or more");
+        return -1;
+    }
     OutputFile out;
     if (writeFile &&
         openOutput(
@@ -215,7 +224,7 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     if (prepareCaseWork(session, work, EstimationMethod::MonteCarlo) != 1) return -1;
     const int R = work.R;
     Matrix nodes;
-    if (monteCarloPosteriorNodes(session, work, std::max(1, ws.settings.p_nodes), nodes) != 1) return -1;
+    if (monteCarloPosteriorNodes(session, work, ws.settings.p_nodes, nodes) != 1) return -1;
     const int Q = work.Q;
 
     CaseScoreRecords records;

@@ -51,6 +51,19 @@ bool changeReport(Session& session, EstimationWork& work, int t, IterationChange
         text += "Node weights             ==> " + fmtNumber("%10.5f", c.covariance) + "\r\n";
     }
     session.appendOutput(text);
+    ProgressChanges shown;
+    shown.hasDeviance = t > 1;
+    shown.deviance = c.deviance;
+    shown.item = c.item;
+    shown.regression = c.regression;
+    shown.covariance = c.covariance;
+    if (!work.discrete) {
+        shown.regressionLabel = R > 1 ? "Regression coefficients" : (D == 1 ? "Mean" : "Means");
+        shown.covarianceLabel = D == 1 ? "Variance" : "Covariances";
+    } else {
+        shown.covarianceLabel = "Node weights";
+    }
+    session.progressChanges(shown);
     if (t > 1) {
         session.appendOutput("Change in the deviance is" + fmtNumber("%14.5f", c.deviance) + "\r\n" +
                              "..........................................\r\n");
@@ -123,10 +136,6 @@ int estimationDriver(Session& session) {
         if (writeCaseScores(session, work) != 1) return -1;
     } else {
         if (sufficientStatistics(session, work) != 1) return -1;
-        if (est.parameters() < est.anchoredCount) {
-            session.errorReport("There must be fewer anchor values than parameters");
-            return -1;
-        }
     }
     if (work.method == EstimationMethod::MonteCarlo && work.R >= 2 && !work.allAnchored) {
         session.errorReport(
@@ -140,9 +149,11 @@ int estimationDriver(Session& session) {
     est.bestIteration = 0;
     est.terminationReason = kTerminateIterations;
 
+    ProgressWindowScope progress(session, false);
     for (int t = 1; est.options.iterations > 0; ++t) {
         Stopwatch clock;
         session.appendOutput("\r\nIteration: " + itoMString(t) + "  ...........................\r\n");
+        session.progressIteration(t);
         if (EStep(session, work) != 1) return -1;
         double step = 0.0;
         if (!work.allAnchored && MStep(session, work, step) != 1) return -1;
@@ -163,6 +174,7 @@ int estimationDriver(Session& session) {
         session.timing.addIteration(clock.seconds());
         if (terminate) break;
     }
+    progress.close();
 
     est.earlierSolutionBetter = false;
     if (est.iteration >= 1 && std::fabs(est.deviance - est.bestDeviance) > 0.1) {

@@ -118,6 +118,10 @@ struct EstimationWork {
 
 // ---- nodes, weights and probabilities ----
 
+// The most nodes per dimension of a Gauss-Hermite rule: beyond, its weights
+// no longer add up to one.
+inline constexpr int kMaxGaussHermiteNodes = 198;
+
 // Node grid for the method (Q x D); sets Q, the Gauss-Hermite weights and h.
 int buildNodes(Session& session, EstimationWork& work, int nodesPerDimension, float minNode, float maxNode,
                Matrix& grid, float& h);

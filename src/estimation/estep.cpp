@@ -73,6 +73,15 @@ int buildNodes(Session& session, EstimationWork& work, int n, float minNode, flo
         h = 0.0f;
         return 1;
     }
+    // The Hermite recurrence loses all precision beyond 198 nodes; such a
+    // rule would integrate nothing. Refused before its roots are sought,
+    // which for large n would take hours.
+    auto noGaussHermite = [&]() {
+        session.errorReport("Gauss-Hermite quadrature is not available with " + itoMString(n) + " nodes (at most " +
+                            itoMString(kMaxGaussHermiteNodes) + "); use fewer nodes or method=quadrature");
+        return -1;
+    };
+    if (work.method == EstimationMethod::Gauss && n > kMaxGaussHermiteNodes) return noGaussHermite();
     const int Q = totalNodes(n, D);
     if (Q < 1) {
         session.errorReport("Too many nodes for estimation");
@@ -83,19 +92,14 @@ int buildNodes(Session& session, EstimationWork& work, int n, float minNode, flo
     if (work.method == EstimationMethod::Gauss) {
         Vector x, w;
         GaussHermite(x, w, n);
-        // The Hermite recurrence loses all precision beyond about 180 nodes;
-        // such a rule would integrate nothing, so it is refused.
+        // A rule whose weights do not add up is refused all the same.
         double total = 0.0;
         bool finite = x.rows() == n && w.rows() == n;
         for (int i = 0; finite && i < n; ++i) {
             finite = std::isfinite(x[i][0]) && std::isfinite(w[i][0]) && w[i][0] >= 0.0;
             total += finite ? w[i][0] : 0.0;
         }
-        if (!finite || std::fabs(total - 1.0) > 1e-6) {
-            session.errorReport("Gauss-Hermite quadrature is not available with " + itoMString(n) +
-                                " nodes; use fewer nodes or method=quadrature");
-            return -1;
-        }
+        if (!finite || std::fabs(total - 1.0) > 1e-6) return noGaussHermite();
         work.ghWeights.assign(static_cast<std::size_t>(Q), 1.0);
         for (int q = 0; q < Q; ++q) {
             nodeIndices(q, n, D, idx);

@@ -198,14 +198,25 @@ int estimateCommand(Session& session, const MString& text) {
         if (!session.yesNoQuestion("Use Bock/Aitken Quadrature?")) return -1;
         method = EstimationMethod::Quadrature;
     }
-    if (method == EstimationMethod::Unset) method = R < 2 ? EstimationMethod::Gauss : EstimationMethod::Quadrature;
-    if (o.distribution == Distribution::Discrete) {
+    // Free node weights need a fixed grid: Gauss-Hermite nodes move with the
+    // population and their weights are the rule's, so a discrete
+    // distribution resolves to Bock/Aitken quadrature.
+    const bool discrete = o.distribution == Distribution::Discrete;
+    if (method == EstimationMethod::Unset)
+        method = R < 2 && !discrete ? EstimationMethod::Gauss : EstimationMethod::Quadrature;
+    if (discrete) {
         if (R > 1) {
             session.errorReport("The discrete distribution is only available for models without regressors.");
             return -1;
         }
         if (method == EstimationMethod::MonteCarlo) {
             session.errorReport("Only Quadrature can be used with a discrete distribution.");
+            return -1;
+        }
+        if (method == EstimationMethod::Gauss) {
+            session.errorReport(
+                "Gauss-Hermite quadrature cannot estimate a discrete distribution: use method=quadrature "
+                "(Bock/Aitken)");
             return -1;
         }
         if (o.fit) {

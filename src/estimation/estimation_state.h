@@ -133,6 +133,11 @@ struct EstimationState {
     int regressors() const { return beta.isEmpty() ? 0 : beta.columns(); }
     int parameters() const { return xsi.isEmpty() ? 0 : xsi.rows(); }
 
+    // The error variance of regression coefficient r on dimension d that the
+    // reports show: the quick one, or the full one when the full error
+    // covariance was computed; -1 when there is none.
+    double regressionErrorVariance(int r, int d) const;
+
     // Marks every stored case estimate as needing computation again.
     void invalidateCaseEstimates() { eapAvailable = plausibleAvailable = mleAvailable = wleAvailable = false; }
 

@@ -365,13 +365,22 @@ int jmlDriver(Session& session) {
     est.iteration = 0;
     est.terminationReason = kTerminateIterations;
     bool exportFailed = false;
+    ProgressWindowScope progress(session, true);
     for (int t = 1; est.options.iterations > 0; ++t) {
         Stopwatch clock;
         session.appendOutput("\r\nIteration: " + itoMString(t) + "  ...........................\r\n");
+        session.progressIteration(t);
         CaseChanges caseChanges;
         const int casesConverged = caseUpdate(session, work, responses, cases, t, caseChanges);
         if (casesConverged < 0) return -1;
         session.appendOutput(caseChangeLines(caseChanges));
+        // The progress window shows the largest change of the cases (first
+        // dimension), then that of the items.
+        ProgressChanges shown;
+        shown.hasItem = false;
+        shown.hasDeviance = !caseChanges.largest.empty();
+        if (shown.hasDeviance) shown.deviance = caseChanges.largest[0];
+        session.progressChanges(shown);
         ItemChanges itemChanges;
         const bool itemsUpdated = !work.allAnchored;
         if (itemsUpdated) {
@@ -380,6 +389,12 @@ int jmlDriver(Session& session) {
                                  fmtNumber("%10.5f", itemChanges.largest) + " (Parameter: " +
                                  itoMString(itemChanges.at) + ")\r\n" + "Average for item parameter estimates ==> " +
                                  fmtNumber("%10.5f", itemChanges.mean) + "\r\n");
+        }
+        if (itemsUpdated) {
+            shown.hasDeviance = false;
+            shown.hasItem = true;
+            shown.item = itemChanges.largest;
+            session.progressChanges(shown);
         }
         if (ws.settings.update && writeParameterExports(session) == -1) exportFailed = true;
         writeJmlIterationLog(session, t,
@@ -399,6 +414,7 @@ int jmlDriver(Session& session) {
         }
     }
 
+    progress.close();
     if (storeCaseEstimates(session, work, cases) != 1) return -1;
     est.estimated = 1;
     est.options.stdErr = StdErrMode::Quick;

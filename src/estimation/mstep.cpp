@@ -474,11 +474,37 @@ int writeCaseScores(Session& session, EstimationWork& work) {
     return saveCaseScores(session, records);
 }
 
+namespace {
+
+// Anchors and initial values name parameters in the numbering that follows
+// the removal of those not identified: more of them than parameters remain,
+// or one beyond those that remain, is refused rather than dropped.
+int checkAnchorsAfterRemoval(Session& session, int anchorValues) {
+    const EstimationState& est = session.ws.est;
+    const int P = est.parameters();
+    if (P < anchorValues) {
+        session.errorReport("There must be fewer anchor values than parameters");
+        return -1;
+    }
+    for (const AnchorEntry& a : est.anchors) {
+        if ((a.kind != kAnchorItem && a.kind != kInitItem) || a.first < P) continue;
+        session.errorReport(MString(a.kind == kAnchorItem ? "The anchor" : "The initial value") + " for parameter " +
+                            itoMString(a.first + 1) + " names no parameter: " + itoMString(P) +
+                            " remain after the removal of the parameters that are not identified");
+        return -1;
+    }
+    return 1;
+}
+
+}  // namespace
+
 int sufficientStatistics(Session& session, EstimationWork& work, CaseResponses* responses) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
     ModelBuild& build = ws.build;
     const int P = work.P, I = work.I, maxCat = work.maxCat, D = work.D;
+    // Set-up counted the anchors against the numbering before removal.
+    const int anchorValues = est.anchoredCount;
     if (parameterSigns(session, work) != 1) return -1;
 
     std::vector<double> s(static_cast<std::size_t>(P), 0.0);
@@ -677,7 +703,7 @@ int sufficientStatistics(Session& session, EstimationWork& work, CaseResponses* 
     for (int p = 0; p < kept; ++p) est.sufficient[p][0] = s[static_cast<std::size_t>(p)];
     if (kept == 0) est.sufficient = Vector();
     work.allAnchored = work.P == 0 || est.anchoredCount >= work.P;
-    return 1;
+    return checkAnchorsAfterRemoval(session, anchorValues);
 }
 
 namespace {

@@ -39,14 +39,18 @@ int buildModel(Session& session, const ModelBuildInputs& inputs) {
                         !model.regression.sameSet(model.lastRegression) ||
                         !model.caseweight.sameSet(model.lastCaseweight) || !model.group.sameSet(model.lastGroup);
     if (passesNeeded) {
+        Stopwatch passes;
         if (runDataPasses(session) != 1) return -1;
+        session.timing.dataPassSeconds += passes.seconds();
         ws.dataPassNeeded = 0;
     }
 
     try {
         if (session.pollForStop()) return -1;
         session.statusText("Build Model File", 0);
+        Stopwatch modelFile;
         if (buildModelFile(session, inputs.ram) != 1) return -1;
+        session.timing.modelFileSeconds += modelFile.seconds();
 
         if (session.pollForStop()) return -1;
         session.statusText("Build Parameter List", 0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "base/mstring.h"
@@ -95,6 +96,16 @@ struct ModelSpec {
     VariableRef modelVariableAt(int position) const;
     // Model position of v, -2 for the step, -1 when v is not a model variable.
     int modelPosition(const VariableRef& v) const;
+
+    // Points every variable of the model statements (terms, lists and their
+    // copies, item groups) at the variable of the same name in `now`, after
+    // a format statement replaced `old`. A variable `now` lacks keeps index
+    // -1, so the data passes refuse the list. Returns each statement that
+    // lost a variable with the variable's name: {"regression", "age"}, say.
+    std::vector<std::pair<MString, MString>> resolveByName(const DataLayout& old, const DataLayout& now);
+    // The statement ("model", "facets", "regression", "group", "caseweight")
+    // one of whose variables is not in the layout; empty when there is none.
+    MString listOutsideLayout(const DataLayout& layout) const;
 
     // A reset empties the model and the variable lists with their copies
     // from the last data passes, so the next estimate runs the passes again;

@@ -8,6 +8,7 @@
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
+#include "data/data_passes.h"
 #include "data/work_file_io.h"
 #include "report/file_clauses.h"
 #include "report/log_file.h"
@@ -152,16 +153,13 @@ MString regressionFileText(const Workspace& ws, int details) {
     const EstimationState& est = ws.est;
     const int D = est.beta.isEmpty() ? 0 : est.beta.rows();
     const int R = est.regressors();
-    const int P = est.parameters();
     MString text;
     for (int d = 0; d < D; ++d)
         for (int r = 0; r < R; ++r) {
             text += printFormat("%10d  %10d  %10.5lf", d + 1, r, est.beta[d][r]);
             if (details) {
-                if (est.options.stdErr == StdErrMode::Quick && hasEntry(est.regressionErrors, r, d))
-                    text += errorColumn(est.regressionErrors[r][d]);
-                else if (est.options.stdErr == StdErrMode::Full && D == 1 && hasEntry(est.fullErrors, P + r, P + r))
-                    text += errorColumn(est.fullErrors[P + r][P + r]);
+                const double variance = est.regressionErrorVariance(r, d);
+                if (variance >= 0.0) text += errorColumn(variance);
             }
             text += "\r\n";
         }
@@ -268,6 +266,12 @@ int writeScoredDataFile(Session& session, const MString& name, int mode) {
     int opened = openExportFile(session, name, mode, file);
     if (opened == 0) return 1;
     if (opened == -1) {
+        session.errorReport(kFailure);
+        return -1;
+    }
+    // After a load the response file is made from the model file when first needed.
+    if (writeResponseFile(session) != 1) {
+        file.close();
         session.errorReport(kFailure);
         return -1;
     }

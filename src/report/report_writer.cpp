@@ -87,12 +87,7 @@ void ReportWriter::text(const MString& t) { printText(session_, t, &file_); }
 
 void ReportWriter::line(const MString& l) { rawLine(l.trimRight()); }
 
-void ReportWriter::rawLine(const MString& l) {
-    // The file's line end while it takes the text; CR LF once a failed write
-    // has sent the report to the pane.
-    bool usable = file_.isOpen() && !file_.failed();
-    text(l + (usable ? "\n" : "\r\n"));
-}
+void ReportWriter::rawLine(const MString& l) { text(l + (file_.isOpen() ? "\n" : "\r\n")); }
 
 void ReportWriter::lines(const std::vector<MString>& ls) {
     for (const MString& l : ls) line(l);

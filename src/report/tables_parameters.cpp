@@ -126,7 +126,9 @@ private:
                 line.centre(itoMString(level), s, s + 14);
                 continue;
             }
-            MString number = itoMString(level + 1);
+            // At least one blank parts a number of four digits or more from
+            // the label.
+            MString number = itoMString(level + 1) + " ";
             while (number.length() < 4) number += ' ';
             MString label = levelLabel(ws_, v, level);
             if (label.length() > 11) label = label.mid(0, 11) + "..";

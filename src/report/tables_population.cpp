@@ -129,9 +129,8 @@ int printPopulationTables(ReportWriter& out, const Workspace& ws) {
             if (d < est.regressionAnchors.rows() && r < est.regressionAnchors.columns() &&
                 est.regressionAnchors[d][r] != kNotAnchored)
                 line.overlay("*", c + 9);
-            if (errors && r < est.regressionErrors.rows() && d < est.regressionErrors.columns() &&
-                est.regressionErrors[r][d] > 0.0)
-                line.overlay(dtoMString(std::sqrt(est.regressionErrors[r][d]), "%6.3f"), c + 10);
+            const double variance = errors ? est.regressionErrorVariance(r, d) : 0.0;
+            if (variance > 0.0) line.overlay(dtoMString(std::sqrt(variance), "%6.3f"), c + 10);
         }
         out.line(line);
     }

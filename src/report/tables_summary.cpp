@@ -1,5 +1,6 @@
 // Table 1, the summary of the estimation, and the nodes table that stands
 // for the population table under a discrete distribution.
+#include <cstdio>
 #include <vector>
 
 #include "command/workspace.h"
@@ -11,6 +12,14 @@ namespace {
 
 MString trimmed(double value, const char* format) { return dtoMString(value, format).trim(); }
 
+// "%10.5f", widened when the value needs more room: a seed of 12345 is
+// 12345.00000, not "_BIG_".
+MString real(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%10.5f", value);
+    return MString(buffer);
+}
+
 bool isJml(const EstimationState& est) { return est.method == EstimationMethod::Jml; }
 
 int estimatedParameterCount(const Workspace& ws) {
@@ -20,6 +29,8 @@ int estimatedParameterCount(const Workspace& ws) {
         if (static_cast<std::size_t>(p) >= est.anchored.size() || est.anchored[static_cast<std::size_t>(p)] != 1) ++count;
     const bool cases = ws.settings.constraints == kConstraintsCases;
     if (isJml(est)) return count + ws.data.passes.cases - (cases ? 1 : 0);
+    // Under the cases constraint set-up anchored the constant of every
+    // dimension at zero, so the loop below already leaves it out.
     const Matrix& beta = est.beta;
     for (int d = 0; d < beta.rows(); ++d)
         for (int r = 0; r < beta.columns(); ++r) {
@@ -34,7 +45,6 @@ int estimatedParameterCount(const Workspace& ws) {
                             est.covarianceAnchors[i][j] != kNotAnchored;
             if (!anchored) ++count;
         }
-    if (cases) count -= D;
     return count;
 }
 
@@ -85,8 +95,8 @@ int printSummaryTable(ReportWriter& out, const Workspace& ws) {
     put("Total number of estimated parameters: " + itoMString(estimatedParameterCount(ws)));
     put("The number of iterations: " + itoMString(est.iteration));
     put("Termination criteria:  Max iterations=" + itoMString(est.options.iterations) + ", Parameter Change= " +
-        trimmed(est.options.convergence, "%10.5f"));
-    put("                       Deviance Change= " + trimmed(est.options.devianceChange, "%10.5f"));
+        real(est.options.convergence).trim());
+    put("                       Deviance Change= " + real(est.options.devianceChange).trim());
     static const char* const kReasons[] = {
         "Iterations terminated because the maximum number of iterations was reached",
         "Iterations terminated because the deviance was no longer improving",
@@ -100,13 +110,13 @@ int printSummaryTable(ReportWriter& out, const Workspace& ws) {
                              : "The reported results are for the earlier better solution");
         put("Rerunning this analysis using the current estimates as initial values is strongly advised.");
     }
-    put("Random number generation seed: " + dtoMString(set.seed, "%10.5f"));
+    put("Random number generation seed: " + real(set.seed));
     put("Number of nodes used when drawing PVs: " + itoMString(set.p_nodes));
     put("Number of nodes used when computing fit: " + itoMString(set.f_nodes));
     put("Number of plausible values to draw: " + itoMString(set.n_plausible));
     put("Maximum number of iterations without a deviance improvement: " + itoMString(set.iterlimit));
     put("Maximum number of Newton steps in M-step: " + itoMString(set.innerloops));
-    put("Value for obtaining finite MLEs for zero/perfects: " + dtoMString(set.zero_perfect, "%10.5f"));
+    put("Value for obtaining finite MLEs for zero/perfects: " + real(set.zero_perfect));
     out.lines(lines);
 
     out.line("");

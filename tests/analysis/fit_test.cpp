@@ -110,8 +110,10 @@ TEST(FitMatrixFile, ReadsGroupsForEveryCategoryOfEveryItem) {
         {"2\n0 0 1 0 0 0 0 1 0 2 7", "Too many numbers in fit matrix import file"},
         {"1\n0 1 0 x 1", "Too few numbers in fit matrix import file"},
         {"", "Too few numbers in fit matrix import file"},
-        {"0\n", "The number of fit groups in the fit matrix import file must be a whole number from 1"},
-        {"1.5\n1 2 3 4 5", "The number of fit groups in the fit matrix import file must be a whole number from 1"},
+        {"0\n", "The number of fit groups in the fit matrix import file must be a whole number from 1 to 1000000"},
+        {"1.5\n1 2 3 4 5",
+         "The number of fit groups in the fit matrix import file must be a whole number from 1 to 1000000"},
+        {"1000001\n", "The number of fit groups in the fit matrix import file must be a whole number from 1 to 1000000"},
         {"900000 1 2", "Too few numbers in fit matrix import file"},
     };
     for (const auto& [text, message] : bad) {

@@ -98,7 +98,7 @@ TEST_F(ConsoleShellTest, OutputTurnsCrLfIntoLfAlsoAcrossCalls) {
 
 TEST_F(ConsoleShellTest, AnInterruptIsOneStopRequest) {
     ConsoleShell shell(false, out, err);
-    ConsoleShell::catchInterrupts();
+    ConsoleShell::catchSignals();
     EXPECT_FALSE(shell.takeStopRequest());
     std::raise(SIGINT);
     EXPECT_TRUE(shell.takeStopRequest());

@@ -263,3 +263,70 @@ TEST(RanMVNormal, BadParametersEndTheProgram) {
     ASSERT_EQ(cap.shell.errors.size(), 1u);
     EXPECT_EQ(cap.shell.errors[0], "Matrix in multivariate normal random number generator is not positive definite");
 }
+
+// A saved state restored into another generator continues the stream where
+// it was saved; words that are no state of the generator are refused and
+// change nothing.
+TEST(GeneratorState, RestoredGeneratorsContinueTheStream) {
+    RanUniform u(-1.0, 3.0, 17);
+    uniformDraws(u, 5);
+    RanUniform v;
+    ASSERT_TRUE(v.restore(u.state()));
+    EXPECT_EQ(uniformDraws(v, 50), uniformDraws(u, 50));
+    EXPECT_EQ(v.low(), -1.0);
+    EXPECT_EQ(v.high(), 3.0);
+
+    RanNormal g(23);
+    g.standard();  // the pair's second deviate waits as the spare
+    RanNormal h;
+    ASSERT_TRUE(h.restore(g.state()));
+    EXPECT_EQ(standardDraws(h, 51), standardDraws(g, 51));
+
+    RanMVNormal m(column({1.0, -2.0, 0.5}), testCovariance(), 5);
+    m.draw();
+    RanMVNormal n(1);
+    ASSERT_TRUE(n.restore(m.state()));
+    for (int k = 0; k < 20; ++k) {
+        Vector a = m.draw(), b = n.draw();
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(a[i][0], b[i][0]);
+    }
+}
+
+TEST(GeneratorState, WordsOutsideTheStreamAreRefused) {
+    RanUniform u(0.0, 1.0, 3);
+    const GeneratorState good = u.state();
+    RanUniform v(0.0, 1.0, 99);
+    auto refused = [&](GeneratorState s) {
+        RanUniform before = v;
+        EXPECT_FALSE(v.restore(s));
+        RanUniform a = before, b = v;
+        EXPECT_EQ(uniformDraws(a, 3), uniformDraws(b, 3));
+    };
+    GeneratorState s = good;
+    s.ints[3] = 0;  // a shuffle table entry
+    refused(s);
+    s = good;
+    s.ints[2] = 2147483563;  // the output picks a table entry beyond the table
+    refused(s);
+    s = good;
+    s.ints[1] = -5;
+    refused(s);
+    s = good;
+    s.ints.pop_back();
+    refused(s);
+    s = good;
+    s.reals.push_back(0.0);
+    refused(s);
+
+    RanNormal g(4);
+    GeneratorState t = g.state();
+    t.ints[0] = 2;  // the spare flag
+    EXPECT_FALSE(RanNormal(4).restore(t));
+    RanMVNormal m(2);
+    GeneratorState w = m.state();
+    w.ints[0] = 0;  // the dimension
+    EXPECT_FALSE(RanMVNormal(2).restore(w));
+    w = m.state();
+    w.matrices.pop_back();
+    EXPECT_FALSE(RanMVNormal(2).restore(w));
+}

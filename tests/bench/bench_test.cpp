@@ -80,8 +80,8 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     auto all = standardWorkloads();
     std::vector<std::string> ids;
     for (const auto& w : all) ids.push_back(w.id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"W1", "W2", "W3-disk", "W3-ram", "W4", "W5", "W6", "W1-jml", "W7",
-                                             "W7-small", "W7-small-general", "SIM"}));
+    EXPECT_EQ(ids, (std::vector<std::string>{"W1", "W2", "W3-disk", "W3-ram", "W3-sys", "W4", "W5", "W6", "W1-jml",
+                                             "W7", "W7-small", "W7-small-general", "SIM"}));
 
     auto w1 = find(all, "W1"), w2 = find(all, "W2"), w3d = find(all, "W3-disk"), w3r = find(all, "W3-ram"),
          w4 = find(all, "W4"), w5 = find(all, "W5"), w6 = find(all, "W6");
@@ -101,6 +101,12 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     EXPECT_NE(scriptText(w3r).find("estimate ! storage=ram;"), std::string::npos);
     EXPECT_NE(scriptText(w6).find("abilities=yes, plausible=w6.pv"), std::string::npos);
     EXPECT_NE(scriptText(w1).find("model item;\nestimate;\nshow;"), std::string::npos);
+    // The system file workload saves W3's data and loads it back in one run.
+    auto w3s = find(all, "W3-sys");
+    EXPECT_EQ(w3s.dataName, w3d.dataName);
+    EXPECT_EQ(w3s.seed, w3d.seed);
+    EXPECT_NE(scriptText(w3s).find("estimate ! iter=2, fit=no;\nput >> w3.zrs;\nreset;\nget << w3.zrs;\nshow;"),
+              std::string::npos);
     auto jml = find(all, "W1-jml");
     EXPECT_EQ(jml.dataName, w1.dataName);
     EXPECT_EQ(jml.seed, w1.seed);
@@ -363,6 +369,22 @@ TEST(BenchReport, SummarisesTheRuns) {
     EXPECT_NE(table({m}).find("FAILED: exit status 1"), std::string::npos);
     EXPECT_NE(json({m}, {{"cpu", "a \"quoted\" name"}}).find("\"cpu\": \"a \\\"quoted\\\" name\""), std::string::npos);
     EXPECT_DOUBLE_EQ(median({3, 1, 2, 10}), 2.5);
+}
+
+TEST(BenchReport, SystemFileLinesCompareTheLoadWithTheDataPasses) {
+    Measurement m;
+    m.spec = find(standardWorkloads(), "W3-sys");
+    m.ok = true;
+    m.timing = {{"put_seconds", 1.5}, {"get_seconds", 2.25}, {"data_pass_seconds", 9.0}, {"model_file_seconds", 1.0}};
+    EXPECT_EQ(systemFileLines({m}), "W3-sys: save 1.50 s, load 2.25 s; the data passes 9.00 s, with the model file "
+                                    "10.00 s (load faster than the data passes)\n");
+    m.timing["get_seconds"] = 9.5;
+    EXPECT_NE(systemFileLines({m}).find("(load NOT faster than the data passes)"), std::string::npos);
+    // Workloads without a system file, or without the figures, have no line.
+    m.timing.erase("put_seconds");
+    EXPECT_EQ(systemFileLines({m}), "");
+    m.spec = find(standardWorkloads(), "W1");
+    EXPECT_EQ(systemFileLines({m}), "");
 }
 
 TEST(BenchProgram, GeneratesTheWorkloads) {

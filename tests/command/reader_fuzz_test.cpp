@@ -160,12 +160,12 @@ TEST(ReaderFuzz, VeryLongTextsEndInReasonableTime) {
     EXPECT_EQ(l.calls.back().arguments, " 19999");
 }
 
-TEST(ReaderFuzz, ZeroBytesAndInvalidUtf8PassThrough) {
+TEST(ReaderFuzz, ZeroBytesShowEscapedAndInvalidUtf8PassesThrough) {
     Harness h;
-    std::string script("title a\0b\xff\xc3;", 12);
+    std::string script("\xef\xbb\xbftitle a\0b\xff\xc3;", 15);
     EXPECT_EQ(h.run(script, false).status, 1);
-    EXPECT_EQ(h.session.ws.title.str(), std::string("a\0b\xff\xc3", 5));
-    EXPECT_EQ(h.shell.output, std::string("=>title a\0b\xff\xc3;\r\n", 16));
+    EXPECT_EQ(h.session.ws.title.str(), "a\\0b\xff\xc3");
+    EXPECT_EQ(h.shell.output, "=>title a\\0b\xff\xc3;\r\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "command/parse.h"
+#include "command/reader.h"
 #include "command/session_fixture.h"
 
 namespace ordena::test {
@@ -166,6 +167,19 @@ TEST_F(ReaderTest, TokenErrorsAndUnresolvedTokens) {
     EXPECT_EQ(run("title a; show %n;"), -1);
     EXPECT_EQ(shell.errors, std::vector<std::string>{"Non-matching token symbols in string: title a; show %n;"});
     EXPECT_TRUE(calls.empty());  // the check covers the whole script before it runs
+}
+
+// Text that tokens make larger than a script may be is refused before it
+// is built whole.
+TEST_F(ReaderTest, SubstitutionStopsAtTheScriptCap) {
+    session.tokens.define("a", MString(std::string(kMaxScriptBytes / 4, 'x')));
+    EXPECT_EQ(run("show %a% %a%;"), 1);
+    EXPECT_EQ(calls.back().arguments.size(), kMaxScriptBytes / 2 + 2);
+    calls.clear();
+    EXPECT_EQ(run("show %a% %a% %a% %a% %a% %a%;"), -1);
+    EXPECT_EQ(shell.errors, std::vector<std::string>{"The script grows beyond 67108864 characters as its tokens are "
+                                                     "substituted"});
+    EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(ReaderTest, TokensDefinedByAStatementApplyToTheRestOfTheScript) {

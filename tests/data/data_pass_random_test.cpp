@@ -154,7 +154,8 @@ TEST_F(DataPassRandomTest, RandomDataAgreeWithAnIndependentReading) {
         EXPECT_EQ(byCase(modelFile), byCase(model));
         ASSERT_EQ(ws.build.items, R * 6);
 
-        // The reader hands over every case once, in order, with its responses.
+        // The reader hands over every case once, in order, with its responses
+        // and none of its placeholders.
         ResponseReader reader(st);
         std::array<std::int32_t, kMaxCaseResponses> itemNo{}, rsp{};
         ASSERT_EQ(reader.open(session), 1);
@@ -164,13 +165,14 @@ TEST_F(DataPassRandomTest, RandomDataAgreeWithAnIndependentReading) {
         while (!last) {
             int caseNumber = -1;
             int n = reader.next(caseNumber, itemNo.data(), rsp.data(), last, session);
-            ASSERT_GT(n, 0);
+            ASSERT_GE(n, 0);
             EXPECT_GT(caseNumber, previous);
             previous = caseNumber;
             std::vector<Record> got;
             for (int i = 0; i < n; ++i) got.push_back({itemNo[static_cast<std::size_t>(i)], rsp[static_cast<std::size_t>(i)]});
             std::vector<Record> exp;
-            for (const Record& r : want[caseNumber]) exp.push_back({r[2], r[1]});
+            for (const Record& r : want[caseNumber])
+                if (r[4] == 1) exp.push_back({r[2], r[1]});
             std::sort(got.begin(), got.end());
             std::sort(exp.begin(), exp.end());
             EXPECT_EQ(got, exp) << "case " << caseNumber;
@@ -265,7 +267,7 @@ TEST_F(DataPassRandomTest, RandomBytesNeverCrashTheDataPasses) {
                 EXPECT_GE(itemNo[static_cast<std::size_t>(i)], 0);
                 EXPECT_LT(itemNo[static_cast<std::size_t>(i)], ws.build.items);
             }
-            if (n > 0) ++cases;
+            if (caseNumber >= 0) ++cases;
         }
         EXPECT_EQ(cases, ws.data.passes.cases);
     }

@@ -2,6 +2,7 @@
 // response readers.
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -129,15 +130,15 @@ TEST_F(DataPassTest, WorkFilesHoldExactlyTheRecordsOfTheData) {
     // Generalised items 2 and 3 (item 2) saw only categories 0 and 1.
     EXPECT_EQ(ws.build.categoryCount, (std::vector<std::int32_t>{3, 3, 2, 2, 3, 3}));
 
-    // The reader gives each case once, in order; the placeholder arrives as
-    // one response of category 0.
+    // The reader gives each case once, in order; a placeholder is no
+    // response, so the case of only a placeholder arrives without any.
     auto cases = readAll();
     ASSERT_EQ(cases.size(), 3u);
     EXPECT_EQ(cases[0].caseNumber, 0);
     EXPECT_EQ(cases[1].items, (std::vector<std::int32_t>{0, 2, 4, 1, 3, 5}));
     EXPECT_EQ(cases[1].categories, (std::vector<std::int32_t>{0, 1, 2, 2, 0, 1}));
     EXPECT_EQ(cases[2].caseNumber, 2);
-    EXPECT_EQ(cases[2].categories, (std::vector<std::int32_t>{0}));
+    EXPECT_TRUE(cases[2].categories.empty());
 
     // The recoded variant leaves the placeholder out and gives the recoded indices.
     auto items = readAll(true);
@@ -174,6 +175,20 @@ TEST_F(DataPassTest, WorkFilesHoldExactlyTheRecordsOfTheData) {
     EXPECT_EQ(ws.data.passes.cases, 0);
 }
 
+// A name is claimed when it is made: two requests in a row (as two runs in
+// one folder make them) never get the same file, and a directory that holds
+// a name is passed over.
+TEST_F(DataPassTest, ScratchNamesAreClaimedWhenMade) {
+    std::filesystem::create_directory("scrf005.1");
+    const MString first = scratchFileName("scrf005.");
+    const MString second = scratchFileName("scrf005.");
+    EXPECT_TRUE(first.str().ends_with("/scrf005.2"));
+    EXPECT_TRUE(second.str().ends_with("/scrf005.3"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(first.str()));
+    EXPECT_TRUE(std::filesystem::is_regular_file(second.str()));
+    EXPECT_EQ(std::filesystem::file_size(first.str()), 0u);
+}
+
 TEST_F(DataPassTest, WithoutIdentifierCasesAreRecordGroupsAndScratchNamesAreFresh) {
     data("012\n\n120", "responses 1-3");
     state(modelCommand, "item");
@@ -189,7 +204,7 @@ TEST_F(DataPassTest, WithoutIdentifierCasesAreRecordGroupsAndScratchNamesAreFres
     auto cases = readAll();
     ASSERT_EQ(cases.size(), 3u);
     EXPECT_EQ(cases[1].caseNumber, 1);
-    EXPECT_EQ(cases[1].categories, (std::vector<std::int32_t>{0}));
+    EXPECT_TRUE(cases[1].categories.empty());  // its placeholder is no response
     EXPECT_EQ(cases[2].categories, (std::vector<std::int32_t>{1, 2, 0}));
     EXPECT_EQ(readFile(st.caseInfoFile.str()), doubleBytes({1, 1, 0, 1, 1, 1}));
 
@@ -276,9 +291,9 @@ TEST_F(DataPassTest, RepeatedAndMissingIdentifiersAndMissingFacetValues) {
     EXPECT_EQ(st.valueLists[0].values, (std::vector<MString>{"A", "B", "C"}));
     auto cases = readAll();
     ASSERT_EQ(cases.size(), 2u);
-    // Case x: two responses of block 0 with rater A, then the placeholder of
-    // its second group (no valid response), which zeroes its weight.
-    EXPECT_EQ(cases[0].categories, (std::vector<std::int32_t>{0, 1, 0}));
+    // Case x: two responses of block 0 with rater A; the placeholder of its
+    // second group (no valid response) zeroes its weight but is no response.
+    EXPECT_EQ(cases[0].categories, (std::vector<std::int32_t>{0, 1}));
     EXPECT_EQ(cases[1].categories.size(), 4u);
     std::string info = readFile(st.caseInfoFile.str());
     EXPECT_EQ(info.substr(0, 16), doubleBytes({0, 1}));

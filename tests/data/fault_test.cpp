@@ -68,26 +68,21 @@ TEST_F(FaultTest, MixedLineEndsAndALastLineWithoutLineEnd) {
     }
 }
 
-TEST_F(FaultTest, NulBytesAreOrdinaryBytesOfALine) {
-    // A NUL in a response column is a code like any other, unless codes
-    // exclude it; a NUL in the identifier makes its own identifier.
-    data(std::string("a\0" "01\n" "b 10\n" "\0" " 11\n", 15), "pid 1-2 responses 3-4");
-    state(codesCommand, "0,1");
+// A record ends at a zero byte, as any text does: what follows it is not
+// read, so no zero byte becomes a code, an identifier or a label.
+TEST_F(FaultTest, ARecordEndsAtAZeroByte) {
+    data(std::string("a 01\n" "b 1\0" "1\n" "c\0" " 10\n" "d 10\n", 22), "pid 1 responses 3-4");
     state(modelCommand, "item");
     ASSERT_EQ(build(), 1) << lastError();
-    EXPECT_EQ(ws.data.passes.cases, 3);
+    EXPECT_EQ(ws.data.passes.cases, 4);
+    EXPECT_EQ(ws.data.passes.t2, (std::vector<MString>{"0", "1"}));
     std::vector<Case> got = cases();
-    ASSERT_EQ(got.size(), 3u);
-    for (const Case& c : got) EXPECT_EQ(c.categories.size(), 2u);
-
-    ws.data.clearOnReset();  // no code list: every byte seen is a code
-    data(std::string("0\0" "1\n1\0" "0\n", 8), "responses 1-3");
-    state(modelCommand, "item");
-    // The NUL code has no score of its own: a clear error, after pass one
-    // took it as a code.
-    EXPECT_EQ(build(), -1);
-    EXPECT_EQ(lastError(), "Error in building the design or scoring matrix");
-    EXPECT_EQ(ws.data.passes.t2.size(), 3u);  // "0", "1" and the NUL
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0].categories, (std::vector<int>{0, 1}));
+    EXPECT_EQ(got[1].categories, (std::vector<int>{1}));  // item 2 lay after the zero byte
+    EXPECT_TRUE(got[2].categories.empty());               // nothing but the identifier
+    EXPECT_EQ(got[3].categories, (std::vector<int>{1, 0}));
+    for (int n = 0; n < 4; ++n) EXPECT_EQ(caseIdentifier(session, n).str().find('\0'), std::string::npos);
 }
 
 TEST_F(FaultTest, LinesOfOneHundredThousandCharacters) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "estimation/engine.h"
+#include "support/rasch_data.h"
 #include "support/script_session.h"
 
 namespace ordena::test {
@@ -20,22 +21,10 @@ bool contains(const std::vector<std::string>& list, const std::string& text) {
     return false;
 }
 
-// Dichotomous Rasch responses for cases drawn from N(mean, sd^2); one line
-// per case: id in 1-5, optional extra columns, responses from column 7.
+// Dichotomous Rasch responses for cases drawn from N(mean, sd^2).
 std::string raschData(int cases, const std::vector<double>& delta, double mean, double sd, unsigned seed) {
-    std::mt19937_64 rng(seed);
     std::normal_distribution<double> normal(mean, sd);
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    std::ostringstream out;
-    for (int n = 0; n < cases; ++n) {
-        const double theta = normal(rng);
-        char id[16];
-        std::snprintf(id, sizeof id, "%5d ", n + 1);
-        out << id;
-        for (double d : delta) out << (uniform(rng) < 1.0 / (1.0 + std::exp(d - theta)) ? '1' : '0');
-        out << "\n";
-    }
-    return out.str();
+    return raschResponses(cases, delta, seed, [&](std::mt19937_64& rng, int) { return normal(rng); });
 }
 
 std::vector<double> spread(int items, double low, double high) {
@@ -88,9 +77,18 @@ TEST(Nodes, GaussHermiteRulesThatCannotBeComputedAreRefused) {
     work.method = EstimationMethod::Gauss;
     Matrix grid;
     float h = 0;
-    EXPECT_EQ(buildNodes(s.session, work, 150, 0, 0, grid, h), 1);
-    EXPECT_EQ(buildNodes(s.session, work, 300, 0, 0, grid, h), -1);
-    EXPECT_TRUE(contains(s.shell.errors, "Gauss-Hermite quadrature is not available with 300 nodes"));
+    // The largest rule there is still integrates: its weights add up to one.
+    ASSERT_EQ(buildNodes(s.session, work, 198, 0, 0, grid, h), 1);
+    double total = 0;
+    for (double w : work.ghWeights) total += w;
+    EXPECT_NEAR(total, 1.0, 1e-6);
+    EXPECT_EQ(buildNodes(s.session, work, 199, 0, 0, grid, h), -1);
+    EXPECT_TRUE(contains(s.shell.errors,
+                         "Gauss-Hermite quadrature is not available with 199 nodes (at most 198); use fewer nodes or "
+                         "method=quadrature"));
+    // Refused before any root is sought: the search would take hours here.
+    EXPECT_EQ(buildNodes(s.session, work, 200000, 0, 0, grid, h), -1);
+    EXPECT_TRUE(contains(s.shell.errors, "Gauss-Hermite quadrature is not available with 200000 nodes (at most 198)"));
 }
 
 TEST(Nodes, MonteCarloDrawsAreMadeExactlyStandard) {

@@ -187,6 +187,19 @@ TEST(Validation, FullStandardErrorsMatchThePeersInformationMatrix) {
             for (int q = 0; q < P; ++q) last += est.fullErrors[p][q];
         EXPECT_NEAR(std::sqrt(last), se.back(), 0.03 * se.back());
         EXPECT_NEAR(std::sqrt(est.fullErrors[P][P]), r.at("se_mean")[0], 0.03 * r.at("se_mean")[0]);
+
+        // The population table shows that error of the mean (to three
+        // decimals), not the quick one.
+        ASSERT_EQ(s.run("show ! tables=3 >> population.txt;"), 1);
+        std::istringstream table(s.readFile("population.txt"));
+        std::string line;
+        double printed = -1;
+        while (std::getline(table, line))
+            if (line.rfind("CONSTANT", 0) == 0) {
+                double mean = 0;
+                std::istringstream(line.substr(8)) >> mean >> printed;
+            }
+        EXPECT_NEAR(printed, r.at("se_mean")[0], 0.03 * r.at("se_mean")[0] + 0.0005) << data;
     }
 }
 

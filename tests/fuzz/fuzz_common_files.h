@@ -22,6 +22,14 @@ inline constexpr std::string_view kLabelsText =
 
 inline constexpr std::string_view kCommandText = "title submitted;\ncodes 0,1,2;\n";
 
+// Twenty-four cases of six items with categories 0-2, a regressor x in
+// columns 5-8 and a rater in column 4: the data of the estimating targets.
+inline constexpr std::string_view kSixItemData =
+    "00110.42 001000\n00220.55 211001\n00331.19 011100\n00410.98 211100\n00520.91 101121\n00631.48 021101\n"
+    "00711.33 112220\n00821.10 120111\n00930.99 112110\n01011.29 222102\n01121.29 110011\n01230.75 111100\n"
+    "01310.99 010000\n01421.23 221200\n01531.19 212222\n01611.08 211111\n01720.98 220001\n01830.54 001100\n"
+    "01910.92 200000\n02021.32 222011\n02130.90 210010\n02210.70 100100\n02321.55 221211\n02431.68 221221\n";
+
 inline void writeCommonFiles() {
     writeFile("data.txt", kDataText);
     writeFile("names.lab", kLabelsText);

@@ -9,18 +9,11 @@
 
 #include "command/reader.h"
 #include "estimation/estimate_command.h"
-#include "fuzz_session.h"
+#include "fuzz_common_files.h"
 
 using namespace ordena;
 
 namespace {
-
-// Six items with categories 0-2, a regressor x and a rater.
-constexpr std::string_view kData =
-    "00110.42 001000\n00220.55 211001\n00331.19 011100\n00410.98 211100\n00520.91 101121\n00631.48 021101\n"
-    "00711.33 112220\n00821.10 120111\n00930.99 112110\n01011.29 222102\n01121.29 110011\n01230.75 111100\n"
-    "01310.99 010000\n01421.23 221200\n01531.19 212222\n01611.08 211111\n01720.98 220001\n01830.54 001100\n"
-    "01910.92 200000\n02021.32 222011\n02130.90 210010\n02210.70 100100\n02321.55 221211\n02431.68 221221\n";
 
 // A model and an estimation capped in iterations and nodes, so that one
 // input runs in milliseconds whatever the file holds.
@@ -50,23 +43,6 @@ const int kKinds[] = {kInitItem, kAnchorItem, -1, kInitRegression, kInitCovarian
                       kAnchorCovariance};
 constexpr int kImportCount = sizeof kImports / sizeof kImports[0];
 constexpr int kFileKinds = kImportCount + 1;
-
-// Runs one statement: it succeeds, or fails with a report. False when the
-// run would have ended the program (after its report): nothing may follow.
-bool run(Session& session, fuzz::FuzzShell& shell, const std::string& statement, int* rc = nullptr) {
-    const int errorsBefore = shell.errors;
-    int result = -1;
-    try {
-        result = runScript(session, MString(statement));
-    } catch (const FatalExit&) {
-        if (shell.errors == errorsBefore) __builtin_trap();  // the end of the program is always explained
-        return false;
-    }
-    if (result != 1 && result != -1) __builtin_trap();
-    if (result == -1 && shell.errors == errorsBefore) __builtin_trap();  // a failure always says why
-    if (rc != nullptr) *rc = result;
-    return true;
-}
 
 // What an import leaves: the file's records of its kind, or after a
 // failure neither records of that kind nor the file's name.
@@ -102,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Setup& setup = kSetups[(data[0] / kFileKinds) % kSetupCount];
     fuzz::ScratchRun scratch;
     fuzz::writeFile("in.txt", std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
-    fuzz::writeFile("data.txt", kData);
+    fuzz::writeFile("data.txt", fuzz::kSixItemData);
     fuzz::FuzzShell shell;
     Session session(shell);
     fuzz::guard(session);
@@ -110,25 +86,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.handlers[static_cast<std::size_t>(fuzz::commandNumber("estimates"))] = estimateCommand;
     ShellScope scope(session);
     int rc = 0;
-    if (!run(session, shell, std::string("datafile data.txt; set f_nodes=50; ") + setup.model, &rc)) return 0;
+    const std::string start = std::string("datafile data.txt; set f_nodes=50; ") + setup.model;
+    if (!fuzz::runReported(session, shell, start, &rc)) return 0;
     if (rc != 1) __builtin_trap();  // the fixed set-up is accepted
 
     // Fit after the estimation reads the design's columns; anchors need no fit.
     const bool design = which < kImportCount && kKinds[which] < 0;
     const std::string estimate = std::string(setup.estimate) + (design ? ";" : ", fit=no;");
     if (which < kImportCount) {
-        if (!run(session, shell, std::string("import ") + kImports[which] + " << in.txt;", &rc)) return 0;
+        if (!fuzz::runReported(session, shell, std::string("import ") + kImports[which] + " << in.txt;", &rc)) return 0;
         checkImport(session.ws, which, rc);
-        if (!run(session, shell, estimate)) return 0;
+        if (!fuzz::runReported(session, shell, estimate)) return 0;
         checkDesign(session.ws);
-        if (design && !run(session, shell, "fit 1 : 2;")) return 0;
+        if (design && !fuzz::runReported(session, shell, "fit 1 : 2;")) return 0;
     } else {
-        if (!run(session, shell, estimate)) return 0;
-        if (!run(session, shell, "fit << in.txt;", &rc)) return 0;
-        if (rc == 1 && !run(session, shell, "fit 2 : 1 << in.txt;")) return 0;
+        if (!fuzz::runReported(session, shell, estimate)) return 0;
+        if (!fuzz::runReported(session, shell, "fit << in.txt;", &rc)) return 0;
+        if (rc == 1 && !fuzz::runReported(session, shell, "fit 2 : 1 << in.txt;")) return 0;
     }
-    if (!run(session, shell, "show;")) return 0;
-    run(session, shell, "export parameters >> p.out, designmatrix >> d.out, reg_coefficients >> r.out,"
+    if (!fuzz::runReported(session, shell, "show;")) return 0;
+    fuzz::runReported(session, shell, "export parameters >> p.out, designmatrix >> d.out, reg_coefficients >> r.out,"
                         " covariance >> c.out;");
     return 0;
 }

@@ -20,6 +20,7 @@
 #include "base/shell.h"
 #include "command/command_table.h"
 #include "command/commands.h"
+#include "command/reader.h"
 #include "command/session.h"
 
 namespace ordena::fuzz {
@@ -175,6 +176,23 @@ inline int commandNumber(const char* word) {
     for (int k = 0; k < kCommandCount; ++k)
         if (std::string_view(kCommandWords[k]) == word) return k;
     std::abort();
+}
+
+// Runs statements: they succeed, or fail with a report. False when the run
+// ended the program (after its report): nothing may follow.
+inline bool runReported(Session& session, FuzzShell& shell, const std::string& statements, int* rc = nullptr) {
+    const int errorsBefore = shell.errors;
+    int result = -1;
+    try {
+        result = runScript(session, MString(statements));
+    } catch (const FatalExit&) {
+        if (shell.errors == errorsBefore) __builtin_trap();  // the end of the program is always explained
+        return false;
+    }
+    if (result != 1 && result != -1) __builtin_trap();
+    if (result == -1 && shell.errors == errorsBefore) __builtin_trap();  // a failure always says why
+    if (rc != nullptr) *rc = result;
+    return true;
 }
 
 // Puts the guards in place of the standard handlers.

@@ -115,5 +115,52 @@ TEST_F(ModelStatementTest, ItemGroupTable) {
               (Messages{"ItemGroup table information", "Number of entries 2", "first", "   task(2)", "second"}));
 }
 
+// A format that moves the variables: every statement still names the same
+// variables; one the format drops is reported and refused at the passes.
+TEST_F(ModelStatementTest, ListsFollowTheirVariablesToANewFormat) {
+    state(modelCommand, "rater + item*task");
+    state(facetsCommand, "gender");
+    state(regressionCommand, "age");
+    state(groupCommand, "gender age");
+    state(caseweightCommand, "age");
+    state(itemgroupCommand, "g ! rater(A)");
+    state(recodesCommand, "(1) (0) ! gender(M)");
+    auto names = [&](const VariableList& list) {
+        std::vector<std::string> out;
+        for (std::int32_t k : list.explicitIndices) out.push_back(ws.data.layout.nameOf({kExplicitVariable, k}).str());
+        for (std::int32_t k : list.implicitIndices) out.push_back(ws.data.layout.nameOf({kImplicitVariable, k}).str());
+        return out;
+    };
+    auto check = [&]() {
+        const ModelSpec& m = ws.model;
+        EXPECT_EQ(names(m.modelVariableList), (Messages{"rater", "item", "task"}));
+        EXPECT_EQ(ws.data.layout.nameOf(m.terms[1].variables[1]), "task");
+        EXPECT_EQ(names(m.facets), Messages{"gender"});
+        EXPECT_EQ(names(m.regression), Messages{"age"});
+        EXPECT_EQ(names(m.group), (Messages{"gender", "age"}));
+        EXPECT_EQ(names(m.caseweight), Messages{"age"});
+        EXPECT_EQ(ws.data.layout.nameOf(m.itemGroups[0].selections[0].variable), "rater");
+        EXPECT_EQ(ws.data.layout.nameOf(ws.data.recodes[0].selections[0].variable), "gender");
+        EXPECT_TRUE(m.listOutsideLayout(ws.data.layout).isEmpty());
+    };
+    check();
+    // Explicit variables in another order, the implicit ones swapped.
+    state(formatCommand, "gender 5 age 3-4 pid 1 rater 2 responses 6-9 ! task(2), item(2)");
+    EXPECT_TRUE(shell.warnings.empty());
+    check();
+
+    state(formatCommand, "pid 1 rater 2 gender 5 responses 6-9 ! task(2), item(2)");
+    EXPECT_EQ(shell.warnings,
+              (Messages{"The regression statement names age, which this format does not have: give the regression "
+                        "statement again",
+                        "The group statement names age, which this format does not have: give the group statement "
+                        "again",
+                        "The caseweight statement names age, which this format does not have: give the caseweight "
+                        "statement again"}));
+    EXPECT_EQ(ws.model.listOutsideLayout(ws.data.layout), "regression");
+    EXPECT_EQ(names(ws.model.group).size(), 2u);
+    EXPECT_EQ(ws.model.group.explicitIndices[1], -1);
+}
+
 }  // namespace
 }  // namespace ordena::test

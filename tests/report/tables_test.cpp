@@ -220,7 +220,7 @@ TEST_F(TablesTest, SummaryCountsParametersAndReportsTheEnd) {
     lines = print(printSummaryTable);
     EXPECT_EQ(lines[5], "Estimation method was: Bock-Aitken Quadrature with 15 nodes and node range (-6.000,6.000)");
     EXPECT_EQ(lines[7], "Constraint was: CASES");
-    EXPECT_EQ(lines[15], "Total number of estimated parameters: 6");  // anchored mean, one less per dimension
+    EXPECT_EQ(lines[15], "Total number of estimated parameters: 7");  // the mean anchored at zero, counted once
 
     est.method = EstimationMethod::Jml;
     lines = print(printSummaryTable);

@@ -34,6 +34,16 @@ public:
     void clearOutput() override { output.clear(); }
     void statusText(const MString& t, int pane) override { status.push_back(std::to_string(pane) + ":" + t.str()); }
     void setOutputLimit(int n) override { outputLimit = n; }
+    // The progress window's calls, one entry each.
+    std::vector<std::string> progress;
+    std::vector<ProgressChanges> progressChangesSeen;
+    void progressOpen(bool jml) override { progress.push_back(jml ? "open jml" : "open"); }
+    void progressIteration(int t) override { progress.push_back("iteration " + std::to_string(t)); }
+    void progressChanges(const ProgressChanges& c) override {
+        progress.push_back("changes");
+        progressChangesSeen.push_back(c);
+    }
+    void progressClose() override { progress.push_back("close"); }
     // Called at every poll for stop: lets a test act while a statement runs.
     std::function<void()> onPoll;
     bool takeStopRequest() override {

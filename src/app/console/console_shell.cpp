@@ -15,14 +15,37 @@ namespace {
 
 // The only state a signal handler may touch.
 volatile std::sig_atomic_t interruptPending = 0;
+volatile std::sig_atomic_t terminationPending = 0;  // the signal number
+
+// A termination nobody took up yet and another signal: end at once.
+void endNow(int signal) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
 
 extern "C" void onInterrupt(int) {
-    if (interruptPending) {
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
-        return;
-    }
-    interruptPending = 1;
+    if (terminationPending) return endNow(SIGINT);
+    if (interruptPending)
+        terminationPending = SIGINT;
+    else
+        interruptPending = 1;
+}
+
+extern "C" void onTerminate(int signal) {
+    if (terminationPending) return endNow(signal);
+    terminationPending = signal;
+}
+
+// A write to a closed pipe then fails with EPIPE; unlike SIG_IGN, a handler
+// is not inherited by the commands the system statement runs.
+extern "C" void onBrokenPipe(int) {}
+
+void install(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, nullptr);
 }
 
 // The errno of a failed write, 0 when it succeeded.
@@ -34,17 +57,37 @@ int writeOut(std::FILE* f, const std::string& s) {
 
 }  // namespace
 
-void ConsoleShell::catchInterrupts() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+void ConsoleShell::catchSignals() {
+    install(SIGINT, onInterrupt);
+    install(SIGTERM, onTerminate);
+    install(SIGHUP, onTerminate);
+    install(SIGPIPE, onBrokenPipe);
+}
+
+int ConsoleShell::terminationSignal() { return terminationPending; }
+
+const char* ConsoleShell::signalName(int signal) {
+    switch (signal) {
+        case SIGINT: return "INT";
+        case SIGTERM: return "TERM";
+        case SIGHUP: return "HUP";
+        default: return "?";
+    }
 }
 
 bool ConsoleShell::takeStopRequest() {
     bool pending = interruptPending != 0;
     interruptPending = 0;
-    return pending;
+    return pending || terminationPending != 0 || outputError_ != 0;
+}
+
+bool ConsoleShell::terminationRequested() {
+    // A Ctrl-C that no computation asked about while its statement ran.
+    if (interruptPending && !terminationPending) {
+        interruptPending = 0;
+        terminationPending = SIGINT;
+    }
+    return terminationPending != 0 || outputError_ != 0;
 }
 
 void ConsoleShell::line(const char* prefix, const std::string& text) {
@@ -73,7 +116,7 @@ bool ConsoleShell::confirmQuestion(const MString& text) {
 }
 
 bool ConsoleShell::yesNoQuestion(const MString& text) {
-    bool yes = !answerNo_;
+    bool yes = !answerNo_ || terminationPending != 0 || outputError_ != 0;
     line("Question: ", text.str() + (yes ? " [Yes]" : " [No]"));
     return yes;
 }

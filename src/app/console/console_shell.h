@@ -25,8 +25,14 @@ public:
     void clearOutput() override {}
     // There is no status line.
     void statusText(const MString&, int) override {}
-    // A Ctrl-C since the last call counts as a stop request.
+    // A Ctrl-C since the last call counts as a stop request; so does, at
+    // every call, a pending termination (see terminationRequested).
     bool takeStopRequest() override;
+    // After SIGTERM or SIGHUP, a second Ctrl-C before the first was taken
+    // up, a Ctrl-C no computation took up by the end of its statement, or
+    // output that could not be written: the run must end. Questions are
+    // then answered Yes, so that the interrupt question stops at once.
+    bool terminationRequested() override;
 
     // Flushes standard output and tells whether everything written so far
     // reached it.
@@ -42,9 +48,17 @@ public:
     // Where finishGraphs writes; empty for the working directory.
     void setPlotDirectory(const std::string& directory) { plotDirectory_ = directory; }
 
-    // Lets Ctrl-C ask to stop a long computation; a second Ctrl-C before
-    // the first was seen ends the program.
-    static void catchInterrupts();
+    // Lets Ctrl-C ask to stop a long computation and SIGTERM and SIGHUP end
+    // the run, so that the program ends after removing its work files and
+    // closing its log file. A signal that repeats a termination nobody took
+    // up yet ends the program at once. A closed pipe on standard output
+    // makes writes fail instead of ending the program.
+    static void catchSignals();
+    // The signal that ended the run (SIGINT, SIGTERM, SIGHUP), 0 when none
+    // did; the front end raises it again once it has cleaned up.
+    static int terminationSignal();
+    // The signal's name for messages: "INT", "TERM" or "HUP".
+    static const char* signalName(int signal);
 
 private:
     // One line on standard error: line breaks in the text become blanks.

@@ -1,5 +1,6 @@
 // ordena: runs a command file, or the script on standard input, as Run All
 // does, with the output pane on standard output.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,11 +41,24 @@ int badCommandLine(const std::string& message) {
     return 2;
 }
 
-bool readAll(std::FILE* f, std::string& text) {
+// The whole script; false when it cannot be read or is larger than a
+// script may be (tooLarge then set).
+bool readAll(std::FILE* f, std::string& text, bool& tooLarge) {
     char buffer[65536];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    tooLarge = false;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (text.size() + n > ordena::kMaxScriptBytes) {
+            tooLarge = true;
+            return false;
+        }
+        text.append(buffer, n);
+    }
     return !std::ferror(f);
+}
+
+std::string tooLargeText() {
+    return "is larger than the " + std::to_string(ordena::kMaxScriptBytes) + " bytes a script may hold";
 }
 
 }  // namespace
@@ -87,16 +101,21 @@ int main(int argc, char** argv) {
     }
 
     std::string script;
+    bool tooLarge = false;
     if (scriptName == nullptr || std::strcmp(scriptName, "-") == 0) {
-        if (!readAll(stdin, script)) return badCommandLine("cannot read the script from standard input");
+        if (!readAll(stdin, script, tooLarge))
+            return badCommandLine(tooLarge ? "the script on standard input " + tooLargeText()
+                                           : "cannot read the script from standard input");
     } else {
         std::FILE* f = std::fopen(scriptName, "rb");
-        bool ok = f != nullptr && readAll(f, script);
+        bool ok = f != nullptr && readAll(f, script, tooLarge);
         if (f != nullptr) std::fclose(f);
-        if (!ok) return badCommandLine(std::string("cannot read the script file '") + scriptName + "'");
+        if (!ok)
+            return badCommandLine(tooLarge ? std::string("the script file '") + scriptName + "' " + tooLargeText()
+                                           : std::string("cannot read the script file '") + scriptName + "'");
     }
 
-    ordena::ConsoleShell::catchInterrupts();
+    ordena::ConsoleShell::catchSignals();
     ordena::ConsoleShell shell(answerNo);
     shell.setPlotDirectory(plotDirectory);
     int status = 1;
@@ -112,6 +131,10 @@ int main(int argc, char** argv) {
         } catch (const std::exception& e) {
             session.errorReport(ordena::MString("The script failed: ") + e.what());
         }
+        // Said before the log file closes, so that the log tells how it ended.
+        if (const int signal = ordena::ConsoleShell::terminationSignal())
+            session.errorReport(ordena::MString("The run was ended by the signal ") +
+                                ordena::ConsoleShell::signalName(signal));
         // The benchmark program reads the engine's figures from here.
         const char* timing = std::getenv("ORDENA_TIMING");
         if (timing && std::string(timing) == "1") std::fprintf(stderr, "%s\n", session.timing.report().c_str());
@@ -124,6 +147,13 @@ int main(int argc, char** argv) {
     if (!shell.finish() && status == 0) {
         shell.errorReport("The output could not be written: " + shell.outputFailure());
         status = 1;
+    }
+    // The work files are gone and the log file is closed: the program now
+    // ends as the signal would have ended it.
+    if (const int signal = ordena::ConsoleShell::terminationSignal()) {
+        std::fflush(nullptr);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
     }
     return status;
 }

@@ -1,0 +1,1 @@
+/^=>\|^General:\|^Question:\|^Error\|criterion\|reached\|improving/!d

@@ -1,0 +1,1 @@
+/^=>\|^Constraint\|^Total number\|^General:\|^Error/!d

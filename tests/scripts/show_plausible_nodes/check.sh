@@ -1,0 +1,2 @@
+# Nothing was written.
+[ ! -e zero.txt ] && [ ! -e one.txt ]
