@@ -30,7 +30,7 @@ namespace {
 const char* const kUsage =
     "Usage: ordena-bench [options]\n"
     "\n"
-    "Generates the workloads W1-W6, W3-sys, W1-jml and SIM from fixed seeds, runs the\n"
+    "Generates the workloads W1-W7, W3-sys, W1-jml and SIM from fixed seeds, runs the\n"
     "ordena executable on each (median wall time of several runs), prints a table and\n"
     "writes it as JSON.\n"
     "\n"
@@ -42,7 +42,7 @@ const char* const kUsage =
     "  --only IDS         comma-separated workload ids, e.g. W1,W3-ram\n"
     "  --runs N           runs per workload (default 3)\n"
     "  --repeat-limit S   run a workload only once when its first run took longer (default 60)\n"
-    "  --timeout S        kill a run after this many seconds (default 300)\n"
+    "  --timeout S        kill a run after this many seconds (default 1200)\n"
     "  --scale X          multiply the number of cases (default 1)\n"
     "  --generate-only    write the data and command files and stop\n"
     "  --keep             keep the scratch files\n"
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     std::string jsonPath = "results.json";
 #endif
     std::string only;
-    double runs = 3, repeatLimit = 60, timeout = 300, scale = 1;
+    double runs = 3, repeatLimit = 60, timeout = 1200, scale = 1;
     bool generateOnly = false, keep = false, list = false;
 
     for (int k = 1; k < argc; ++k) {
@@ -220,7 +220,9 @@ int main(int argc, char** argv) {
                 fs::remove(scratch + "/" + name, ec);
                 made.insert(name);
             }
-            RunResult result = runProgram(ordena, {w.scriptName}, scratch, out, err, {"ORDENA_TIMING=1"}, timeout);
+            std::vector<std::string> environment = w.environment;
+            environment.push_back("ORDENA_TIMING=1");
+            RunResult result = runProgram(ordena, {w.scriptName}, scratch, out, err, environment, timeout);
             std::fprintf(stderr, "%s run %d: %.3f s, exit %d%s\n", w.id.c_str(), r + 1, result.wallSeconds,
                          result.exitStatus, result.timedOut ? " (killed after the time limit)" : "");
             bool failed = !result.started || result.timedOut || result.exitStatus != 0;

@@ -160,6 +160,68 @@ void writeRaters(const WorkloadSpec& s, Output& out) {
     }
 }
 
+// The booklet design: cluster c holds items c * kClusterItems onwards and
+// measures dimension c % 3; booklet b holds clusters b, b + 1, ... (mod the
+// number of clusters), so every cluster appears once in every position.
+int bookletCluster(int booklet, int position) { return (booklet + position) % kClusters; }
+int itemDimension(int item) { return (item / kClusterItems) % 3; }
+bool threeCategories(int item) { return item % 3 == 2; }
+// First column of background variable k (from 0), and of the responses.
+int backgroundColumn(int k) { return 11 + 8 * k; }
+int bookletResponseColumn() { return backgroundColumn(kBackground); }
+
+void writeBooklets(const WorkloadSpec& s, Output& out) {
+    // Residual covariance of the three dimensions: correlations 0.6 to 0.8.
+    Matrix residual(3, 3);
+    const double r[3][3] = {{1.0, 0.7, 0.6}, {0.7, 1.0, 0.8}, {0.6, 0.8, 1.0}};
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) residual[a][b] = 0.8 * r[a][b];
+    RanMVNormal ability(zeroVector(3), residual, s.seed);
+    RanNormal background(s.seed + 2);
+    RanUniform u(0.0, 1.0, s.seed + 1);
+    // Item locations spread over the pool so that every cluster has easy and
+    // hard items; the polytomous items have two steps.
+    std::vector<double> delta(static_cast<std::size_t>(s.items));
+    for (int i = 0; i < s.items; ++i)
+        delta[static_cast<std::size_t>(i)] = location((i * 7) % s.items, s.items, -1.5, 1.5);
+    const std::vector<double> dichotomousSteps, steps{-0.6, 0.6};
+    std::string line;
+    char number[32];
+    double x[kBackground];
+    for (int n = 0; n < s.cases; ++n) {
+        const int booklet = n % kClusters;
+        line = caseId(n);
+        std::snprintf(number, sizeof number, " %2d", booklet + 1);
+        line += number;
+        for (int k = 0; k < kBackground; ++k) {
+            x[k] = background.standard();
+            std::snprintf(number, sizeof number, " %7.3f", x[k]);
+            line += number;
+        }
+        Vector e = ability.draw();
+        double theta[3];
+        for (int d = 0; d < 3; ++d) {
+            theta[d] = e[d][0];
+            for (int k = 0; k < kBackground; ++k)
+                theta[d] += ((k + d) % 2 ? -0.05 : 0.1) * (1 + (k + 2 * d) % 3) * x[k];
+        }
+        std::string responses(static_cast<std::size_t>(s.items), ' ');
+        for (int c = 0; c < kBookletClusters; ++c) {
+            const int cluster = bookletCluster(booklet, c);
+            for (int j = 0; j < kClusterItems; ++j) {
+                const int i = cluster * kClusterItems + j;
+                if (i >= s.items) continue;
+                const double t = theta[itemDimension(i)], d = delta[static_cast<std::size_t>(i)];
+                responses[static_cast<std::size_t>(i)] =
+                    threeCategories(i) ? static_cast<char>('0' + partialCredit(t, d, steps, u)) : dichotomous(t, d, u);
+            }
+        }
+        line += ' ';
+        line += responses;
+        out.line(line);
+    }
+}
+
 // The generating difficulties of a simulation study, one "item 0 value"
 // line per item as the item file of generate.
 void writeSimulationItems(const WorkloadSpec& s, Output& out) {
@@ -280,6 +342,48 @@ std::vector<WorkloadSpec> standardWorkloads(double scale) {
     jml.estimateOptions = "method=jml";
     w.push_back(jml);
 
+    // A large-scale assessment: rotated booklets, three correlated
+    // dimensions, a latent regression, plausible values; the default method
+    // (Bock/Aitken with regressors) and nodes.
+    WorkloadSpec w7;
+    w7.id = "W7";
+    w7.title = "Booklets, 200000 cases, 3 dimensions, regression on 10";
+    w7.kind = DataKind::Booklets;
+    w7.dataName = "w7.dat";
+    w7.scriptName = "w7.zrc";
+    w7.cases = cases(200000);
+    w7.items = kClusters * kClusterItems;
+    w7.categories = 3;
+    w7.seed = 7707;
+    w7.plausibleName = "w7.pv";
+    w7.estimateOptions = "plausible=" + w7.plausibleName;
+    w7.targetSeconds = 120.0;
+    w7.targetMemoryMB = 2048.0;
+    w.push_back(w7);
+
+    // The same design with a tenth of the cases, and once more through the
+    // engine's general path on one thread, as the engine ran before it
+    // exploited the design: the before and after of one run.
+    WorkloadSpec small = w7;
+    small.id = "W7-small";
+    small.title = "Booklets, 20000 cases, 3 dimensions, regression on 10";
+    small.dataName = "w7s.dat";
+    small.scriptName = "w7s.zrc";
+    small.cases = cases(20000);
+    small.seed = 7717;
+    small.plausibleName = "w7s.pv";
+    small.estimateOptions = "plausible=" + small.plausibleName;
+    small.targetSeconds = 0.0;
+    small.targetMemoryMB = 0.0;
+    w.push_back(small);
+    WorkloadSpec general = small;
+    general.id = "W7-small-general";
+    general.title = "W7-small, general path, one thread";
+    general.scriptName = "w7s-general.zrc";
+    general.plausibleName = "w7s-general.pv";
+    general.estimateOptions = "plausible=" + general.plausibleName;
+    general.environment = {"ORDENA_GENERAL_PATH=1", "ORDENA_THREADS=1"};
+    w.push_back(general);
     // A recovery study: 20 replications of generate, estimate and the
     // result files.
     WorkloadSpec sim;
@@ -299,6 +403,8 @@ std::vector<WorkloadSpec> standardWorkloads(double scale) {
 }
 
 std::int64_t responseCount(const WorkloadSpec& spec) {
+    if (spec.kind == DataKind::Booklets)
+        return static_cast<std::int64_t>(spec.cases) * kBookletClusters * kClusterItems;
     std::int64_t n = static_cast<std::int64_t>(spec.cases) * spec.items;
     if (spec.kind == DataKind::Simulation) return n * spec.replications;
     return spec.kind == DataKind::Raters ? n * spec.raters : n;
@@ -311,6 +417,7 @@ std::int64_t writeDataFile(const WorkloadSpec& spec, const std::string& dir) {
         case DataKind::PartialCredit: writePartialCredit(spec, out); break;
         case DataKind::TwoDimensions: writeTwoDimensions(spec, out); break;
         case DataKind::Raters: writeRaters(spec, out); break;
+        case DataKind::Booklets: writeBooklets(spec, out); break;
         case DataKind::Simulation: writeSimulationItems(spec, out); break;
     }
     out.close();
@@ -345,6 +452,23 @@ std::string scriptText(const WorkloadSpec& spec) {
             s += "format pid 1-6 rater 8 responses " + columns(10, spec.items) + ";\n";
             s += "model rater + item + item*step;\n";
             break;
+        case DataKind::Booklets: {
+            s += "format pid 1-6 booklet 8-9";
+            for (int k = 0; k < kBackground; ++k)
+                s += " x" + std::to_string(k + 1) + " " + columns(backgroundColumn(k), 7);
+            s += " responses " + columns(bookletResponseColumn(), spec.items) + ";\n";
+            s += "codes 0,1,2;\n";
+            for (int c = 0; c * kClusterItems < spec.items; ++c) {
+                const int d = itemDimension(c * kClusterItems);
+                s += "scores (0,1,2)";
+                for (int e = 0; e < 3; ++e) s += e == d ? " (0,1,2)" : " ()";
+                s += " ! item(" + columns(c * kClusterItems + 1, kClusterItems) + ");\n";
+            }
+            s += "regression";
+            for (int k = 0; k < kBackground; ++k) s += (k ? ", x" : " x") + std::to_string(k + 1);
+            s += ";\nmodel item + item*step;\n";
+            break;
+        }
         case DataKind::Simulation:
             break;
     }

@@ -14,8 +14,16 @@ enum class DataKind {
     PartialCredit,  // four categories and two continuous background variables
     TwoDimensions,  // dichotomous items, the first half on one dimension, the rest on another
     Raters,         // one record per case and rater, three categories
+    Booklets,       // rotated booklets of item clusters, three dimensions, ten background variables
     Simulation,     // a replicated study: the data file holds the generating item difficulties
 };
+
+// The booklet design of the large-scale assessment workload: clusters of
+// items, each case answering a rotation of a few of them.
+inline constexpr int kClusters = 12;
+inline constexpr int kClusterItems = 15;
+inline constexpr int kBookletClusters = 4;
+inline constexpr int kBackground = 10;
 
 struct WorkloadSpec {
     std::string id;           // "W1", "W3-ram", ...
@@ -36,9 +44,12 @@ struct WorkloadSpec {
     std::string systemFileName;   // system file the script saves, if any
     double targetSeconds = 0.0;   // end-to-end target; 0 for none
     double targetMemoryMB = 0.0;  // peak resident memory target; 0 for none
+    // Extra environment of the runs ("NAME=value"), e.g. to force the
+    // engine's general path for a before/after figure in the same run.
+    std::vector<std::string> environment;
 };
 
-// W1 to W6 as the benchmark runs them. scale multiplies the number of cases
+// W1 to W7 as the benchmark runs them. scale multiplies the number of cases
 // (at least 10 remain), so tests can make tiny versions of the same files.
 std::vector<WorkloadSpec> standardWorkloads(double scale = 1.0);
 

@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/index.h"
 #include "base/timing.h"
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
 #include "estimation/case_estimates.h"
+#include "estimation/case_pass.h"
 #include "estimation/engine.h"
 #include "estimation/hooks.h"
 #include "model/parameter_list.h"
@@ -471,64 +473,146 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
     const int Q = work.Q;
     const float h = 0.0f;  // Monte Carlo nodes have no spacing
 
-    FitAccumulator accumulator(fit, work.ncat);
+    // Per chunk: the cases' cumulative posteriors and drawn nodes, and the
+    // sums of their contributions, added to the repetition's in chunk order.
+    constexpr int kChunk = 64;
+    struct Slot {
+        explicit Slot(const FitMatrix& fit, const std::vector<std::int32_t>& ncat) : accumulator(fit, ncat) {}
+        FitAccumulator accumulator;
+        std::vector<double> likelihood, posterior, scratch, cumulative, mean, theta, probabilities;
+        std::vector<char> counted, ok;
+        std::vector<int> chosen;
+        int negativeCase = -1;
+        double negative = 0.0;
+    };
+    std::vector<Slot> slots;
+    const int slotCount = casePassSlots(session);
+    slots.reserve(static_cast<std::size_t>(slotCount));
+    for (int s = 0; s < slotCount; ++s) {
+        Slot& slot = slots.emplace_back(fit, work.ncat);
+        slot.likelihood.resize(static_cast<std::size_t>(Q));
+        slot.posterior.resize(static_cast<std::size_t>(Q));
+        slot.scratch.resize(R >= 2 ? 2 * static_cast<std::size_t>(Q) : 0);
+        slot.cumulative.resize(static_cast<std::size_t>(kChunk) * Q);
+        slot.mean.resize(static_cast<std::size_t>(kChunk) * D);
+        slot.theta.resize(static_cast<std::size_t>(D));
+        slot.counted.resize(kChunk);
+        slot.ok.resize(kChunk);
+        slot.chosen.resize(kChunk);
+    }
+
     FitTotals totals;
+    std::vector<FitSums> sums;
     const int draws = std::max(1, ws.settings.fitdraws);
     const long long N = ws.data.passes.cases;
     const long long total = N * draws;
     long long done = 0;
-    std::vector<double> mean(static_cast<std::size_t>(D), 0.0), theta(static_cast<std::size_t>(D));
-    std::vector<double> probabilities;
     Stopwatch statusClock;
-    for (int repetition = 0; repetition < draws; ++repetition) {
-        accumulator.startRepetition();
-        const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
-            const double* rec = work.caseRecord(caseNumber);
-            const double weight = rec ? rec[0] : 1.0;
-            if (weight != 0.0) {
-                if (session.pollForStop()) {
-                    return -1;
-                }
-                if (R >= 2)
-                    for (int d = 0; d < D; ++d) {
-                        double s = 0.0;
-                        for (int r = 0; r < R; ++r) s += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                        mean[static_cast<std::size_t>(d)] = s;
-                    }
-                double ll = 0.0;
-                // A case whose likelihood vanishes at every node has no
-                // posterior to draw from; it adds nothing.
-                if (casePosterior(work, m, work.nodeWeights, mean, h, ll) == 1) {
-                    const int chosen = drawNode(work.posterior.data(), Q, session.uniform.draw());
-                    for (int d = 0; d < D; ++d)
-                        theta[static_cast<std::size_t>(d)] = nodes[chosen][d] + (R >= 2 ? mean[static_cast<std::size_t>(d)] : 0.0);
-                    probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
-                    for (int r = 0; r < m; ++r) {
-                        const int i = work.itemNo[static_cast<std::size_t>(r)];
-                        if (i < 0 || i >= work.I) continue;
-                        categoryProbabilities(work, i, theta.data(),
-                                              probabilities.data() + static_cast<std::size_t>(r) * maxCat);
-                    }
-                    double negative = 0.0;
-                    if (!accumulator.addCase(m, work.itemNo.data(), work.rsp.data(), probabilities,
-                                             weight * est.weightFactor, negative)) {
-                        session.errorReport("Negative variance in fit for case:" + itoMString(caseNumber + 1));
-                        session.errorReport(fmtNumber("%10.5f", negative));
-                        return -1;
-                    }
-                }
-                ++done;
-                if (statusClock.seconds() > 1.0) {
-                    session.statusText(progressText("Fit: ", done, total), 0);
-                    statusClock.restart();
-                }
+    auto weightOf = [&](int caseNumber) {
+        const double* rec = work.caseRecord(caseNumber);
+        return rec ? rec[0] : 1.0;
+    };
+    CasePass pass;
+    pass.chunkCases = kChunk;
+    pass.workPerCase = meanResponses(session) * (3.0 * Q + 20.0 * maxCat);
+    pass.polls = [&](int caseNumber) { return weightOf(caseNumber) != 0.0; };
+    const auto posteriors = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            const int n = cases.caseNumber(c);
+            const double* rec = work.caseRecord(n);
+            at(slot.counted, c) = weightOf(n) != 0.0;
+            at(slot.ok, c) = false;
+            if (!at(slot.counted, c)) continue;
+            double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            regressionMean(est, rec, D, R, mean);
+            double ll = 0.0;
+            // A case whose likelihood vanishes at every node has no
+            // posterior to draw from; it adds nothing.
+            at(slot.ok, c) = casePosterior(work, cases.itemsOf(c), cases.categoriesOf(c),
+                                           cases.responses(c), work.nodeWeights.data(), mean, h,
+                                           slot.likelihood.data(), slot.posterior.data(),
+                                           slot.scratch.data(), ll) == 1;
+            if (at(slot.ok, c))
+                cumulativeSums(slot.posterior.data(), Q,
+                               slot.cumulative.data() + static_cast<std::size_t>(c) * Q);
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, posteriors});
+    // One node per case from the one uniform stream, case after case.
+    const auto drawNodes = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c)
+            if (at(slot.ok, c))
+                at(slot.chosen, c) =
+                    drawFromCumulative(slot.cumulative.data() + static_cast<std::size_t>(c) * Q,
+                                       Q, session.uniform.draw());
+        return 1;
+    };
+    pass.stages.push_back({false, drawNodes});
+    const auto contributions = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        slot.accumulator.startRepetition();
+        slot.negativeCase = -1;
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.ok, c)) continue;
+            const int n = cases.caseNumber(c), m = cases.responses(c);
+            const std::int32_t* items = cases.itemsOf(c);
+            const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            for (int d = 0; d < D; ++d)
+                at(slot.theta, d) = nodes[at(slot.chosen, c)][d] + (R >= 2 ? mean[d] : 0.0);
+            slot.probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
+            for (int r = 0; r < m; ++r) {
+                const int i = items[r];
+                if (i < 0 || i >= work.I) continue;
+                categoryProbabilities(work, i, slot.theta.data(),
+                                      slot.probabilities.data() + static_cast<std::size_t>(r) * maxCat);
             }
-            return 1;
-        });
-        if (visited != 1) return -1;
-        totals.addRepetition(accumulator.sums);
+            if (!slot.accumulator.addCase(m, items, cases.categoriesOf(c), slot.probabilities,
+                                          weightOf(n) * est.weightFactor, slot.negative)) {
+                slot.negativeCase = n;
+                break;
+            }
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, contributions});
+    const auto add = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        if (slot.negativeCase >= 0) {
+            session.errorReport("Negative variance in fit for case:" +
+                                itoMString(slot.negativeCase + 1));
+            session.errorReport(fmtNumber("%10.5f", slot.negative));
+            return -1;
+        }
+        for (std::size_t j = 0; j < sums.size(); ++j) {
+            const FitSums& from = slot.accumulator.sums[j];
+            FitSums& to = sums[j];
+            to.r2 += from.r2;
+            to.W += from.W;
+            to.KW += from.KW;
+            to.z2 += from.z2;
+            to.N += from.N;
+            to.nu += from.nu;
+        }
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.counted, c)) continue;
+            ++done;
+            if (statusClock.seconds() > 1.0) {
+                session.statusText(progressText("Fit: ", done, total), 0);
+                statusClock.restart();
+            }
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, add});
+    for (int repetition = 0; repetition < draws; ++repetition) {
+        sums.assign(static_cast<std::size_t>(fit.G), {});
+        if (runCasePass(session, work, pass) != 1) return -1;
+        totals.addRepetition(sums);
     }
-    results = totals.results(accumulator.sums);
+    results = totals.results(sums);
     if (calcYYinv(session, work) != 1) return -1;
     return 1;
 }

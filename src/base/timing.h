@@ -37,6 +37,10 @@ struct Timing {
     // Iterations (E-step, M-step and change report) and their total time.
     std::int64_t iterations = 0;
     double iterationSeconds = 0.0;
+    // E-step passes that worked dimension by dimension, and the threads of
+    // the last pass over the cases.
+    std::int64_t factorisedPasses = 0;
+    int threads = 0;
     // The data passes and the model file builds of the model builds, and
     // the system files saved and loaded.
     double dataPassSeconds = 0.0;
@@ -52,8 +56,9 @@ struct Timing {
     void clear() { *this = Timing(); }
 
     // "timing estep_passes=N estep_seconds=S responses=R nodes=Q
-    // response_nodes=X iterations=I iteration_seconds=T data_pass_seconds=P
-    // model_file_seconds=M put_seconds=U get_seconds=G", no line end.
+    // response_nodes=X iterations=I iteration_seconds=T factorised_passes=F
+    // threads=H data_pass_seconds=P model_file_seconds=M put_seconds=U
+    // get_seconds=G", no line end.
     MString report() const;
 };
 

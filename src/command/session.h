@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "base/compute_settings.h"
 #include "base/random.h"
 #include "base/shell.h"
 #include "base/textfile.h"
@@ -54,6 +55,9 @@ public:
 
     // Figures of the estimations of this session, for the benchmark.
     Timing timing;
+    // Threads of the passes over the cases, and whether the engine must take
+    // its general computations; from the environment, tests set them.
+    ComputeSettings compute = ComputeSettings::fromEnvironment();
 
     // Depth of nested submit statements; bounds recursion of files that
     // submit themselves.

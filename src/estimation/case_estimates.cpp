@@ -4,12 +4,16 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string>
 
+#include "base/index.h"
 #include "base/timing.h"
 #include "command/session.h"
 #include "data/data_passes.h"
 #include "data/response_reader.h"
+#include "estimation/case_pass.h"
 #include "estimation/engine.h"
+#include "estimation/kernels.h"
 
 namespace ordena {
 
@@ -92,6 +96,7 @@ int prepareCaseWork(Session& session, EstimationWork& work, EstimationMethod met
     loadModel(work, session.ws.build, est.parameters());
     work.R = std::max(1, session.ws.data.passes.caseInfoWidth - 1);
     work.method = method;
+    work.generalPath = session.compute.generalPath;
     work.discrete = est.options.distribution == Distribution::Discrete;
     if (loadCaseInformation(session, work) != 1) return -1;
     work.itemNo.assign(kMaxCaseResponses + 1, 0);
@@ -147,6 +152,50 @@ MString fmt(const char* format, double v) {
 
 }  // namespace
 
+namespace {
+
+// The case identifiers of the data passes, read once for a whole pass.
+class IdentifierTable {
+public:
+    explicit IdentifierTable(Session& session) {
+        const DataPassState& st = session.ws.data.passes;
+        width_ = st.identifierWidth;
+        count_ = st.identifierCount;
+        if (count_ <= 0 || width_ <= 0) return;
+        std::FILE* f = std::fopen(st.identifierFile.c_str(), "rb");
+        if (!f) return;
+        bytes_.resize(static_cast<std::size_t>(count_) * width_);
+        bytes_.resize(std::fread(bytes_.data(), 1, bytes_.size(), f));
+        std::fclose(f);
+    }
+    // Empty when the case has no identifier (or its record cannot be read).
+    MString operator()(int n) const {
+        const std::size_t start = static_cast<std::size_t>(n) * width_, width = static_cast<std::size_t>(width_);
+        if (n < 0 || n >= count_ || start + width > bytes_.size()) return MString();
+        return MString(bytes_.substr(start, width));
+    }
+
+private:
+    int width_ = 0, count_ = 0;
+    std::string bytes_;
+};
+
+// Cases per chunk of the case estimate passes. Their numbers are the
+// cases' own, never sums over cases, so the split changes nothing.
+constexpr int kCaseChunk = 64;
+
+}  // namespace
+
+void regressionMean(const EstimationState& est, const double* rec, int D, int R, double* mean) {
+    std::fill_n(mean, D, 0.0);
+    if (R < 2) return;
+    for (int d = 0; d < D; ++d) {
+        double sum = 0.0;
+        for (int r = 0; r < R; ++r) sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
+        mean[d] = sum;
+    }
+}
+
 int posteriorPass(Session& session, bool writeFile, const MString& fileName, int V) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
@@ -182,100 +231,175 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     if (openCaseScores(session, records) != 1) return -1;
     records.reshape(std::max(0, ws.settings.n_plausible));
     const int keep = std::min(V, records.V);
+    const IdentifierTable identifier(session);
 
-    Stopwatch statusClock;
-    std::vector<double> mean(static_cast<std::size_t>(D)), eap(static_cast<std::size_t>(D));
-    std::vector<double> W(static_cast<std::size_t>(D) * D);
-    Matrix caseGrid;
-    long long k = 0;
-    const long long N = ws.data.passes.cases;
-    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
-        if (session.pollForStop()) {
-            return -1;
-        }
-        const double* rec = work.caseRecord(caseNumber);
-        if (rec && rec[0] == 0.0) m = 0;
-        const Matrix* theta = &nodes;
-        if (R >= 2) {
-            for (int d = 0; d < D; ++d) {
-                double s = 0.0;
-                for (int r = 0; r < R; ++r) s += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-                mean[static_cast<std::size_t>(d)] = s;
+    // Per chunk: each case's posterior summaries and cumulative posterior,
+    // the nodes its plausible values drew, and its text for the file.
+    struct Slot {
+        std::vector<double> likelihood, posterior, scratch, cumulative, mean, eap, W, theta, weighted;
+        std::vector<char> ok;
+        std::vector<int> chosen;
+        std::vector<MString> text;
+    };
+    std::vector<Slot> slots(static_cast<std::size_t>(casePassSlots(session)));
+    const std::size_t chunk = kCaseChunk;
+    for (Slot& slot : slots) {
+        slot.likelihood.resize(static_cast<std::size_t>(Q));
+        slot.posterior.resize(static_cast<std::size_t>(Q));
+        slot.scratch.resize(R >= 2 ? 2 * static_cast<std::size_t>(Q) : 0);
+        slot.cumulative.resize(chunk * Q);
+        slot.mean.resize(chunk * D);
+        slot.eap.resize(chunk * D);
+        slot.W.resize(chunk * D * D);
+        slot.theta.resize(static_cast<std::size_t>(D) * Q);
+        slot.weighted.resize(static_cast<std::size_t>(Q));
+        slot.ok.resize(chunk);
+        slot.chosen.resize(chunk * std::max(1, V));
+        slot.text.resize(chunk);
+    }
+    // The coordinate of node q on dimension d for a case with the given mean.
+    auto node = [&](int q, int d, const double* mean) { return R >= 2 ? nodes[q][d] + mean[d] : nodes[q][d]; };
+    // The nodes by dimension: the posterior moments run along them.
+    std::vector<double> columns(static_cast<std::size_t>(D) * Q);
+    for (int d = 0; d < D; ++d)
+        for (int q = 0; q < Q; ++q) at(columns, d * Q + q) = nodes[q][d];
+
+    CasePass pass;
+    pass.chunkCases = kCaseChunk;
+    pass.workPerCase = (meanResponses(session) * 3 + 2 * D * D) * Q;
+    const auto posteriors = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            const double* rec = work.caseRecord(cases.caseNumber(c));
+            const int m = rec && rec[0] == 0.0 ? 0 : cases.responses(c);
+            double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            regressionMean(est, rec, D, R, mean);
+            double ll = 0.0;
+            at(slot.ok, c) = casePosterior(work, cases.itemsOf(c), cases.categoriesOf(c), m,
+                                           work.nodeWeights.data(), mean, 0.0f,
+                                           slot.likelihood.data(), slot.posterior.data(),
+                                           slot.scratch.data(), ll) == 1;
+            if (!at(slot.ok, c)) continue;
+            const double* post = slot.posterior.data();
+            double* eap = slot.eap.data() + static_cast<std::size_t>(c) * D;
+            double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
+            const double* theta = columns.data();
+            if (R >= 2) {
+                for (int d = 0; d < D; ++d)
+                    for (int q = 0; q < Q; ++q)
+                        at(slot.theta, d * Q + q) = at(columns, d * Q + q) + mean[d];
+                theta = slot.theta.data();
             }
-            caseGrid = nodes;
-            for (int q = 0; q < Q; ++q)
-                for (int d = 0; d < D; ++d) caseGrid[q][d] += mean[static_cast<std::size_t>(d)];
-            theta = &caseGrid;
-        }
-        double ll = 0.0;
-        if (casePosterior(work, m, work.nodeWeights, mean, 0.0f, ll) != 1) {
-            session.appendOutput("error_FLAG=1 student " + itoMString(caseNumber + 1) + "\r\n");
-        } else {
-            const double* post = work.posterior.data();
+            for (int j = 0; j < D; ++j) eap[j] = dotProduct(post, theta + j * Q, Q);
             for (int j = 0; j < D; ++j) {
-                double s = 0.0;
-                for (int q = 0; q < Q; ++q) s += post[q] * (*theta)[q][j];
-                eap[static_cast<std::size_t>(j)] = s;
+                double* pt = slot.weighted.data();
+                for (int q = 0; q < Q; ++q) pt[q] = post[q] * theta[j * Q + q];
+                for (int l = j; l < D; ++l)
+                    W[j * D + l] = W[l * D + j] =
+                        dotProduct(pt, theta + l * Q, Q) - eap[j] * eap[l];
             }
-            for (int j = 0; j < D; ++j)
-                for (int l = 0; l < D; ++l) {
-                    double s = 0.0;
-                    for (int q = 0; q < Q; ++q) s += post[q] * (*theta)[q][j] * (*theta)[q][l];
-                    W[static_cast<std::size_t>(j) * D + l] =
-                        s - eap[static_cast<std::size_t>(j)] * eap[static_cast<std::size_t>(l)];
-                }
+            cumulativeSums(post, Q, slot.cumulative.data() + static_cast<std::size_t>(c) * Q);
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, posteriors});
+    // The draws of the plausible values come from the one uniform stream,
+    // case after case.
+    const auto draws = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.ok, c)) {
+                session.appendOutput("error_FLAG=1 student " +
+                                     itoMString(cases.caseNumber(c) + 1) + "\r\n");
+                continue;
+            }
+            const double* F = slot.cumulative.data() + static_cast<std::size_t>(c) * Q;
+            for (int v = 0; v < V; ++v)
+                at(slot.chosen, c * V + v) = drawFromCumulative(F, Q, session.uniform.draw());
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, draws});
+    const auto store = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (!at(slot.ok, c)) continue;
+            const int n = cases.caseNumber(c);
+            const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+            const double* eap = slot.eap.data() + static_cast<std::size_t>(c) * D;
+            const double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
+            double* r = records.valid(n) ? records.record(n) : nullptr;
+            MString text;
             if (writeFile) {
                 char head[32];
-                std::snprintf(head, sizeof head, "%5d", caseNumber + 1);
-                out.put(MString(head) + "  " + caseIdentifier(session, caseNumber));
+                std::snprintf(head, sizeof head, "%5d", n + 1);
+                text = MString(head) + "  " + identifier(n);
             }
-            double* r = records.valid(caseNumber) ? records.record(caseNumber) : nullptr;
             for (int v = 1; v <= V; ++v) {
-                const int chosen = drawNode(post, Q, session.uniform.draw());
+                const int chosen = at(slot.chosen, c * V + v - 1);
                 if (writeFile) {
                     char line[32];
                     std::snprintf(line, sizeof line, "\n %3d        ", v);
-                    out.put(line);
+                    text += line;
                 }
                 for (int d = 0; d < D; ++d) {
-                    const double value = (*theta)[chosen][d];
-                    if (writeFile) out.put(fmt("%6.2lf", value));
+                    const double value = node(chosen, d, mean);
+                    if (writeFile) text += fmt("%6.2lf", value);
                     if (r && v <= keep)
-                        r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V + (v - 1)] = value;
-                    est.plausibleSummary.add(d, value);
+                        r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V +
+                          (v - 1)] = value;
                 }
             }
             if (r) {
-                for (int d = 0; d < D; ++d) r[records.eapAt() + d] = eap[static_cast<std::size_t>(d)];
-                for (int j = 0; j < D * D; ++j) r[records.posteriorCovAt() + j] = W[static_cast<std::size_t>(j)];
+                for (int d = 0; d < D; ++d) r[records.eapAt() + d] = eap[d];
+                for (int j = 0; j < D * D; ++j) r[records.posteriorCovAt() + j] = W[j];
             }
-            for (int d = 0; d < D; ++d) est.eapSummary.add(d, eap[static_cast<std::size_t>(d)]);
             if (writeFile) {
-                MString text;
                 if (est.caseEstimateType == kCaseEap) {
                     for (int d = 0; d < D; ++d) {
-                        const double w = W[static_cast<std::size_t>(d) * D + d];
-                        text += fmt("%10.5f ", eap[static_cast<std::size_t>(d)]) +
-                                fmt("%10.5f ", std::sqrt(std::max(0.0, w))) + fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
+                        const double w = W[d * D + d];
+                        text += fmt("%10.5f ", eap[d]) + fmt("%10.5f ", std::sqrt(std::max(0.0, w))) +
+                                fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
                     }
                 } else {
                     text += "\n";
-                    for (int d = 0; d < D; ++d) text += fmt("%10.5lf ", eap[static_cast<std::size_t>(d)]);
+                    for (int d = 0; d < D; ++d) text += fmt("%10.5lf ", eap[d]);
                     text += "\n";
                     for (int d = 0; d < D; ++d)
-                        text += fmt("%10.5lf ", std::sqrt(std::max(0.0, W[static_cast<std::size_t>(d) * D + d])));
+                        text += fmt("%10.5lf ", std::sqrt(std::max(0.0, W[d * D + d])));
                 }
-                out.put(text + "\n");
+                text += "\n";
             }
-        }
-        ++k;
-        if (statusClock.seconds() >= 1.0) {
-            session.statusText(progressText("Constructing Posteriors: ", k, N), 0);
-            statusClock.restart();
+            at(slot.text, c) = std::move(text);
         }
         return 1;
-    });
-    if (visited != 1) return -1;
+    };
+    pass.stages.push_back({true, store});
+    long long k = 0;
+    const long long N = ws.data.passes.cases;
+    Stopwatch statusClock;
+    const auto write = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (at(slot.ok, c)) {
+                const double* mean = slot.mean.data() + static_cast<std::size_t>(c) * D;
+                for (int v = 0; v < V; ++v)
+                    for (int d = 0; d < D; ++d)
+                        est.plausibleSummary.add(d, node(at(slot.chosen, c * V + v), d, mean));
+                for (int d = 0; d < D; ++d)
+                    est.eapSummary.add(d, slot.eap[static_cast<std::size_t>(c) * D + d]);
+                if (writeFile) out.put(at(slot.text, c));
+            }
+            ++k;
+            if (statusClock.seconds() >= 1.0) {
+                session.statusText(progressText("Constructing Posteriors: ", k, N), 0);
+                statusClock.restart();
+            }
+        }
+        return 1;
+    };
+    pass.stages.push_back({false, write});
+    if (runCasePass(session, work, pass) != 1) return -1;
     if (writeFile && out.f && std::ferror(out.f)) {
         session.errorReport(
             "Could not write to the plausible value file.  Plausible values were not drawn. The file may be already "
@@ -288,22 +412,15 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     return 1;
 }
 
-bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
-                int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
-                std::vector<double>& information) {
-    theta.assign(static_cast<std::size_t>(work.D), 0.0);
-    return caseNewtonFrom(session, work, m, score, wle, caseNumber, theta, covariance, information, nullptr);
-}
-
-bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
-                    int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
-                    std::vector<double>& information, int* iterations) {
+bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork& work, const std::int32_t* items,
+                    int m, const std::vector<double>& score, bool wle, int caseNumber, std::vector<double>& theta,
+                    std::vector<double>& covariance, std::vector<double>& information, int* iterations) {
     const int D = work.D, maxCat = work.maxCat;
     const double criteria = session.ws.settings.mle_criteria;
     const double bound = session.ws.settings.mle_max;
     theta.resize(static_cast<std::size_t>(D), 0.0);
     std::vector<double> hPrev(static_cast<std::size_t>(D), 10.0), g(static_cast<std::size_t>(D)),
-        J(static_cast<std::size_t>(D));
+        J(static_cast<std::size_t>(D)), T(static_cast<std::size_t>(D));
     std::vector<double> E(static_cast<std::size_t>(D)), p(static_cast<std::size_t>(maxCat)),
         delta(static_cast<std::size_t>(D));
     Matrix Imat(D, D), V(D, D);
@@ -314,36 +431,33 @@ bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const s
         g = score;
         std::fill(J.begin(), J.end(), 0.0);
         for (int r = 0; r < m; ++r) {
-            const int i = work.itemNo[static_cast<std::size_t>(r)];
+            const int i = items[r];
             if (i < 0 || i >= work.I) continue;
-            const int first = work.first[static_cast<std::size_t>(i)], ncat = work.ncat[static_cast<std::size_t>(i)];
             categoryProbabilities(work, i, theta.data(), p.data());
             std::fill(E.begin(), E.end(), 0.0);
+            std::fill(T.begin(), T.end(), 0.0);
             for (int a = 0; a < D; ++a)
                 for (int b = 0; b < D; ++b) V[a][b] = 0.0;
-            std::vector<double> T(static_cast<std::size_t>(D), 0.0);
-            for (int x = first; x < ncat; ++x) {
-                const double px = p[static_cast<std::size_t>(x)];
-                const double* b = work.scores.data() + (static_cast<std::size_t>(i) * maxCat + x) * D;
+            for (int x = at(work.first, i); x < at(work.ncat, i); ++x) {
+                const double px = at(p, x);
+                const double* b = work.scoreRow(i, x);
                 double bb = 0.0;
                 for (int d = 0; d < D; ++d) bb += b[d] * b[d];
                 for (int a = 0; a < D; ++a) {
-                    E[static_cast<std::size_t>(a)] += px * b[a];
-                    T[static_cast<std::size_t>(a)] += px * bb * b[a];
+                    at(E, a) += px * b[a];
+                    at(T, a) += px * bb * b[a];
                     for (int c = 0; c < D; ++c) V[a][c] += px * b[a] * b[c];
                 }
             }
             double ee = 0.0;
-            for (int d = 0; d < D; ++d) ee += E[static_cast<std::size_t>(d)] * E[static_cast<std::size_t>(d)];
+            for (int d = 0; d < D; ++d) ee += at(E, d) * at(E, d);
             for (int a = 0; a < D; ++a) {
-                for (int c = 0; c < D; ++c)
-                    Imat[a][c] += V[a][c] - E[static_cast<std::size_t>(a)] * E[static_cast<std::size_t>(c)];
-                g[static_cast<std::size_t>(a)] -= E[static_cast<std::size_t>(a)];
+                for (int c = 0; c < D; ++c) Imat[a][c] += V[a][c] - at(E, a) * at(E, c);
+                at(g, a) -= at(E, a);
                 if (wle) {
                     double ve = 0.0;
-                    for (int c = 0; c < D; ++c) ve += V[a][c] * E[static_cast<std::size_t>(c)];
-                    J[static_cast<std::size_t>(a)] +=
-                        T[static_cast<std::size_t>(a)] - 3.0 * ve + 2.0 * E[static_cast<std::size_t>(a)] * ee;
+                    for (int c = 0; c < D; ++c) ve += V[a][c] * at(E, c);
+                    at(J, a) += at(T, a) - 3.0 * ve + 2.0 * at(E, a) * ee;
                 }
             }
         }
@@ -359,7 +473,7 @@ bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const s
         }
         if (inv.isEmpty()) {
             // No information at this point: nothing can move the estimate.
-            session.errorReport("Convergence failure for case " + itoMString(caseNumber));
+            reports.errorReport("Convergence failure for case " + itoMString(caseNumber));
             std::fill(theta.begin(), theta.end(), 0.0);
             covariance.assign(static_cast<std::size_t>(D) * D, 0.0);
             information.assign(static_cast<std::size_t>(D) * D, 0.0);
@@ -368,43 +482,57 @@ bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const s
         if (wle)
             for (int a = 0; a < D; ++a) {
                 double s = 0.0;
-                for (int c = 0; c < D; ++c) s += inv[a][c] * J[static_cast<std::size_t>(c)];
-                g[static_cast<std::size_t>(a)] += s / 2.0;
+                for (int c = 0; c < D; ++c) s += inv[a][c] * at(J, c);
+                at(g, a) += s / 2.0;
             }
         for (int a = 0; a < D; ++a) {
             double s = 0.0;
-            for (int c = 0; c < D; ++c) s += inv[a][c] * g[static_cast<std::size_t>(c)];
+            for (int c = 0; c < D; ++c) s += inv[a][c] * at(g, c);
             if (std::fabs(s) > 3.0) s = s > 0.0 ? 3.0 : -3.0;
-            delta[static_cast<std::size_t>(a)] = s;
+            at(delta, a) = s;
         }
         double size = 0.0;
         for (int a = 0; a < D; ++a) {
-            double& d = delta[static_cast<std::size_t>(a)];
-            const double hp = hPrev[static_cast<std::size_t>(a)];
+            double& d = at(delta, a);
+            const double hp = at(hPrev, a);
             while (std::fabs(d) > std::fabs(hp) && hp != 0.0) d /= 2.0;
-            double& t = theta[static_cast<std::size_t>(a)];
+            double& t = at(theta, a);
             t += d;
             if (std::fabs(t) > bound) t = t > 0.0 ? bound : -bound;
-            hPrev[static_cast<std::size_t>(a)] = d;
+            at(hPrev, a) = d;
             size += d * d;
         }
         covariance.assign(static_cast<std::size_t>(D) * D, 0.0);
         information.assign(static_cast<std::size_t>(D) * D, 0.0);
         for (int a = 0; a < D; ++a)
             for (int c = 0; c < D; ++c) {
-                covariance[static_cast<std::size_t>(a) * D + c] = inv[a][c];
-                information[static_cast<std::size_t>(a) * D + c] = Imat[a][c];
+                at(covariance, a * D + c) = inv[a][c];
+                at(information, a * D + c) = Imat[a][c];
             }
         if (it % 10 == 0) {
-            session.warningReport("Convergence trouble for case " + itoMString(caseNumber));
+            reports.warningReport("Convergence trouble for case " + itoMString(caseNumber));
             if (it >= 100) {
-                session.errorReport("Convergence failure for case " + itoMString(caseNumber));
+                reports.errorReport("Convergence failure for case " + itoMString(caseNumber));
                 std::fill(theta.begin(), theta.end(), 0.0);
                 return false;
             }
         }
         if (size <= criteria) return true;
     }
+}
+
+bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
+                    int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
+                    std::vector<double>& information, int* iterations) {
+    return caseNewtonFrom(session, session, work, work.itemNo.data(), m, score, wle, caseNumber, theta, covariance,
+                          information, iterations);
+}
+
+bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
+                int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
+                std::vector<double>& information) {
+    theta.assign(static_cast<std::size_t>(work.D), 0.0);
+    return caseNewtonFrom(session, work, m, score, wle, caseNumber, theta, covariance, information, nullptr);
 }
 
 int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
@@ -427,49 +555,94 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
     if (prepareCaseWork(session, work, est.method) != 1) return -1;
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
-    Stopwatch statusClock;
-    std::vector<double> raw, maximum, theta, cov, info;
-    const long long N = ws.data.passes.cases;
-    const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
-        if (session.pollForStop()) {
-            return -1;
-        }
-        const double* rec = work.caseRecord(caseNumber);
-        if (!(rec && rec[0] == 0.0)) {
+    const IdentifierTable identifier(session);
+
+    // Per chunk: which cases were estimated, their estimates and file text.
+    struct Slot {
+        std::vector<char> skipped, valid;
+        std::vector<double> theta;
+        std::vector<MString> text;
+        std::vector<double> raw, maximum, estimate, covariance, information;
+    };
+    std::vector<Slot> slots(static_cast<std::size_t>(casePassSlots(session)));
+    for (Slot& slot : slots) {
+        slot.skipped.resize(kCaseChunk);
+        slot.valid.resize(kCaseChunk);
+        slot.theta.resize(static_cast<std::size_t>(kCaseChunk) * D);
+        slot.text.resize(kCaseChunk);
+    }
+    CasePass pass;
+    pass.chunkCases = kCaseChunk;
+    // A few Newton steps over the case's responses and categories.
+    pass.workPerCase = meanResponses(session) * work.maxCat * (D + 2) * D * 20;
+    const auto estimates = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        Shell& reports = currentShell();
+        for (int c = 0; c < cases.count(); ++c) {
+            const int n = cases.caseNumber(c);
+            const double* rec = work.caseRecord(n);
+            at(slot.skipped, c) = rec && rec[0] == 0.0;
+            at(slot.valid, c) = false;
+            if (at(slot.skipped, c)) continue;
             MString text;
             if (writeFile) {
                 char head[32];
-                std::snprintf(head, sizeof head, "%7d", caseNumber + 1);
-                text = MString(head) + "  " + caseIdentifier(session, caseNumber);
+                std::snprintf(head, sizeof head, "%7d", n + 1);
+                text = MString(head) + "  " + identifier(n);
             }
-            bool valid =
-                caseScores(session, work, m, !wle, true, caseNumber + 1, raw, maximum, writeFile ? &text : nullptr);
+            const bool valid = caseScores(session, reports, work, cases.itemsOf(c),
+                                          cases.categoriesOf(c), cases.responses(c), !wle, true,
+                                          n + 1, slot.raw, slot.maximum,
+                                          writeFile ? &text : nullptr);
+            at(slot.valid, c) = valid;
             if (valid) {
-                caseNewton(session, work, m, raw, wle, caseNumber + 1, theta, cov, info);
-                if (records.valid(caseNumber)) {
-                    double* r = records.record(caseNumber);
-                    const std::size_t at = wle ? records.wleAt() : records.mleAt();
+                std::vector<double>& theta = slot.estimate;
+                theta.assign(static_cast<std::size_t>(D), 0.0);
+                caseNewtonFrom(session, reports, work, cases.itemsOf(c), cases.responses(c),
+                               slot.raw, wle, n + 1, theta, slot.covariance,
+                               slot.information, nullptr);
+                if (records.valid(n)) {
+                    double* r = records.record(n);
+                    const std::size_t place = wle ? records.wleAt() : records.mleAt();
                     const std::size_t covAt = wle ? records.wleCovAt() : records.mleCovAt();
-                    for (int d = 0; d < D; ++d) r[at + d] = theta[static_cast<std::size_t>(d)];
-                    for (int j = 0; j < D * D; ++j) r[covAt + j] = cov[static_cast<std::size_t>(j)];
+                    for (int d = 0; d < D; ++d) r[place + d] = at(theta, d);
+                    for (int j = 0; j < D * D; ++j) r[covAt + j] = at(slot.covariance, j);
                 }
-                for (int d = 0; d < D; ++d) summary.add(d, theta[static_cast<std::size_t>(d)]);
+                std::copy_n(theta.data(), D, slot.theta.data() + static_cast<std::size_t>(c) * D);
                 if (writeFile)
                     for (int d = 0; d < D; ++d) {
-                        const double I = info[static_cast<std::size_t>(d) * D + d];
-                        text += fmt("%10.5f ", theta[static_cast<std::size_t>(d)]) +
+                        const double I = at(slot.information, d * D + d);
+                        text += fmt("%10.5f ", at(theta, d)) +
                                 fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
                     }
+            }
+            at(slot.text, c) = std::move(text);
+        }
+        return 1;
+    };
+    pass.stages.push_back({true, estimates});
+    Stopwatch statusClock;
+    const long long N = ws.data.passes.cases;
+    const auto report = [&](int s, const CaseChunk& cases) {
+        Slot& slot = at(slots, s);
+        for (int c = 0; c < cases.count(); ++c) {
+            if (at(slot.skipped, c)) continue;
+            if (at(slot.valid, c)) {
+                for (int d = 0; d < D; ++d)
+                    summary.add(d, slot.theta[static_cast<std::size_t>(c) * D + d]);
                 if (statusClock.seconds() >= 1.0) {
-                    session.statusText(progressText(wle ? "WLEs: " : "MLEs: ", caseNumber + 1, N), 0);
+                    session.statusText(progressText(wle ? "WLEs: " : "MLEs: ",
+                                                    cases.caseNumber(c) + 1, N),
+                                       0);
                     statusClock.restart();
                 }
             }
-            if (writeFile) out.put(text + "\n");
+            if (writeFile) out.put(at(slot.text, c) + "\n");
         }
         return 1;
-    });
-    if (visited != 1) return -1;
+    };
+    pass.stages.push_back({false, report});
+    if (runCasePass(session, work, pass) != 1) return -1;
     if (writeFile && out.f && std::ferror(out.f)) {
         session.errorReport(wle ? "Could not write to the WARM value file. The file may be already open"
                                 : "Could not write to the MLE value file. The file may be already open");

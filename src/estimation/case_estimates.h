@@ -10,7 +10,9 @@
 namespace ordena {
 
 class Session;
+class Shell;
 struct EstimationWork;
+struct EstimationState;
 
 // The case score file held in memory: one record of D * (6 + 4D + V)
 // doubles per case, fields in this order: EAP, posterior covariance, MLE,
@@ -52,6 +54,10 @@ int saveCaseScores(Session& session, const CaseScoreRecords& records);
 // EAPs, posterior covariances and plausible values for every case; with
 // writeFile they also go to fileName as text.
 int posteriorPass(Session& session, bool writeFile, const MString& fileName, int plausibleValues);
+// The mean of a case's latent distribution under the regression: beta
+// times its regressors (the record's columns 1 to R - 1 after the
+// constant); without a record the constant alone.
+void regressionMean(const EstimationState& est, const double* rec, int D, int R, double* mean);
 // MLE (type 4) or WLE (type 3) for every case.
 int caseMlePass(Session& session, bool writeFile, const MString& fileName);
 // Case Newton iterations from theta = 0; returns the information matrix's
@@ -64,6 +70,11 @@ bool caseNewton(Session& session, const EstimationWork& work, int m, const std::
 bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
                     int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
                     std::vector<double>& information, int* iterations);
+// The same for the given responses, reporting through reports (on a worker
+// thread of a pass, its deferred reports); iterations may be null.
+bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork& work, const std::int32_t* items,
+                    int m, const std::vector<double>& score, bool wle, int caseNumber, std::vector<double>& theta,
+                    std::vector<double>& covariance, std::vector<double>& information, int* iterations);
 // Case output of the current case-estimate type to a text file.
 int caseOutput(Session& session, const MString& fileName);
 

@@ -15,6 +15,7 @@
 namespace ordena {
 
 class Session;
+class Shell;
 struct AnchorEntry;
 struct CaseResponses;
 struct ModelBuild;
@@ -26,12 +27,32 @@ struct DesignEntry {
     double value;
 };
 
+// A between-item model on a product grid (see factorised.h): item i scores
+// on dimension itemDimension[i] only, and the coordinate of grid node q on
+// dimension d is axis[d * n + index_d(q)], the first dimension's index
+// running fastest.
+struct FactorGrid {
+    int n = 0;
+    std::vector<std::int32_t> itemDimension;  // per item
+    std::vector<double> axis;                 // D x n: the working grid
+    std::vector<double> theta;                // D x n: the working grid plus the shift
+    std::vector<std::int32_t> index;          // D x Q: index_d(q)
+    std::vector<double> prior;                // Q: the prior weights, or their part common to all cases
+    // Three dimensions: the prior table again with dimension 0 running
+    // slowest ([i0][i2][i1]) and with dimension 1 slowest ([i1][i2][i0]).
+    std::vector<double> priorByFirst, priorBySecond;
+    bool casePrior = false;                   // Bock/Aitken with regressors: a factor per case
+};
+
 // Per-iteration work tables of one estimation. Probabilities are stored with
 // the node innermost so per-node loops run over contiguous memory.
 struct EstimationWork {
     int D = 1, R = 1, P = 0, I = 0, Q = 0, maxCat = 1;
     EstimationMethod method = EstimationMethod::Gauss;
     bool discrete = false;
+    // Every computation node by node, none of the shortcuts a model's
+    // structure allows (the session's compute settings).
+    bool generalPath = false;
 
     // From the model build (design columns compacted after removal).
     std::vector<std::int32_t> ncat, first;  // per item
@@ -45,13 +66,25 @@ struct EstimationWork {
     std::vector<double> maxScore;  // per item and dimension: largest score of any category
 
     std::vector<double> axsi;         // (i * maxCat + k): a_ik . xsi
-    std::vector<double> prob;         // ((i * maxCat + k) * Q + q)
-    std::vector<double> expected;     // r: (I + 1) * Q, item-major
+    std::vector<double> prob;         // ((i * maxCat + k) * probNodes + q)
+    std::vector<double> expected;     // r: (I + 1) * probNodes, item-major
+    // Nodes of the probability table and the expected counts: Q, or n on a
+    // pass that works dimension by dimension (factorised).
+    int probNodes = 0;
+    bool factorised = false;
+    FactorGrid factor;
     std::vector<double> nodeWeights;  // Q
     std::vector<double> ghWeights;    // Q, Gauss-Hermite product weights
     Matrix sigmaInverse;
     double normConst = 1.0;
     Matrix mcRegressionNodes;  // Q x D, Monte Carlo with regressors
+    // Monte Carlo with regressors, items that score on one dimension: the
+    // numerator exp(b theta_qd + a) of a category is exp(a) times the table
+    // exp(b theta_qd) of its dimension and score, kept once for all items.
+    // Per item and category: the table, -1 for a score of 0, -2 for an item
+    // that scores on more than one dimension (its own rows are used).
+    std::vector<std::int32_t> scoreTableOf;  // (i * maxCat + k)
+    std::vector<double> scoreTables;         // tables x Q
 
     // Grid the probabilities were computed on, and the shift added to it.
     Matrix workGrid;
@@ -70,14 +103,17 @@ struct EstimationWork {
 
     const double* caseRecord(int caseNumber) const {
         if (caseNumber < 0) return nullptr;
-        std::size_t at = static_cast<std::size_t>(caseNumber) * static_cast<std::size_t>(caseInfoWidth);
-        if (at + static_cast<std::size_t>(caseInfoWidth) > caseInfo.size()) return nullptr;
-        return caseInfo.data() + at;
+        const std::size_t width = static_cast<std::size_t>(caseInfoWidth);
+        const std::size_t start = static_cast<std::size_t>(caseNumber) * width;
+        if (start + width > caseInfo.size()) return nullptr;
+        return caseInfo.data() + start;
     }
-    double* probRow(int item, int k) { return prob.data() + (static_cast<std::size_t>(item) * maxCat + k) * Q; }
-    const double* probRow(int item, int k) const {
-        return prob.data() + (static_cast<std::size_t>(item) * maxCat + k) * Q;
-    }
+    // Row (i * maxCat + k) of the tables kept per item and category.
+    std::size_t row(int item, int k) const { return static_cast<std::size_t>(item) * maxCat + k; }
+    double* probRow(int item, int k) { return prob.data() + row(item, k) * probNodes; }
+    const double* probRow(int item, int k) const { return prob.data() + row(item, k) * probNodes; }
+    const double* scoreRow(int item, int k) const { return scores.data() + row(item, k) * D; }
+    double* expectedRow(int item) { return expected.data() + static_cast<std::size_t>(item) * probNodes; }
 };
 
 // ---- nodes, weights and probabilities ----
@@ -100,8 +136,8 @@ int caseNodeWeights(const EstimationWork& work, const Matrix& grid, const std::v
 void computeAXsi(EstimationWork& work, const Vector& xsi);
 // Node coordinates plus shift, dimension-major (d * Q + q).
 std::vector<double> thetaColumns(const EstimationWork& work, const Matrix& grid, const std::vector<double>& shift);
-// Probabilities of item i at the nodes theta (thetaColumns); without
-// normalise the unnormalised numerators.
+// Probabilities of item i at the probNodes nodes theta (dimension-major,
+// D x probNodes); without normalise the unnormalised numerators.
 void itemProbabilities(EstimationWork& work, int i, const std::vector<double>& theta, bool normalise);
 void updateProbabilities(Session& session, EstimationWork& work, const Matrix& grid, const std::vector<double>& shift);
 // Category probabilities of item i at one point theta (D values) into
@@ -113,11 +149,31 @@ void monteCarloNumerators(EstimationWork& work, const Matrix& grid);
 // transformed grid and the means).
 void workingGrid(Session& session, EstimationWork& work, const EstimationState& est);
 
-// Case posterior over the nodes from the case's m responses; prior weights
-// in `weights` (unused for Monte Carlo). Returns 1, or 0 when the likelihood
-// is zero; logLikelihood receives the deviance increment.
+// Case posterior over the nodes from the case's m responses (items and
+// categories); prior weights in `weights` (unused for Monte Carlo), the
+// case's mean (Monte Carlo with regressors) in caseMean. Buffers of Q values
+// each: likelihood, posterior, and scratch (twice Q, used under Monte Carlo
+// with regressors). Returns 1, or 0 when the likelihood is zero;
+// logLikelihood receives the deviance increment.
+int casePosterior(const EstimationWork& work, const std::int32_t* items, const std::int32_t* categories, int m,
+                  const double* weights, const double* caseMean, float h, double* likelihood, double* posterior,
+                  double* scratch, double& logLikelihood);
+// The same for the case in work.itemNo and work.rsp, into work.likelihood
+// and work.posterior.
 int casePosterior(EstimationWork& work, int m, const std::vector<double>& weights, const std::vector<double>& caseMean,
                   float h, double& logLikelihood);
+// From a likelihood that was scaled up by exp(logScale): the posterior and
+// the log-likelihood as casePosterior gives them.
+int posteriorFromLikelihood(const EstimationWork& work, const double* likelihood, const double* weights,
+                            double logScale, float h, double* posterior, double& logLikelihood);
+// The log of 2^256 to the power rescales: the scale of a likelihood that
+// rescaleLikelihood scaled up so many times.
+double rescaledLog(int rescales);
+// likelihood[q] *= p[q] for q < n.
+void multiplyRow(double* likelihood, const double* p, int n);
+// Scales the likelihood up by 2^256 when all of it has fallen below 2^-256,
+// so long tests do not underflow; true when it did.
+bool rescaleLikelihood(double* likelihood, int n);
 
 // One E-step pass: deviance, expected counts and the population parameters.
 int EStep(Session& session, EstimationWork& work);
@@ -172,11 +228,17 @@ int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, co
 // finds a dimension without data (after the report).
 bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust, bool check, int caseNumber,
                 std::vector<double>& raw, std::vector<double>& maximum, MString* text);
+// The same for the given responses, reporting through reports (on a worker
+// thread of a pass, its deferred reports).
+bool caseScores(const Session& session, Shell& reports, const EstimationWork& work, const std::int32_t* items,
+                const std::int32_t* categories, int m, bool adjust, bool check, int caseNumber,
+                std::vector<double>& raw, std::vector<double>& maximum, MString* text);
 // The zero/perfect value z in place of zero and perfect raw scores.
 void adjustExtremeScores(double z, std::vector<double>& raw, const std::vector<double>& maximum);
 // False, after the "No valid data for case" report, when a dimension has
 // no maximum score.
 bool checkCaseScores(Session& session, int caseNumber, const std::vector<double>& maximum);
+bool checkCaseScores(const Session& session, Shell& reports, int caseNumber, const std::vector<double>& maximum);
 
 // Description of parameter levels: "name label, " per explicit variable,
 // "name level," per implicit one; describeParameter for estimated
@@ -197,6 +259,10 @@ int monteCarloPosteriorNodes(Session& session, EstimationWork& work, int draws, 
 // cumulative probability reaches u, the last when rounding leaves the sum
 // below u.
 int drawNode(const double* posterior, int Q, double u);
+// The cumulative sums of a posterior, added up in node order as drawNode
+// does; and the node drawNode picks, found in them by bisection.
+void cumulativeSums(const double* posterior, int Q, double* cumulative);
+int drawFromCumulative(const double* cumulative, int Q, double u);
 
 // Quick error variances from the last M-step and the population estimates.
 void quickStandardErrors(Session& session, const EstimationWork& work);

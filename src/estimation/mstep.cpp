@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <new>
 
+#include "base/index.h"
 #include "base/timing.h"
 #include "command/labels.h"
 #include "command/session.h"
 #include "data/response_reader.h"
 #include "estimation/case_estimates.h"
 #include "estimation/engine.h"
+#include "estimation/factorised.h"
 #include "estimation/jml.h"
 
 namespace ordena {
@@ -131,6 +133,7 @@ int estimationSetup(Session& session, EstimationWork& work) {
     const int D = work.D;
     const int R = std::max(1, ws.data.passes.caseInfoWidth - 1);
     work.R = R;
+    work.generalPath = session.compute.generalPath;
     work.discrete = est.options.distribution == Distribution::Discrete;
     work.method = est.method;
     startEstimationState(est, D, R, P);
@@ -253,6 +256,7 @@ int estimationSetup(Session& session, EstimationWork& work) {
     try {
         work.expected.assign(static_cast<std::size_t>(work.I + 1) * work.Q, 0.0);
         work.prob.assign(static_cast<std::size_t>(work.I) * work.maxCat * work.Q, 0.0);
+        work.probNodes = work.Q;
     } catch (const std::bad_alloc&) {
         fatalExit("Item hwt memory allocation failed");
     }
@@ -405,42 +409,54 @@ void adjustExtremeScores(double z, std::vector<double>& raw, const std::vector<d
     }
 }
 
-bool checkCaseScores(Session& session, int caseNumber, const std::vector<double>& maximum) {
+bool checkCaseScores(const Session& session, Shell& reports, int caseNumber, const std::vector<double>& maximum) {
     for (std::size_t d = 0; d < maximum.size(); ++d)
         if (maximum[d] == 0.0) {
             MString what = session.ws.est.caseEstimateType == kCaseWle
                                ? " Weighted likelihood estimates computation cannot continue"
                                : " MLE computation cannot continue";
-            session.errorReport("No valid data for case " + itoMString(caseNumber) + " on dimension " +
+            reports.errorReport("No valid data for case " + itoMString(caseNumber) + " on dimension " +
                                 itoMString(static_cast<long long>(d) + 1) + what);
             return false;
         }
     return true;
 }
 
-bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust, bool check, int caseNumber,
+bool checkCaseScores(Session& session, int caseNumber, const std::vector<double>& maximum) {
+    return checkCaseScores(session, session, caseNumber, maximum);
+}
+
+bool caseScores(const Session& session, Shell& reports, const EstimationWork& work, const std::int32_t* items,
+                const std::int32_t* categories, int m, bool adjust, bool check, int caseNumber,
                 std::vector<double>& raw, std::vector<double>& maximum, MString* text) {
     const int D = work.D;
     raw.assign(static_cast<std::size_t>(D), 0.0);
     maximum.assign(static_cast<std::size_t>(D), 0.0);
     for (int r = 0; r < m; ++r) {
-        const int i = work.itemNo[static_cast<std::size_t>(r)], k = work.rsp[static_cast<std::size_t>(r)];
+        const int i = items[r], k = categories[r];
         if (i < 0 || i >= work.I || k < 0 || k >= work.maxCat) continue;
+        const double* b = work.scoreRow(i, k);
+        const double* top = work.maxScore.data() + static_cast<std::size_t>(i) * D;
         for (int d = 0; d < D; ++d) {
-            raw[static_cast<std::size_t>(d)] += work.scores[(static_cast<std::size_t>(i) * work.maxCat + k) * D + d];
-            maximum[static_cast<std::size_t>(d)] += work.maxScore[static_cast<std::size_t>(i) * D + d];
+            at(raw, d) += b[d];
+            at(maximum, d) += top[d];
         }
     }
     if (adjust) adjustExtremeScores(session.ws.settings.zero_perfect, raw, maximum);
-    const bool valid = !check || checkCaseScores(session, caseNumber, maximum);
+    const bool valid = !check || checkCaseScores(session, reports, caseNumber, maximum);
     if (text)
         for (int d = 0; d < D; ++d) {
             char buffer[64];
-            std::snprintf(buffer, sizeof buffer, "%10.2f %10.2f ", raw[static_cast<std::size_t>(d)],
-                          maximum[static_cast<std::size_t>(d)]);
+            std::snprintf(buffer, sizeof buffer, "%10.2f %10.2f ", at(raw, d), at(maximum, d));
             *text += buffer;
         }
     return valid;
+}
+
+bool caseScores(Session& session, const EstimationWork& work, int m, bool adjust, bool check, int caseNumber,
+                std::vector<double>& raw, std::vector<double>& maximum, MString* text) {
+    return caseScores(session, session, work, work.itemNo.data(), work.rsp.data(), m, adjust, check, caseNumber, raw,
+                      maximum, text);
 }
 
 int writeCaseScores(Session& session, EstimationWork& work) {
@@ -696,15 +712,28 @@ constexpr int kMaxSweeps = 100;
 
 int MStep(Session& session, EstimationWork& work, double& largestStep) {
     workingGrid(session, work, session.ws.est);
-    const std::vector<double> theta = thetaColumns(work, work.workGrid, work.shift);
+    // After a pass that worked dimension by dimension the expected counts
+    // are per dimension, and so are the probabilities the steps need.
+    if (work.factorised && !factorAxes(work)) {
+        session.errorReport("The nodes of the item parameter step do not form a product grid");
+        return -1;
+    }
+    const std::vector<double> theta =
+        work.factorised ? work.factor.theta : thetaColumns(work, work.workGrid, work.shift);
     return itemNewtonSweeps(session, work, theta, ItemSweepRules{"MStep:Parameter ", 0, true}, largestStep);
 }
 
 int itemNewtonSweeps(Session& session, EstimationWork& work, const std::vector<double>& theta,
                      const ItemSweepRules& rules, double& largestStep) {
     EstimationState& est = session.ws.est;
-    const int P = work.P, Q = work.Q, maxCat = work.maxCat;
+    const int P = work.P, maxCat = work.maxCat;
     std::vector<double> h(static_cast<std::size_t>(P), 5.0);
+    // The nodes of the theta columns: the grid's, or per dimension after a
+    // pass that worked dimension by dimension.
+    const int Q = work.D > 0 ? static_cast<int>(theta.size()) / work.D : 0;
+    work.probNodes = Q;
+    if (work.prob.size() != static_cast<std::size_t>(work.I) * maxCat * Q)
+        work.prob.assign(static_cast<std::size_t>(work.I) * maxCat * Q, 0.0);
     largestStep = 0.0;
     const int innerloops = session.ws.settings.innerloops;
     const double convergence = est.options.convergence;
@@ -716,16 +745,16 @@ int itemNewtonSweeps(Session& session, EstimationWork& work, const std::vector<d
         // No full refresh of the probabilities: every Newton step below
         // first recomputes the items it reads, and only those.
         for (int p = 0; p < P; ++p) {
-            if (est.anchored[static_cast<std::size_t>(p)]) continue;
+            if (at(est.anchored, p)) continue;
             session.statusText(rules.status + itoMString(p + rules.firstNumber), 0);
             if (session.pollForStop()) return -1;
-            const auto& items = work.parameterItems[static_cast<std::size_t>(p)];
-            const auto& values = work.parameterValues[static_cast<std::size_t>(p)];
+            const auto& items = at(work.parameterItems, p);
+            const auto& values = at(work.parameterValues, p);
             for (int j = 1;; ++j) {
                 // Refresh the items this parameter moves.
                 for (std::int32_t i : items) {
-                    for (int k = 0; k < work.ncat[static_cast<std::size_t>(i)]; ++k) {
-                        std::size_t row = static_cast<std::size_t>(i) * maxCat + k;
+                    for (int k = 0; k < at(work.ncat, i); ++k) {
+                        const std::size_t row = work.row(i, k);
                         double a = 0.0;
                         for (std::size_t e = work.designStart[row]; e < work.designStart[row + 1]; ++e)
                             a += work.designEntries[e].value * est.xsi[work.designEntries[e].parameter][0];
@@ -739,23 +768,22 @@ int itemNewtonSweeps(Session& session, EstimationWork& work, const std::vector<d
                     const int i = items[n];
                     std::fill(sa.begin(), sa.end(), 0.0);
                     std::fill(sa2.begin(), sa2.end(), 0.0);
-                    for (int k = work.first[static_cast<std::size_t>(i)]; k < work.ncat[static_cast<std::size_t>(i)];
-                         ++k) {
+                    for (int k = at(work.first, i); k < at(work.ncat, i); ++k) {
                         const double a = values[n * maxCat + k];
                         if (a == 0.0) continue;
                         const double* pr = work.probRow(i, k);
                         const double a2 = a * a;
                         for (int q = 0; q < Q; ++q) {
-                            sa[static_cast<std::size_t>(q)] += a * pr[q];
-                            sa2[static_cast<std::size_t>(q)] += a2 * pr[q];
+                            at(sa, q) += a * pr[q];
+                            at(sa2, q) += a2 * pr[q];
                         }
                     }
-                    const double* r = work.expected.data() + static_cast<std::size_t>(i) * Q;
+                    const double* r = work.expectedRow(i);
                     double e1 = 0.0, e23 = 0.0;
                     for (int q = 0; q < Q; ++q) {
-                        const double v = sa[static_cast<std::size_t>(q)];
+                        const double v = at(sa, q);
                         e1 += r[q] * v;
-                        e23 += r[q] * (v * v - sa2[static_cast<std::size_t>(q)]);
+                        e23 += r[q] * (v * v - at(sa2, q));
                     }
                     g -= e1;
                     H += e23;
@@ -765,8 +793,8 @@ int itemNewtonSweeps(Session& session, EstimationWork& work, const std::vector<d
                 double delta = L * g;
                 // A step that is not a number would poison every later estimate.
                 if (!std::isfinite(delta)) delta = 0.0;
-                while (std::fabs(delta) > h[static_cast<std::size_t>(p)]) delta /= 2.0;
-                if (delta != 0.0) h[static_cast<std::size_t>(p)] = std::fabs(delta);
+                while (std::fabs(delta) > at(h, p)) delta /= 2.0;
+                if (delta != 0.0) at(h, p) = std::fabs(delta);
                 bool last = false;
                 if (std::fabs(delta) < convergence)
                     last = true;

@@ -81,7 +81,7 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     std::vector<std::string> ids;
     for (const auto& w : all) ids.push_back(w.id);
     EXPECT_EQ(ids, (std::vector<std::string>{"W1", "W2", "W3-disk", "W3-ram", "W3-sys", "W4", "W5", "W6", "W1-jml",
-                                             "SIM"}));
+                                             "W7", "W7-small", "W7-small-general", "SIM"}));
 
     auto w1 = find(all, "W1"), w2 = find(all, "W2"), w3d = find(all, "W3-disk"), w3r = find(all, "W3-ram"),
          w4 = find(all, "W4"), w5 = find(all, "W5"), w6 = find(all, "W6");
@@ -117,6 +117,23 @@ TEST(BenchWorkloads, AreTheIssuesSizesAndShareDataWhereTheyShould) {
     EXPECT_EQ(scriptText(sim), "set seed=7707;\nsimulate ! nitems=15, npersons=500, itemdist=sim-items.txt, "
                                "replications=20, filename=sim_;\n");
 
+    // The booklet design: sixty responses per case out of 180 items; the
+    // small version once more on the general path and one thread.
+    auto w7 = find(all, "W7"), w7s = find(all, "W7-small"), general = find(all, "W7-small-general");
+    EXPECT_EQ(w7.cases, 200000);
+    EXPECT_EQ(w7.items, 180);
+    EXPECT_EQ(responseCount(w7), 200000LL * 60);
+    EXPECT_EQ(w7s.cases, 20000);
+    EXPECT_DOUBLE_EQ(w7.targetSeconds, 120.0);
+    EXPECT_DOUBLE_EQ(w7.targetMemoryMB, 2048.0);
+    EXPECT_EQ(general.dataName, w7s.dataName);
+    EXPECT_EQ(general.environment, (std::vector<std::string>{"ORDENA_GENERAL_PATH=1", "ORDENA_THREADS=1"}));
+    EXPECT_TRUE(w7s.environment.empty());
+    const std::string w7text = scriptText(w7);
+    EXPECT_NE(w7text.find("estimate ! plausible=w7.pv;"), std::string::npos);
+    EXPECT_NE(w7text.find("regression x1, x2, x3, x4, x5, x6, x7, x8, x9, x10;"), std::string::npos);
+    EXPECT_NE(w7text.find("model item + item*step;"), std::string::npos);
+
     // Scaling keeps at least ten cases.
     EXPECT_EQ(find(standardWorkloads(1e-6), "W5").cases, 10);
     EXPECT_EQ(find(standardWorkloads(0.01), "W3-ram").cases, 5000);
@@ -143,6 +160,10 @@ TEST(BenchWorkloads, DataFilesMatchTheirFormatStatements) {
         auto data = lines(readFile(dir.path() + "/" + w.dataName));
         int records = w.kind == DataKind::Raters ? w.raters : 1;
         ASSERT_EQ(static_cast<int>(data.size()), w.cases * records);
+        if (w.kind == DataKind::Booklets) {
+            EXPECT_EQ(responses, static_cast<std::int64_t>(w.cases) * kBookletClusters * kClusterItems);
+            continue;  // checked on its own below
+        }
         EXPECT_EQ(responses, static_cast<std::int64_t>(w.cases) * records * w.items);
 
         int last = lastResponseColumn(script);
@@ -170,6 +191,49 @@ TEST(BenchWorkloads, DataFilesMatchTheirFormatStatements) {
             }
         }
     }
+    // Booklets: each case answers the four clusters of its booklet, every
+    // cluster in one position of four booklets; the score statements give
+    // each cluster one of three dimensions.
+    WorkloadSpec w7 = find(standardWorkloads(0.001), "W7");
+    writeDataFile(w7, dir.path());
+    const std::string script = scriptText(w7);
+    const int last = lastResponseColumn(script), first = last - w7.items + 1;
+    EXPECT_EQ(first, 91);
+    EXPECT_NE(script.find("x10 83-89 responses 91-270;"), std::string::npos);
+    std::vector<int> seen(static_cast<std::size_t>(kClusters), 0);
+    const auto w7lines = lines(readFile(dir.path() + "/" + w7.dataName));
+    ASSERT_EQ(static_cast<int>(w7lines.size()), w7.cases);
+    int polytomousTwos = 0;
+    for (std::size_t r = 0; r < w7lines.size(); ++r) {
+        const std::string& line = w7lines[r];
+        ASSERT_EQ(static_cast<int>(line.size()), last);
+        const int booklet = std::atoi(line.substr(7, 2).c_str()) - 1;
+        ASSERT_TRUE(booklet >= 0 && booklet < kClusters);
+        for (int k = 0; k < kBackground; ++k) {
+            std::string field = line.substr(static_cast<std::size_t>(10 + 8 * k), 7);
+            char* end = nullptr;
+            std::strtod(field.c_str(), &end);
+            EXPECT_EQ(*end, '\0') << field;
+        }
+        for (int i = 0; i < w7.items; ++i) {
+            const char x = line[static_cast<std::size_t>(first - 1 + i)];
+            const int cluster = i / kClusterItems;
+            const int position = (cluster - booklet + kClusters) % kClusters;
+            if (position < kBookletClusters) {
+                ASSERT_TRUE(x >= '0' && x <= (i % 3 == 2 ? '2' : '1')) << "case " << r << " item " << i;
+                polytomousTwos += x == '2';
+                if (i % kClusterItems == 0) ++seen[static_cast<std::size_t>(cluster)];
+            } else {
+                ASSERT_EQ(x, ' ') << "case " << r << " item " << i;
+            }
+        }
+    }
+    for (int c = 0; c < kClusters; ++c) EXPECT_GT(seen[static_cast<std::size_t>(c)], 0) << c;
+    EXPECT_GT(polytomousTwos, 0);
+    EXPECT_NE(script.find("scores (0,1,2) (0,1,2) () () ! item(1-15);"), std::string::npos);
+    EXPECT_NE(script.find("scores (0,1,2) () (0,1,2) () ! item(16-30);"), std::string::npos);
+    EXPECT_NE(script.find("scores (0,1,2) () () (0,1,2) ! item(166-180);"), std::string::npos);
+
     // The two dimensions' score statements cover all thirty items between them.
     std::string w4 = scriptText(find(standardWorkloads(), "W4"));
     EXPECT_NE(w4.find("scores (0,1) (0,1) () ! item(1-15);"), std::string::npos);
@@ -329,8 +393,9 @@ TEST(BenchProgram, GeneratesTheWorkloads) {
     RunResult r = runProgram(ORDENA_BENCH_PROGRAM, {"--generate-only", "--scale", "0.001", "--scratch", scratch},
                              dir.path(), dir.path() + "/o", dir.path() + "/e", {}, 120);
     ASSERT_EQ(r.exitStatus, 0) << r.err;
-    for (const char* name : {"w1.dat", "w2.dat", "w3.dat", "w4.dat", "w5.dat", "w1.zrc", "w2.zrc", "w3-disk.zrc",
-                             "w3-ram.zrc", "w4.zrc", "w5.zrc", "w6.zrc"})
+    for (const char* name : {"w1.dat", "w2.dat", "w3.dat", "w4.dat", "w5.dat", "w7.dat", "w7s.dat", "w1.zrc", "w2.zrc",
+                             "w3-disk.zrc", "w3-ram.zrc", "w4.zrc", "w5.zrc", "w6.zrc", "w7.zrc", "w7s.zrc",
+                             "w7s-general.zrc"})
         EXPECT_TRUE(fs::exists(scratch + "/" + name)) << name;
     EXPECT_EQ(lines(readFile(scratch + "/w3.dat")).size(), 500u);
 
@@ -369,6 +434,18 @@ TEST(BenchProgram, MeasuresAStandInForOrdena) {
     EXPECT_EQ(r.err.find("W2 run 2"), std::string::npos);
     // Without --keep the scratch directory is cleaned away.
     EXPECT_FALSE(fs::exists(scratch));
+
+    // A workload's own environment reaches the child, with the timing switch.
+    std::string strict = dir.path() + "/strict-ordena";
+    writeExecutable(strict,
+                    "#!/bin/sh\n"
+                    "test \"$ORDENA_GENERAL_PATH$ORDENA_THREADS$ORDENA_TIMING\" = 111 || exit 5\n"
+                    "printf 'Iteration: 1\\n'\n");
+    r = runProgram(ORDENA_BENCH_PROGRAM,
+                   {"--ordena", strict, "--scale", "0.001", "--only", "W7-small-general", "--runs", "1", "--scratch",
+                    scratch, "--json", results},
+                   dir.path(), dir.path() + "/o", dir.path() + "/e", {}, 120);
+    EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
 }
 
 TEST(BenchTiming, TheEnginesLineReadsBackAsWritten) {
@@ -377,7 +454,11 @@ TEST(BenchTiming, TheEnginesLineReadsBackAsWritten) {
     timing.addEStep(0.5, 399990, 20);
     timing.addIteration(1.0);
     timing.addIteration(0.5);
+    timing.factorisedPasses = 1;
+    timing.threads = 2;
     auto t = parseTiming(timing.report().str() + "\n");
+    EXPECT_DOUBLE_EQ(t["factorised_passes"], 1);
+    EXPECT_DOUBLE_EQ(t["threads"], 2);
     EXPECT_DOUBLE_EQ(t["estep_passes"], 2);
     EXPECT_DOUBLE_EQ(t["estep_seconds"], 0.75);
     EXPECT_DOUBLE_EQ(t["responses"], 399990);  // the last pass

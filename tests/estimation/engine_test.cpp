@@ -151,7 +151,7 @@ TEST(Posterior, LongTestsDoNotUnderflow) {
     work.D = 1;
     work.I = 1;
     work.maxCat = 2;
-    work.Q = 3;
+    work.Q = work.probNodes = 3;
     work.method = EstimationMethod::Gauss;
     work.ncat = {2};
     work.first = {0};
