@@ -18,7 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Session session(shell);
         fuzz::guard(session);
         MString script(std::string(reinterpret_cast<const char*>(data), size));
-        int rc = runAll(session, script);
+        int rc = -1;
+        try {
+            rc = runAll(session, script);
+        } catch (const FatalExit&) {
+            // A fatal condition ends the program after its report, as in the
+            // batch program; an unexplained end is a fault.
+            if (shell.errors == 0) __builtin_trap();
+            return 0;
+        }
         if (rc != 1 && rc != -1) __builtin_trap();
         if (rc == 1 && !session.exitRequested && !session.ws.data.fileName.isEmpty()) {
             ShellScope scope(session);
