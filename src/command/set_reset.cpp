@@ -260,6 +260,9 @@ void resetWorkspace(Session& session, bool clearOutput) {
     ws.est.anchors.clear();
     ws.removeWorkFiles();
     session.statusText("Log File: NONE", 1);
+    // What the message pane said of the old workspace ("System file loaded")
+    // no longer holds.
+    session.statusText("Ready", 0);
     ws.est.releaseWorkArrays();
     ws.build = ModelBuild{};
     session.tokens.clear();

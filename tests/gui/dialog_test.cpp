@@ -12,6 +12,7 @@
 #include <QRadioButton>
 
 #include "app/gui/command_dialogs.h"
+#include "app/gui/curvana/graph_window.h"
 #include "command/session.h"
 #include "gui_test.h"
 
@@ -565,11 +566,12 @@ private slots:
             b.click(d, "OK");
             QVERIFY(accepted(d));
         }));
-        QCOMPARE(b.host.pasted.back(), QString("plot icc! gins=all,bins=10,mincut=-5,maxcut=5,minscale=999,"
-                                               "maxscale=-999,raw=yes,overlay=no,legend=no,table=no,"
+        // No sentinel scale: empty fields leave the scale to the plot.
+        QCOMPARE(b.host.pasted.back(), QString("plot icc! gins=all,bins=10,mincut=-5,maxcut=5,"
+                                               "raw=yes,overlay=no,legend=no,table=no,"
                                                "estimates=latent,bintype=size"));
-        QCOMPARE(b.host.run.back(), QString("plot icc! gins=1,bins=10,mincut=-5,maxcut=5,minscale=999,"
-                                            "maxscale=-999,raw=yes,overlay=no,legend=no,table=no,"
+        QCOMPARE(b.host.run.back(), QString("plot icc! gins=1,bins=10,mincut=-5,maxcut=5,"
+                                            "raw=yes,overlay=no,legend=no,table=no,"
                                             "estimates=latent,bintype=width"));
         QVERIFY(b.window->curvanaWindow() != nullptr);
 
@@ -583,9 +585,16 @@ private slots:
             b.press(d, "OK");
             QVERIFY(accepted(d));
         }));
-        QCOMPARE(b.host.run.back(), QString("plot tinfo! gins=all,mincut=-3,maxcut=4,overlay=no,legend=yes"));
+        QCOMPARE(b.host.run.back(), QString("plot tinfo! gins=all,minscale=-3,maxscale=4,overlay=no,legend=yes"));
         QCOMPARE(b.host.run[b.host.run.size() - 2],
-                 QString("plot tinfo! gins=all,mincut=x,maxcut=4,overlay=no,legend=no"));
+                 QString("plot tinfo! gins=all,minscale=x,maxscale=4,overlay=no,legend=no"));
+        // Low and High are where the curve is drawn: from -3 to 4.
+        {
+            const CGraph& g = b.window->curvanaWindow()->graphWindows().last()->graph();
+            QVERIFY(!g.series.empty() && g.series[0].points.size() > 2);
+            QCOMPARE(g.series[0].points.front().x, -3.0);
+            QCOMPARE(g.series[0].points.back().x, 4.0);
+        }
 
         // Under joint maximum likelihood there are no EAPs or plausible values.
         b.window->session().ws.est.method = EstimationMethod::Jml;

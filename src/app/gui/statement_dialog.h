@@ -79,7 +79,8 @@ private:
     QBoxLayout* buttons_ = nullptr;
 };
 
-// A field's text as the compose functions take it.
+// A field's text as the compose functions take it: a one-line field cut to
+// its 99 characters, a multi-line statement field whole.
 MString fieldOf(const QLineEdit* field);
 MString fieldOf(const QPlainTextEdit* field);
 QString q(const MString& text);
