@@ -65,7 +65,9 @@ void fitToScreen(QWidget* window) {
     const QScreen* screen = window->screen();
     if (screen == nullptr) return;
     const QRect room = screen->availableGeometry();
-    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    // Before the window is shown its frame is not known; a title bar's worth.
+    QSize frame = window->frameGeometry().size() - window->geometry().size();
+    if (!window->isVisible()) frame = frame.expandedTo(QSize(16, 40));
     QSize size = window->size().boundedTo(room.size() - frame);
     if (size != window->size()) window->resize(size);
     QPoint at = window->pos();
@@ -692,7 +694,10 @@ CurvanaWindow* MainWindow::launchCurvana() {
         // Its place is kept when it closes, not only at exit.
         curvana_->installEventFilter(this);
     }
+    const bool first = !curvana_->isVisible();
     curvana_->show();
+    // Shown, its frame is known: the whole of it must be on the screen.
+    if (first) fitToScreen(curvana_);
     curvana_->raise();
     curvana_->activateWindow();
     return curvana_;

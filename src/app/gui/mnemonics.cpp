@@ -64,13 +64,15 @@ void assignMnemonics(QWidget* dialog, std::initializer_list<QWidget*> first) {
         const QString text = textOf(w);
         if (mnemonicIndex(text) >= 0) continue;
         int choice = -1;
-        for (int pass = 0; pass < 2 && choice < 0; ++pass) {
+        // Word starts, then any letter or digit, then a sign ("+", "/").
+        for (int pass = 0; pass < 3 && choice < 0; ++pass) {
             for (int i = 0; i < text.size(); ++i) {
                 if (text[i] == '&') {
                     ++i;  // a literal "&&"
                     continue;
                 }
-                if (!text[i].isLetterOrNumber() || used.contains(text[i].toLower())) continue;
+                const bool usable = pass < 2 ? text[i].isLetterOrNumber() : !text[i].isSpace();
+                if (!usable || used.contains(text[i].toLower())) continue;
                 const bool wordStart = i == 0 || !text[i - 1].isLetterOrNumber();
                 if (pass == 0 && !wordStart) continue;
                 choice = i;

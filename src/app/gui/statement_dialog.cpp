@@ -54,6 +54,11 @@ QPushButton* StatementDialog::addButton(const QString& caption, QBoxLayout* into
     return button;
 }
 
+void StatementDialog::showEvent(QShowEvent* event) {
+    assignMnemonics(this, {okButton_, pasteButton_});
+    QDialog::showEvent(event);
+}
+
 void StatementDialog::ok() {
     const QString text = statement();
     if (text.isEmpty()) {

@@ -51,6 +51,9 @@ protected:
     virtual void paste();
     void runStatement(const QString& text);
 
+    // Controls added after the buttons get their Alt letters here.
+    void showEvent(QShowEvent* event) override;
+
     // The layout the dialog's controls go into, above its buttons.
     QBoxLayout* body() { return body_; }
     // The row of buttons: the run button (captioned okCaption), "Paste" and
