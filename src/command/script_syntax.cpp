@@ -3,6 +3,7 @@
 #include <string>
 
 #include "command/command_table.h"
+#include "command/option_words.h"
 #include "command/parse.h"
 
 namespace ordena {
@@ -49,9 +50,9 @@ bool optionOf(int command, std::u16string_view word) {
     if (command < 0) return false;
     const std::vector<std::string_view> words = optionWordsOf(command);
     if (words.empty()) return false;
+    // The words are the handlers' own literals, so each ends in a zero.
     std::vector<const char*> table;
-    std::vector<std::string> keep(words.begin(), words.end());
-    for (const std::string& w : keep) table.push_back(w.c_str());
+    for (std::string_view w : words) table.push_back(w.data());
     return findKeyword(ascii(word), table.data(), static_cast<int>(table.size())) >= 0;
 }
 
@@ -190,6 +191,18 @@ std::vector<SyntaxSpan> classifyLine(std::u16string_view line, SyntaxState& stat
 
 namespace ordena {
 
-std::vector<std::string_view> optionWordsOf(int) { return {}; }  // OPTIONWORDS: replaced by the handlers' tables
+std::vector<std::string_view> optionWordsOf(int command) {
+    if (command < 0 || command >= kCommandCount) return {};
+    const std::string_view word = kCommandWords[command];
+    if (word == "estimates") return estimateOptionWords();
+    if (word == "plot") return plotOptionWords();
+    if (word == "descriptives") return descriptivesOptionWords();
+    if (word == "itanal") return itanalOptionWords();
+    if (word == "show") return showOptionWords();
+    if (word == "set") return setOptionWords();
+    if (word == "simulate") return simulateOptionWords();
+    if (word == "generate") return generateOptionWords();
+    return {};
+}
 
 }  // namespace ordena

@@ -1,9 +1,11 @@
 #include "command/set_reset.h"
 
 #include <cerrno>
+#include <iterator>
 #include <unistd.h>
 
 #include "command/commands.h"
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/session.h"
 
@@ -304,5 +306,7 @@ int handleSet(Session& session, const MString& arguments) {
     refreshStatusPanes(session);
     return 1;
 }
+
+OptionWords setOptionWords() { return {std::begin(kSetWords), std::end(kSetWords)}; }
 
 }  // namespace ordena
