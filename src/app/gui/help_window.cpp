@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTreeWidget>
@@ -178,6 +179,19 @@ void HelpWindow::showPage(const QString& page, const QString& anchor) {
     QUrl url(kGuide + page);
     if (!anchor.isEmpty()) url.setFragment(anchor);
     browser_->setSource(url, QTextDocument::MarkdownResource);
+    // The contents follow: the section shown is the one selected.
+    for (int c = 0; c < contents_->topLevelItemCount(); ++c) {
+        QTreeWidgetItem* chapter = contents_->topLevelItem(c);
+        if (chapter->data(0, Qt::UserRole).toString() != page) continue;
+        QTreeWidgetItem* current = chapter;
+        for (int k = 0; k < chapter->childCount(); ++k)
+            if (!anchor.isEmpty() && chapter->child(k)->data(0, Qt::UserRole + 1).toString() == anchor)
+                current = chapter->child(k);
+        chapter->setExpanded(true);
+        const QSignalBlocker quiet(contents_);
+        contents_->setCurrentItem(current);
+        break;
+    }
     show();
     raise();
     activateWindow();
