@@ -656,4 +656,6 @@ int descriptivesCommand(Session& session, const MString& arguments) {
     return status;
 }
 
+OptionWords descriptivesOptionWords() { return descriptivesOptionTable().words(); }
+
 }  // namespace ordena

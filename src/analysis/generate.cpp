@@ -634,4 +634,6 @@ int generateCommand(Session& session, const MString& arguments) {
     return generate(session, settings, files);
 }
 
+OptionWords generateOptionWords() { return generateOptionTable().words(); }
+
 }  // namespace ordena

@@ -632,4 +632,6 @@ int itanalCommand(Session& session, const MString& arguments) {
     return 1;
 }
 
+OptionWords itanalOptionWords() { return itanalOptionTable().words(); }
+
 }  // namespace ordena

@@ -378,4 +378,6 @@ int simulateCommand(Session& session, const MString& arguments) {
     return status;
 }
 
+OptionWords simulateOptionWords() { return simulateOptionTable().words(); }
+
 }  // namespace ordena

@@ -16,9 +16,9 @@ int OptionValue::refuse(const MString& message) const {
     return -1;
 }
 
-int OptionWords::match(const MString& word) const { return matchKeyword(word, words); }
+int matchOptionWord(const OptionWords& words, const MString& word) { return matchKeyword(word, words); }
 
-int OptionWords::find(std::string_view word) const {
+int findOptionWord(const OptionWords& words, std::string_view word) {
     for (std::size_t k = 0; k < words.size(); ++k)
         if (words[k] == word) return static_cast<int>(k);
     return -1;
@@ -49,7 +49,7 @@ int readOptionList(Session& session, const MString& text, const OptionListRules&
             session.errorReport(rules.noWord);
             return -1;
         }
-        const int row = words.match(o.word);
+        const int row = matchOptionWord(words, o.word);
         if (row < 0) {
             session.errorReport(rules.unknownWord);
             if (rules.afterUnknown) session.errorReport(rules.afterUnknown);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/mstring.h"
+#include "command/option_words.h"
 
 namespace ordena {
 
@@ -75,17 +76,11 @@ struct OptionListRules {
     bool repeatedEquals = false;          // "==" (or more) reads as one "="
 };
 
-// The words of a table, in its order, for matching and for the workbench.
-class OptionWords {
-public:
-    std::vector<std::string_view> words;
-
-    // The row a word names by an unambiguous prefix; -1 after the report of
-    // an unknown or ambiguous word.
-    int match(const MString& word) const;
-    // The row whose whole word this is; -1 when there is none.
-    int find(std::string_view word) const;
-};
+// The words of a table (command/option_words.h), in its order: the row a
+// word names by an unambiguous prefix, -1 after the report of an unknown or
+// ambiguous word; and the row whose whole word this is, -1 when none is.
+int matchOptionWord(const OptionWords& words, const MString& word);
+int findOptionWord(const OptionWords& words, std::string_view word);
 
 // The cuts of an option list: each option's word and value, both trimmed;
 // the value starts after the first "=" (after a run of them under
@@ -106,7 +101,7 @@ template <typename Target>
 class OptionTable {
 public:
     OptionTable(OptionListRules rules, std::initializer_list<OptionRow<Target>> rows) : rules_(rules), rows_(rows) {
-        for (const OptionRow<Target>& row : rows_) words_.words.push_back(row.word);
+        for (const OptionRow<Target>& row : rows_) words_.push_back(row.word);
     }
 
     const OptionListRules& rules() const { return rules_; }
@@ -124,7 +119,7 @@ public:
     // The row of a whole word; a word no row has is a fault of the caller
     // (std::invalid_argument).
     const OptionRow<Target>& row(std::string_view word) const {
-        const int k = words_.find(word);
+        const int k = findOptionWord(words_, word);
         if (k < 0) throwUnknownOption(word);
         return rows_[static_cast<std::size_t>(k)];
     }
@@ -144,7 +139,7 @@ private:
 template <typename Rows, typename Word>
 OptionWords wordsOf(const Rows& rows, Word word) {
     OptionWords w;
-    for (const auto& row : rows) w.words.push_back(word(row));
+    for (const auto& row : rows) w.push_back(word(row));
     return w;
 }
 

@@ -72,7 +72,7 @@ int applySetItem(Session& session, const MString& itemText) {
     MString value = item.mid(last + 2, item.length()).trim();
 
     const OptionTable<Session>& table = setOptionTable();
-    int which = table.words().match(word);
+    int which = matchOptionWord(table.words(), word);
     if (which < 0) {
         session.errorReport(" An incorrect set argument");
         return -1;
@@ -251,6 +251,9 @@ void resetWorkspace(Session& session, bool clearOutput) {
     ws.est.anchors.clear();
     ws.removeWorkFiles();
     session.statusText("Log File: NONE", 1);
+    // What the message pane said of the old workspace ("System file loaded")
+    // no longer holds.
+    session.statusText("Ready", 0);
     ws.est.releaseWorkArrays();
     ws.build = ModelBuild{};
     session.tokens.clear();
@@ -292,5 +295,7 @@ int handleSet(Session& session, const MString& arguments) {
     refreshStatusPanes(session);
     return 1;
 }
+
+OptionWords setOptionWords() { return setOptionTable().words(); }
 
 }  // namespace ordena

@@ -199,4 +199,6 @@ int estimateCommand(Session& session, const MString& text) {
     return result == 1 ? 1 : -1;
 }
 
+OptionWords estimateOptionWords() { return estimateOptionTable().words(); }
+
 }  // namespace ordena

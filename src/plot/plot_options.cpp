@@ -223,4 +223,6 @@ int parsePlotStatement(Session& session, const MString& text, bool jml, PlotSett
     return plotOptionTable().read(session, split.options, settings);
 }
 
+OptionWords plotOptionWords() { return plotOptionTable().words(); }
+
 }  // namespace ordena

@@ -344,7 +344,7 @@ const OptionWords& exportKeywords() {
 int handleExport(Session& session, const MString& arguments) {
     Workspace& ws = session.ws;
     return forEachFileClause(session, arguments, '>', "export", [&](const MString& keyword, const MString& name) {
-        const int row = exportKeywords().match(keyword);
+        const int row = matchOptionWord(exportKeywords(), keyword);
         if (row < 0) {
             session.errorReport("incorrect keyword in export statement");
             return -1;

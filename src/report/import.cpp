@@ -195,7 +195,7 @@ int handleImport(Session& session, const MString& arguments) {
             session.errorReport("Import file cannot be opened");
             return -1;
         }
-        const int which = importKeywords().match(keyword);
+        const int which = matchOptionWord(importKeywords(), keyword);
         if (which < 0) {
             session.errorReport("Processing of the import terminated at this command");
             return -1;

@@ -224,4 +224,6 @@ int showCommand(Session& session, const MString& arguments) {
     return printShow(session, request);
 }
 
+OptionWords showOptionWords() { return showOptionTable().words(); }
+
 }  // namespace ordena

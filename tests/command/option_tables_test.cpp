@@ -56,7 +56,7 @@ TEST(OptionTables, EveryWordAndDialogWordReachesItsOwnRow) {
     CaptureShell shell;
     ShellScope scope(shell);
     for (const TableView& t : allTables()) {
-        const std::vector<std::string_view>& words = t.words->words;
+        const OptionWords& words = *t.words;
         ASSERT_FALSE(words.empty()) << t.statement;
         std::set<std::string_view> seen;
         for (std::size_t k = 0; k < words.size(); ++k) {
@@ -64,12 +64,12 @@ TEST(OptionTables, EveryWordAndDialogWordReachesItsOwnRow) {
             EXPECT_TRUE(seen.insert(words[k]).second) << "twice";
             // A whole word that began another would be ambiguous, and never
             // reach its row.
-            EXPECT_EQ(t.words->match(MString(std::string(words[k]))), static_cast<int>(k));
+            EXPECT_EQ(matchOptionWord(*t.words, MString(std::string(words[k]))), static_cast<int>(k));
             std::string upper(words[k]);
             for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            EXPECT_EQ(t.words->match(MString(upper)), static_cast<int>(k));
+            EXPECT_EQ(matchOptionWord(*t.words, MString(upper)), static_cast<int>(k));
             if (k < t.dialogWords.size() && !t.dialogWords[k].empty()) {
-                EXPECT_EQ(t.words->match(MString(t.dialogWords[k])), static_cast<int>(k)) << t.dialogWords[k];
+                EXPECT_EQ(matchOptionWord(*t.words, MString(t.dialogWords[k])), static_cast<int>(k)) << t.dialogWords[k];
             }
         }
     }
@@ -126,7 +126,7 @@ TEST(OptionTables, TheGuideDocumentsEveryOptionAndNoOther) {
         if (alsoIn.count(t.statement))
             for (const std::string& s : alsoIn.at(t.statement)) sections.push_back(s);
         std::set<std::string> words;
-        for (std::string_view w : t.words->words) {
+        for (std::string_view w : *t.words) {
             words.insert(std::string(w));
             bool documented = false;
             for (const std::string& s : sections) {

@@ -78,8 +78,9 @@ MString composePlot(PlotType type, const PlotFields& f) {
     s += option("bins", fieldText(f.bins));
     s += option("mincut", fieldText(f.lower));
     s += option("maxcut", fieldText(f.upper));
-    s += option("minscale", fieldText(f.minScale));
-    s += option("maxscale", fieldText(f.maxScale));
+    // An empty scale field leaves the scale to the plot.
+    if (!fieldText(f.minScale).isBlank()) s += option("minscale", fieldText(f.minScale));
+    if (!fieldText(f.maxScale).isBlank()) s += option("maxscale", fieldText(f.maxScale));
     s += option("rawdata", yesNo(f.raw));
     s += option("overlay", yesNo(f.overlay));
     s += option("legend", yesNo(f.legend));
@@ -93,8 +94,10 @@ MString composePlot(PlotType type, const PlotFields& f) {
 MString composePlotShort(PlotType type, const PlotShortFields& f) {
     const OptionTable<PlotSettings>& t = plotOptionTable();
     auto option = [&](const char* word, const MString& value) { return "," + t.dialogText(word) + value; };
+    // These curves have no observed data to cut into groups: Low and High
+    // are the range of abilities they are drawn over.
     return MString("plot ") + plotTypeWord(type) + "! " + t.dialogText("gins") + fieldText(f.items) +
-           option("mincut", fieldText(f.low)) + option("maxcut", fieldText(f.high)) +
+           option("minscale", fieldText(f.low)) + option("maxscale", fieldText(f.high)) +
            option("overlay", yesNo(f.overlay)) + option("legend", yesNo(f.legend));
 }
 
