@@ -25,7 +25,7 @@ const char* const kUsage =
     "given) after a reset, as Run All does. Reports go to standard output; errors,\n"
     "warnings, information and questions go to standard error, one line each.\n"
     "When standard error is a terminal, a line there shows how far the run has got\n"
-    "(statement, iteration, deviance, what it does, time taken) and is cleared at\n"
+    "(statement, iteration, deviance, time taken, what it does) and is cleared at\n"
     "the end; it is never written to a file or a pipe.\n"
     "\n"
     "Options:\n"
