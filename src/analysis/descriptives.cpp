@@ -9,11 +9,13 @@
 #include "analysis/case_estimate_supply.h"
 #include "analysis/group_values.h"
 #include "base/binfile.h"
+#include "base/number_format.h"
 #include "base/random.h"
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/case_estimates.h"
+#include "estimation/case_score_file.h"
 #include "model/model_statements.h"
 #include "report/report_writer.h"
 

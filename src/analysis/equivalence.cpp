@@ -4,10 +4,13 @@
 #include <cmath>
 #include <vector>
 
+#include "base/number_format.h"
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
-#include "estimation/engine.h"
+#include "estimation/estimation_work.h"
+#include "estimation/probabilities.h"
+#include "estimation/setup.h"
 #include "report/report_writer.h"
 
 namespace ordena {
@@ -19,7 +22,7 @@ using Index = std::size_t;
 constexpr double kMaxRows = 1.0e6;
 
 // A number of a row; "NA" where there is no finite value to print.
-MString rowNumber(double v) { return std::isfinite(v) ? fmtNumber("%10.5f", v) : MString("NA").rightJustify(10); }
+MString rowNumber(double v) { return std::isfinite(v) ? printFormat("%10.5f", v) : MString("NA").rightJustify(10); }
 
 double categoryScore(const EstimationWork& work, int i, int k, int d) {
     return work.scores[(static_cast<Index>(i) * work.maxCat + k) * work.D + d];
@@ -122,7 +125,7 @@ ScoreEstimate scoreEstimate(Session& session, const EstimationWork& work, double
         double delta = step.delta;
         // Without information at theta there is no step to take.
         if (!std::isfinite(delta)) {
-            session.errorReport("Convergence failure for score " + fmtNumber("%10.5f", r));
+            session.errorReport("Convergence failure for score " + printFormat("%10.5f", r));
             return {99.0, step.variance};
         }
         while (h != 0.0 && std::fabs(delta) > std::fabs(h)) delta /= 2.0;
@@ -132,9 +135,9 @@ ScoreEstimate scoreEstimate(Session& session, const EstimationWork& work, double
         // The checks come before the convergence test: the tenth iteration
         // warns even when it converges.
         if (i % 10 == 0) {
-            session.warningReport("Convergence trouble for score " + fmtNumber("%10.5f", r));
+            session.warningReport("Convergence trouble for score " + printFormat("%10.5f", r));
             if (i >= 100) {
-                session.errorReport("Convergence failure for score " + fmtNumber("%10.5f", r));
+                session.errorReport("Convergence failure for score " + printFormat("%10.5f", r));
                 return {99.0, step.variance};
             }
         }

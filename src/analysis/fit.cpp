@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "base/index.h"
+#include "base/number_format.h"
 #include "base/timing.h"
 #include "command/labels.h"
 #include "command/parse.h"
@@ -15,8 +16,14 @@
 #include "data/response_reader.h"
 #include "estimation/case_estimates.h"
 #include "estimation/case_pass.h"
-#include "estimation/engine.h"
+#include "estimation/case_score_file.h"
+#include "estimation/estimation_work.h"
 #include "estimation/hooks.h"
+#include "estimation/nodes.h"
+#include "estimation/population.h"
+#include "estimation/posterior.h"
+#include "estimation/probabilities.h"
+#include "estimation/setup.h"
 #include "model/parameter_list.h"
 #include "report/report_writer.h"
 
@@ -583,7 +590,7 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
         if (slot.negativeCase >= 0) {
             session.errorReport("Negative variance in fit for case:" +
                                 itoMString(slot.negativeCase + 1));
-            session.errorReport(fmtNumber("%10.5f", slot.negative));
+            session.errorReport(printFormat("%10.5f", slot.negative));
             return -1;
         }
         for (std::size_t j = 0; j < sums.size(); ++j) {
@@ -652,7 +659,7 @@ int jmlFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& resul
             if (!accumulator.addCase(m, work.itemNo.data(), work.rsp.data(), probabilities, weight * est.weightFactor,
                                      negative)) {
                 session.errorReport("Negative variance in fit for case:" + itoMString(caseNumber + 1));
-                session.errorReport(fmtNumber("%10.5f", negative));
+                session.errorReport(printFormat("%10.5f", negative));
                 return -1;
             }
         }

@@ -6,14 +6,18 @@
 
 #include "analysis/case_estimate_supply.h"
 #include "analysis/fit.h"
+#include "base/number_format.h"
 #include "base/special.h"
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
 #include "estimation/case_estimates.h"
-#include "estimation/engine.h"
+#include "estimation/case_score_file.h"
 #include "estimation/estimate_command.h"
+#include "estimation/estimation_work.h"
+#include "estimation/probabilities.h"
+#include "estimation/setup.h"
 #include "model/parameter_list.h"
 #include "report/report_writer.h"
 
@@ -27,8 +31,6 @@ int categoriesOf(const ModelBuild& build, int g) {
     if (g < 0 || static_cast<std::size_t>(g) >= build.categoryCount.size()) return 0;
     return std::clamp(build.categoryCount[static_cast<std::size_t>(g)], 0, std::max(1, build.maxCategories));
 }
-
-MString fmt(const char* format, double v) { return dtoMString(v, format); }
 
 }  // namespace
 
@@ -448,21 +450,21 @@ std::vector<MString> longReport(Session& session, const std::vector<ItanalItemRe
         lines.push_back("Item " + itoMString(item.item + 1));
         lines.push_back(dashes);
         lines.push_back(itemDescription(ws, item.item));
-        lines.push_back("Cases for this item " + fmt("%6.0f", item.n) + "   " + "Discrimination " +
-                        (item.discriminationDefined ? fmt("%5.2f", item.discrimination) : MString("NA")));
+        lines.push_back("Cases for this item " + dtoMString(item.n, "%6.0f") + "   " + "Discrimination " +
+                        (item.discriminationDefined ? dtoMString(item.discrimination, "%5.2f") : MString("NA")));
         MString thresholds = "Item ";
         MString deltas = "Item ";
         if (f.thresholds) {
             thresholds += "Threshold(s):   ";
-            for (double t : f.threshold) thresholds += fmt("%6.2f", t);
+            for (double t : f.threshold) thresholds += dtoMString(t, "%6.2f");
             deltas += "Delta(s):";
-            for (double d : f.delta) deltas += fmt("%6.2f", d);
+            for (double d : f.delta) deltas += dtoMString(d, "%6.2f");
         } else {
             thresholds += "Threshold(s): NOT AVAILABLE";
             deltas += "Delta(s): NOT AVAILABLE";
         }
         thresholds += "   ";
-        thresholds += f.weighted ? "Weighted MNSQ " + fmt("%6.2f", f.weightedMeanSquare) : MString("Weighted MNSQ: NOT AVAILABLE");
+        thresholds += f.weighted ? "Weighted MNSQ " + dtoMString(f.weightedMeanSquare, "%6.2f") : MString("Weighted MNSQ: NOT AVAILABLE");
         lines.push_back(thresholds);
         lines.push_back(deltas);
         lines.push_back(dashes);
@@ -482,18 +484,18 @@ std::vector<MString> longReport(Session& session, const std::vector<ItanalItemRe
         for (const ItanalCategoryResult& c : item.categories) {
             MString line(W);
             line.centre(c.code, 0, 8);
-            if (c.count != 0) line.overlay(fmt("%5.2f", c.score), 10);
-            line.overlay(fmt("%6.0f", c.count), 18);
-            line.overlay(fmt("%6.2f", c.percent), 29);
-            line.overlay(c.biserial ? fmt("%5.2f", c.r) : MString("  NA"), 38);
-            line.overlay(c.biserial ? fmt("%6.2f", c.t) : MString("   NA"), 46);
-            line.overlay(fmt("%4.3f", c.p), 52);
+            if (c.count != 0) line.overlay(dtoMString(c.score, "%5.2f"), 10);
+            line.overlay(dtoMString(c.count, "%6.0f"), 18);
+            line.overlay(dtoMString(c.percent, "%6.2f"), 29);
+            line.overlay(c.biserial ? dtoMString(c.r, "%5.2f") : MString("  NA"), 38);
+            line.overlay(c.biserial ? dtoMString(c.t, "%6.2f") : MString("   NA"), 46);
+            line.overlay(dtoMString(c.p, "%4.3f"), 52);
             line.overlay("(", 52);
             line.overlay(")", 57);
             for (int d = 0; d < D; ++d) {
                 const bool defined = d < static_cast<int>(c.meanDefined.size()) && c.meanDefined[static_cast<std::size_t>(d)];
-                line.overlay(defined ? fmt("%5.2f", c.mean[static_cast<std::size_t>(d)]) : MString("   NA"), 59 + 19 * d);
-                line.overlay(defined ? fmt("%5.2f", c.sd[static_cast<std::size_t>(d)]) : MString("   NA"), 68 + 19 * d);
+                line.overlay(defined ? dtoMString(c.mean[static_cast<std::size_t>(d)], "%5.2f") : MString("   NA"), 59 + 19 * d);
+                line.overlay(defined ? dtoMString(c.sd[static_cast<std::size_t>(d)], "%5.2f") : MString("   NA"), 68 + 19 * d);
             }
             lines.push_back(line);
         }
@@ -508,22 +510,22 @@ std::vector<MString> longReport(Session& session, const std::vector<ItanalItemRe
         lines.push_back(MString("The following traditional statistics are only meaningful for complete ") + "designs and when ");
         lines.push_back("the amount of missing data is minimal.");
     }
-    lines.push_back("In this analysis " + fmt("%5.2f", summary.missing) + "%" + "  of the data are missing.");
+    lines.push_back("In this analysis " + dtoMString(summary.missing, "%5.2f") + "%" + "  of the data are missing.");
     lines.push_back("");
     lines.push_back("The following results are scaled to assume that a single response");
     lines.push_back("was provided for each item.");
     lines.push_back("");
     auto row = [&](const char* label, const MString& value) { lines.push_back(padded(label, 30) + value); };
-    row("N", fmt("%6.0f", summary.N));
-    row("Mean", fmt("%6.2f", summary.mean));
-    row("Standard Deviation", fmt("%6.2f", summary.sd));
-    row("Variance", fmt("%8.2f", summary.variance));
-    row("Skewness", fmt("%6.2f", summary.skewness));
-    row("Kurtosis", fmt("%6.2f", summary.kurtosis));
-    row("Standard error of mean", fmt("%6.2f", summary.seMean));
+    row("N", dtoMString(summary.N, "%6.0f"));
+    row("Mean", dtoMString(summary.mean, "%6.2f"));
+    row("Standard Deviation", dtoMString(summary.sd, "%6.2f"));
+    row("Variance", dtoMString(summary.variance, "%8.2f"));
+    row("Skewness", dtoMString(summary.skewness, "%6.2f"));
+    row("Kurtosis", dtoMString(summary.kurtosis, "%6.2f"));
+    row("Standard error of mean", dtoMString(summary.seMean, "%6.2f"));
     if (reliability) {
-        row("Standard error of measurement ", fmt("%6.2f", summary.sem));
-        row("Coefficient Alpha", fmt("%6.2f", summary.alpha));
+        row("Standard error of measurement ", dtoMString(summary.sem, "%6.2f"));
+        row("Coefficient Alpha", dtoMString(summary.alpha, "%6.2f"));
     }
     return lines;
 }

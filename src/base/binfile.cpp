@@ -120,4 +120,13 @@ bool BinaryFile::atEnd() {
     return false;
 }
 
+int readDoubles(const MString& name, std::vector<double>& values, std::size_t count) {
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f) return 0;
+    values.assign(count, 0.0);
+    const std::size_t got = count ? std::fread(values.data(), sizeof(double), count, f) : 0;
+    std::fclose(f);
+    return got == count ? 1 : -1;
+}
+
 }  // namespace ordena

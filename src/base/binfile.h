@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "base/mstring.h"
 
 namespace ordena {
 
@@ -49,5 +52,9 @@ private:
     std::FILE* file_ = nullptr;
     bool failed_ = false;
 };
+
+// Reads count doubles from a work file: 1, 0 when it cannot be opened, -1
+// when it holds fewer.
+int readDoubles(const MString& name, std::vector<double>& values, std::size_t count);
 
 }  // namespace ordena

@@ -250,26 +250,4 @@ char toLowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c -
 
 MString itoMString(long long n) { return MString(std::to_string(n)); }
 
-MString dtoMString(double value, const MString& format) {
-    int point = format.find('.');
-    MString widthText = point >= 1 ? format.mid(1, point - 1) : format.mid(1, format.length() - 2);
-    MString precisionText = point >= 0 ? format.mid(point + 1, format.length() - point - 2) : MString("0");
-    int width = widthText.toInt();
-    int precision = precisionText.toInt();
-    if (width > 20) fatalExit("Fatal error: dtoMString format too large");
-    if (precision > width) return "_ERR_";
-    if (width < 0) width = 0;
-    if (precision < 0) precision = 0;
-
-    double a = std::fabs(value);
-    int sign = value < 0 ? 1 : 0;
-    double L = std::log10(a);
-    if (L < 0) L = 0;  // also for 0, whose logarithm is minus infinity
-    if (L + 1 > width - precision - sign) return "_BIG_";
-
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%*.*f", width, precision, value);
-    return MString(buffer);
-}
-
 }  // namespace ordena

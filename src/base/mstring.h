@@ -113,8 +113,4 @@ bool isLetterOrDigit(char c);
 char toLowerChar(char c);
 
 MString itoMString(long long n);
-// value formatted with "%W.Pf"; "_BIG_" when it does not fit, "_ERR_" when
-// P > W. A width above 20 ends the program.
-MString dtoMString(double value, const MString& format);
-
 }  // namespace ordena

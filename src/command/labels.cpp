@@ -288,6 +288,10 @@ MString labelLookup(const Workspace& ws, const MString& variable, int kind, cons
     }
 }
 
+MString dimensionLabel(const Workspace& ws, int d) {
+    return labelLookup(ws, MString(), kLabelDimensions, itoMString(d + 1));
+}
+
 int handleLabels(Session& session, const MString& arguments) {
     // Any "<" makes the file form, also right after the command word.
     if (arguments.find('<') >= 0) return labelsFromFile(session, arguments);

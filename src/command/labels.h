@@ -55,5 +55,7 @@ void storeLabel(Workspace& ws, int kind, int index, const MString& code, const M
 // The label of a code; without one, "Dimension ", "Parameter " or "Fit "
 // followed by the code for kinds 2 to 4, and the code itself for variables.
 MString labelLookup(const Workspace& ws, const MString& variable, int kind, const MString& code);
+// The label of dimension d (from 0): its own, or "Dimension d+1".
+MString dimensionLabel(const Workspace& ws, int d);
 
 }  // namespace ordena

@@ -7,103 +7,23 @@
 #include <string>
 
 #include "base/index.h"
+#include "base/number_format.h"
 #include "base/timing.h"
 #include "command/session.h"
 #include "data/data_passes.h"
 #include "data/response_reader.h"
+#include "estimation/case_newton.h"
 #include "estimation/case_pass.h"
-#include "estimation/engine.h"
+#include "estimation/case_score_file.h"
+#include "estimation/case_scores.h"
+#include "estimation/estimation_work.h"
 #include "estimation/kernels.h"
+#include "estimation/nodes.h"
+#include "estimation/population.h"
+#include "estimation/posterior.h"
+#include "estimation/setup.h"
 
 namespace ordena {
-
-void CaseScoreRecords::setScores(int n, const std::vector<double>& raw, const std::vector<double>& maximum) {
-    if (!valid(n)) return;
-    double* r = record(n);
-    for (int d = 0; d < D; ++d) {
-        r[rawAt() + d] = raw[static_cast<std::size_t>(d)];
-        r[maxAt() + d] = maximum[static_cast<std::size_t>(d)];
-    }
-}
-
-void CaseScoreRecords::reshape(int newV) {
-    if (newV == V) return;
-    CaseScoreRecords out;
-    out.D = D;
-    out.V = newV;
-    out.N = N;
-    out.data.assign(out.recordSize() * static_cast<std::size_t>(N), 0.0);
-    for (int n = 0; n < N; ++n) {
-        const double* from = record(n);
-        double* to = out.record(n);
-        std::copy(from, from + plausibleAt(), to);
-        for (int d = 0; d < D; ++d)
-            for (int v = 0; v < std::min(V, newV); ++v)
-                to[out.plausibleAt() + static_cast<std::size_t>(d) * newV + v] =
-                    from[plausibleAt() + static_cast<std::size_t>(d) * V + v];
-        std::copy(from + jmlAt(), from + recordSize(), to + out.jmlAt());
-    }
-    *this = std::move(out);
-}
-
-int createCaseScoreFile(Session& session, int dimensions) {
-    EstimationState& est = session.ws.est;
-    if (est.caseScoreFile == "unassigned") est.caseScoreFile = scratchFileName("scrf006.");
-    CaseScoreRecords records;
-    records.D = dimensions;
-    records.V = std::max(0, session.ws.settings.n_plausible);
-    records.N = std::max(0, session.ws.data.passes.cases);
-    records.data.assign(records.recordSize() * static_cast<std::size_t>(records.N), 0.0);
-    est.caseScorePlausible = records.V;
-    return saveCaseScores(session, records);
-}
-
-int openCaseScores(Session& session, CaseScoreRecords& records) {
-    const EstimationState& est = session.ws.est;
-    records.D = std::max(1, est.dimensions());
-    records.V = est.caseScorePlausible;
-    records.N = std::max(0, session.ws.data.passes.cases);
-    const std::size_t count = records.recordSize() * static_cast<std::size_t>(records.N);
-    const int read = readDoubles(est.caseScoreFile, records.data, count);
-    if (read != 1) {
-        session.errorReport((read == 0 ? "Open failure to scratch file " : "Error reading scratch file ") +
-                            est.caseScoreFile);
-        return -1;
-    }
-    return 1;
-}
-
-int saveCaseScores(Session& session, const CaseScoreRecords& records) {
-    EstimationState& est = session.ws.est;
-    std::FILE* f = std::fopen(est.caseScoreFile.c_str(), "wb");
-    if (!f) {
-        session.errorReport("Open failure to scratch file " + est.caseScoreFile);
-        return -1;
-    }
-    bool ok = records.data.empty() ||
-              std::fwrite(records.data.data(), sizeof(double), records.data.size(), f) == records.data.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        session.errorReport("Error writing scratch file " + est.caseScoreFile);
-        return -1;
-    }
-    est.caseScorePlausible = records.V;
-    return 1;
-}
-
-int prepareCaseWork(Session& session, EstimationWork& work, EstimationMethod method) {
-    const EstimationState& est = session.ws.est;
-    loadModel(work, session.ws.build, est.parameters());
-    work.R = std::max(1, session.ws.data.passes.caseInfoWidth - 1);
-    work.method = method;
-    work.generalPath = session.compute.generalPath;
-    work.discrete = est.options.distribution == Distribution::Discrete;
-    if (loadCaseInformation(session, work) != 1) return -1;
-    work.itemNo.assign(kMaxCaseResponses + 1, 0);
-    work.rsp.assign(kMaxCaseResponses + 1, 0);
-    computeAXsi(work, est.xsi);
-    return 1;
-}
 
 namespace {
 
@@ -146,14 +66,6 @@ int openOutput(Session& session, const MString& name, OutputFile& out, const MSt
     return 1;
 }
 
-MString fmt(const char* format, double v) {
-    return fmtNumber(format, v);
-}
-
-}  // namespace
-
-namespace {
-
 // The case identifiers of the data passes, read once for a whole pass.
 class IdentifierTable {
 public:
@@ -185,16 +97,6 @@ private:
 constexpr int kCaseChunk = 64;
 
 }  // namespace
-
-void regressionMean(const EstimationState& est, const double* rec, int D, int R, double* mean) {
-    std::fill_n(mean, D, 0.0);
-    if (R < 2) return;
-    for (int d = 0; d < D; ++d) {
-        double sum = 0.0;
-        for (int r = 0; r < R; ++r) sum += est.beta[d][r] * (rec ? rec[1 + r] : (r == 0 ? 1.0 : 0.0));
-        mean[d] = sum;
-    }
-}
 
 int posteriorPass(Session& session, bool writeFile, const MString& fileName, int V) {
     Workspace& ws = session.ws;
@@ -344,7 +246,7 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                 }
                 for (int d = 0; d < D; ++d) {
                     const double value = node(chosen, d, mean);
-                    if (writeFile) text += fmt("%6.2lf", value);
+                    if (writeFile) text += printFormat("%6.2lf", value);
                     if (r && v <= keep)
                         r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V +
                           (v - 1)] = value;
@@ -358,15 +260,15 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                 if (est.caseEstimateType == kCaseEap) {
                     for (int d = 0; d < D; ++d) {
                         const double w = W[d * D + d];
-                        text += fmt("%10.5f ", eap[d]) + fmt("%10.5f ", std::sqrt(std::max(0.0, w))) +
-                                fmt("%10.5f ", 1.0 - w / est.sigma[d][d]);
+                        text += printFormat("%10.5f ", eap[d]) + printFormat("%10.5f ", std::sqrt(std::max(0.0, w))) +
+                                printFormat("%10.5f ", 1.0 - w / est.sigma[d][d]);
                     }
                 } else {
                     text += "\n";
-                    for (int d = 0; d < D; ++d) text += fmt("%10.5lf ", eap[d]);
+                    for (int d = 0; d < D; ++d) text += printFormat("%10.5lf ", eap[d]);
                     text += "\n";
                     for (int d = 0; d < D; ++d)
-                        text += fmt("%10.5lf ", std::sqrt(std::max(0.0, W[d * D + d])));
+                        text += printFormat("%10.5lf ", std::sqrt(std::max(0.0, W[d * D + d])));
                 }
                 text += "\n";
             }
@@ -410,129 +312,6 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     est.eapAvailable = true;
     if (V > 0) est.plausibleAvailable = true;
     return 1;
-}
-
-bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork& work, const std::int32_t* items,
-                    int m, const std::vector<double>& score, bool wle, int caseNumber, std::vector<double>& theta,
-                    std::vector<double>& covariance, std::vector<double>& information, int* iterations) {
-    const int D = work.D, maxCat = work.maxCat;
-    const double criteria = session.ws.settings.mle_criteria;
-    const double bound = session.ws.settings.mle_max;
-    theta.resize(static_cast<std::size_t>(D), 0.0);
-    std::vector<double> hPrev(static_cast<std::size_t>(D), 10.0), g(static_cast<std::size_t>(D)),
-        J(static_cast<std::size_t>(D)), T(static_cast<std::size_t>(D));
-    std::vector<double> E(static_cast<std::size_t>(D)), p(static_cast<std::size_t>(maxCat)),
-        delta(static_cast<std::size_t>(D));
-    Matrix Imat(D, D), V(D, D);
-    for (int it = 1;; ++it) {
-        if (iterations) *iterations = it;
-        for (int a = 0; a < D; ++a)
-            for (int b = 0; b < D; ++b) Imat[a][b] = 0.0;
-        g = score;
-        std::fill(J.begin(), J.end(), 0.0);
-        for (int r = 0; r < m; ++r) {
-            const int i = items[r];
-            if (i < 0 || i >= work.I) continue;
-            categoryProbabilities(work, i, theta.data(), p.data());
-            std::fill(E.begin(), E.end(), 0.0);
-            std::fill(T.begin(), T.end(), 0.0);
-            for (int a = 0; a < D; ++a)
-                for (int b = 0; b < D; ++b) V[a][b] = 0.0;
-            for (int x = at(work.first, i); x < at(work.ncat, i); ++x) {
-                const double px = at(p, x);
-                const double* b = work.scoreRow(i, x);
-                double bb = 0.0;
-                for (int d = 0; d < D; ++d) bb += b[d] * b[d];
-                for (int a = 0; a < D; ++a) {
-                    at(E, a) += px * b[a];
-                    at(T, a) += px * bb * b[a];
-                    for (int c = 0; c < D; ++c) V[a][c] += px * b[a] * b[c];
-                }
-            }
-            double ee = 0.0;
-            for (int d = 0; d < D; ++d) ee += at(E, d) * at(E, d);
-            for (int a = 0; a < D; ++a) {
-                for (int c = 0; c < D; ++c) Imat[a][c] += V[a][c] - at(E, a) * at(E, c);
-                at(g, a) -= at(E, a);
-                if (wle) {
-                    double ve = 0.0;
-                    for (int c = 0; c < D; ++c) ve += V[a][c] * at(E, c);
-                    at(J, a) += at(T, a) - 3.0 * ve + 2.0 * at(E, a) * ee;
-                }
-            }
-        }
-        Matrix inv;
-        if (D == 1) {
-            if (Imat[0][0] != 0.0 && std::isfinite(Imat[0][0])) {
-                inv = Matrix(1, 1);
-                inv[0][0] = 1.0 / Imat[0][0];
-            }
-        } else {
-            Matrix out(D, D);
-            if (invertInto(Imat, out) != 0.0) inv = out;
-        }
-        if (inv.isEmpty()) {
-            // No information at this point: nothing can move the estimate.
-            reports.errorReport("Convergence failure for case " + itoMString(caseNumber));
-            std::fill(theta.begin(), theta.end(), 0.0);
-            covariance.assign(static_cast<std::size_t>(D) * D, 0.0);
-            information.assign(static_cast<std::size_t>(D) * D, 0.0);
-            return false;
-        }
-        if (wle)
-            for (int a = 0; a < D; ++a) {
-                double s = 0.0;
-                for (int c = 0; c < D; ++c) s += inv[a][c] * at(J, c);
-                at(g, a) += s / 2.0;
-            }
-        for (int a = 0; a < D; ++a) {
-            double s = 0.0;
-            for (int c = 0; c < D; ++c) s += inv[a][c] * at(g, c);
-            if (std::fabs(s) > 3.0) s = s > 0.0 ? 3.0 : -3.0;
-            at(delta, a) = s;
-        }
-        double size = 0.0;
-        for (int a = 0; a < D; ++a) {
-            double& d = at(delta, a);
-            const double hp = at(hPrev, a);
-            while (std::fabs(d) > std::fabs(hp) && hp != 0.0) d /= 2.0;
-            double& t = at(theta, a);
-            t += d;
-            if (std::fabs(t) > bound) t = t > 0.0 ? bound : -bound;
-            at(hPrev, a) = d;
-            size += d * d;
-        }
-        covariance.assign(static_cast<std::size_t>(D) * D, 0.0);
-        information.assign(static_cast<std::size_t>(D) * D, 0.0);
-        for (int a = 0; a < D; ++a)
-            for (int c = 0; c < D; ++c) {
-                at(covariance, a * D + c) = inv[a][c];
-                at(information, a * D + c) = Imat[a][c];
-            }
-        if (it % 10 == 0) {
-            reports.warningReport("Convergence trouble for case " + itoMString(caseNumber));
-            if (it >= 100) {
-                reports.errorReport("Convergence failure for case " + itoMString(caseNumber));
-                std::fill(theta.begin(), theta.end(), 0.0);
-                return false;
-            }
-        }
-        if (size <= criteria) return true;
-    }
-}
-
-bool caseNewtonFrom(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
-                    int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
-                    std::vector<double>& information, int* iterations) {
-    return caseNewtonFrom(session, session, work, work.itemNo.data(), m, score, wle, caseNumber, theta, covariance,
-                          information, iterations);
-}
-
-bool caseNewton(Session& session, const EstimationWork& work, int m, const std::vector<double>& score, bool wle,
-                int caseNumber, std::vector<double>& theta, std::vector<double>& covariance,
-                std::vector<double>& information) {
-    theta.assign(static_cast<std::size_t>(work.D), 0.0);
-    return caseNewtonFrom(session, work, m, score, wle, caseNumber, theta, covariance, information, nullptr);
 }
 
 int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
@@ -612,8 +391,8 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
                 if (writeFile)
                     for (int d = 0; d < D; ++d) {
                         const double I = at(slot.information, d * D + d);
-                        text += fmt("%10.5f ", at(theta, d)) +
-                                fmt("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
+                        text += printFormat("%10.5f ", at(theta, d)) +
+                                printFormat("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
                     }
             }
             at(slot.text, c) = std::move(text);

@@ -10,7 +10,6 @@
 #include "base/index.h"
 #include "command/session.h"
 #include "data/response_reader.h"
-#include "estimation/engine.h"
 
 namespace ordena {
 
@@ -288,6 +287,30 @@ int runCasePass(Session& session, EstimationWork& work, const CasePass& pass) {
     session.timing.threads = threads;
     CasePipeline pipeline(session, work, pass, slots, threads);
     return pipeline.run();
+}
+
+int forEachCase(Session& session, EstimationWork& work, const std::function<int(int, int)>& visit) {
+    ResponseReader reader(session.ws.data.passes);
+    if (reader.open(session) != 1) return -1;
+    for (;;) {
+        int caseNumber = -1;
+        bool last = false;
+        const int m = reader.next(caseNumber, work.itemNo.data(), work.rsp.data(), last, session);
+        if (m < 0) return -1;
+        if (caseNumber >= 0 && visit(caseNumber, m) != 1) {
+            reader.close();
+            return -1;
+        }
+        if (last) break;
+    }
+    reader.close();
+    return 1;
+}
+
+MString progressText(const char* title, long long k, long long N) {
+    const long long denominator = N - 5;
+    const long long p = denominator > 0 ? 100 * k / denominator : 100;
+    return MString(title) + itoMString(std::min(100LL, std::max(0LL, p))) + "%";
 }
 
 }  // namespace ordena

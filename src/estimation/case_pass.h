@@ -1,3 +1,6 @@
+// The passes over the cases: forEachCase on this thread in model-file
+// order, runCasePass on several threads, and the progress text of a pass.
+//
 // A pass over the cases on several threads. The main thread reads the cases
 // in model-file order into chunks of a fixed number of cases (the split
 // depends on the data only), runs the interrupt check while it reads, and
@@ -11,7 +14,9 @@
 #include <functional>
 #include <vector>
 
+#include "base/mstring.h"
 #include "base/shell.h"
+#include "estimation/estimation_work.h"
 
 namespace ordena {
 
@@ -95,5 +100,13 @@ double meanResponses(const Session& session);
 // Every case of the model file through the stages. 1, or -1 after the
 // reader's report, a stop at the interrupt check or a stage's -1.
 int runCasePass(Session& session, EstimationWork& work, const CasePass& pass);
+
+// Hands every case of the model file, in order, to visit(caseNumber,
+// responses) with its items and categories in work.itemNo and work.rsp.
+// visit returns 1 to go on or -1 to end the pass. 1 when every case was
+// visited; -1 after the reader's report or visit's -1.
+int forEachCase(Session& session, EstimationWork& work, const std::function<int(int, int)>& visit);
+// "<title><p>%" for k of N cases done, as the status line shows it.
+MString progressText(const char* title, long long k, long long N);
 
 }  // namespace ordena

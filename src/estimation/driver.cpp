@@ -2,11 +2,19 @@
 
 #include <cmath>
 
+#include "base/number_format.h"
 #include "base/timing.h"
 #include "command/session.h"
 #include "estimation/case_estimates.h"
-#include "estimation/engine.h"
+#include "estimation/case_score_file.h"
+#include "estimation/case_scores.h"
+#include "estimation/estep.h"
+#include "estimation/estimation_work.h"
 #include "estimation/hooks.h"
+#include "estimation/mstep.h"
+#include "estimation/setup.h"
+#include "estimation/standard_errors.h"
+#include "estimation/sufficient_statistics.h"
 
 namespace ordena {
 
@@ -40,15 +48,15 @@ bool changeReport(Session& session, EstimationWork& work, int t, IterationChange
     work.covarianceConverged = std::fabs(c.covariance) < conv;
 
     MString text = "\r\nMaximum changes:\r\n";
-    text += "Item parameter estimates ==> " + fmtNumber("%10.5f", c.item) + "\r\n";
+    text += "Item parameter estimates ==> " + printFormat("%10.5f", c.item) + "\r\n";
     if (!work.discrete) {
         const char* title = R > 1 ? "Regression coefficients  ==> "
                                   : (D == 1 ? "Mean estimate            ==> " : "Mean estimates           ==> ");
-        text += MString(title) + fmtNumber("%10.5f", c.regression) + "\r\n";
+        text += MString(title) + printFormat("%10.5f", c.regression) + "\r\n";
         text += MString(D == 1 ? "Variance estimate        ==> " : "Covariance matrix        ==> ") +
-                fmtNumber("%10.5f", c.covariance) + "\r\n";
+                printFormat("%10.5f", c.covariance) + "\r\n";
     } else {
-        text += "Node weights             ==> " + fmtNumber("%10.5f", c.covariance) + "\r\n";
+        text += "Node weights             ==> " + printFormat("%10.5f", c.covariance) + "\r\n";
     }
     session.appendIterationReport(text);
     ProgressChanges shown;
@@ -65,7 +73,7 @@ bool changeReport(Session& session, EstimationWork& work, int t, IterationChange
     }
     session.progressChanges(shown);
     if (t > 1) {
-        session.appendIterationReport("Change in the deviance is" + fmtNumber("%14.5f", c.deviance) + "\r\n" +
+        session.appendIterationReport("Change in the deviance is" + printFormat("%14.5f", c.deviance) + "\r\n" +
                                       "..........................................\r\n");
         if (std::fabs(c.deviance) < est.options.devianceChange) {
             session.appendOutput("Deviance change is less than covergence criterion\r\n");

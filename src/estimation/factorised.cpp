@@ -6,6 +6,8 @@
 #include "base/index.h"
 #include "command/session.h"
 #include "estimation/kernels.h"
+#include "estimation/posterior.h"
+#include "estimation/probabilities.h"
 
 namespace ordena {
 

@@ -14,8 +14,8 @@
 
 #include <cstdint>
 #include <vector>
+#include "estimation/estimation_work.h"
 
-#include "estimation/engine.h"
 
 namespace ordena {
 

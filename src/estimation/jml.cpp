@@ -7,12 +7,21 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/number_format.h"
 #include "base/timing.h"
 #include "command/session.h"
 #include "data/response_reader.h"
 #include "estimation/case_estimates.h"
-#include "estimation/engine.h"
+#include "estimation/case_newton.h"
+#include "estimation/case_pass.h"
+#include "estimation/case_score_file.h"
+#include "estimation/case_scores.h"
+#include "estimation/estimation_work.h"
 #include "estimation/hooks.h"
+#include "estimation/mstep.h"
+#include "estimation/probabilities.h"
+#include "estimation/setup.h"
+#include "estimation/sufficient_statistics.h"
 
 namespace ordena {
 
@@ -283,9 +292,9 @@ int itemUpdate(Session& session, EstimationWork& work, const CaseResponses& resp
 MString caseChangeLines(const CaseChanges& c) {
     MString text = "\r\nChanges:\r\nMaximum for case parameter estimates ==> ";
     for (std::size_t d = 0; d < c.largest.size(); ++d)
-        text += fmtNumber("%10.5f", c.largest[d]) + " (Case: " + itoMString(c.at[d]) + ")";
+        text += printFormat("%10.5f", c.largest[d]) + " (Case: " + itoMString(c.at[d]) + ")";
     text += "\r\nAverage for case parameter estimates ==> ";
-    for (double mean : c.mean) text += fmtNumber("%10.5f", mean);
+    for (double mean : c.mean) text += printFormat("%10.5f", mean);
     return text + "\r\n";
 }
 
@@ -386,10 +395,10 @@ int jmlDriver(Session& session) {
         if (itemsUpdated) {
             if (itemUpdate(session, work, responses, cases, itemChanges) != 1) return -1;
             session.appendIterationReport("Maximum for item parameter estimates ==> " +
-                                          fmtNumber("%10.5f", itemChanges.largest) + " (Parameter: " +
+                                          printFormat("%10.5f", itemChanges.largest) + " (Parameter: " +
                                           itoMString(itemChanges.at) + ")\r\n" +
                                           "Average for item parameter estimates ==> " +
-                                          fmtNumber("%10.5f", itemChanges.mean) + "\r\n");
+                                          printFormat("%10.5f", itemChanges.mean) + "\r\n");
         }
         if (itemsUpdated) {
             shown.hasDeviance = false;

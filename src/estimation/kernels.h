@@ -6,6 +6,10 @@
 
 namespace ordena {
 
+// Rows of at most this many nodes are cheaper in a loop of their own than
+// through the dispatched call.
+inline constexpr int kInlineNodes = 32;
+
 // L[q] *= p[q].
 void multiplyInto(double* L, const double* p, int n);
 // e[q] += v[q].

@@ -4,7 +4,10 @@
 
 #include "command/session.h"
 #include "data/response_reader.h"
-#include "estimation/engine.h"
+#include "estimation/case_pass.h"
+#include "estimation/nodes.h"
+#include "estimation/posterior.h"
+#include "estimation/probabilities.h"
 
 namespace ordena {
 

@@ -6,11 +6,15 @@
 
 #include "analysis/case_estimate_supply.h"
 #include "analysis/itanal.h"
+#include "base/number_format.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
 #include "estimation/case_estimates.h"
-#include "estimation/engine.h"
+#include "estimation/case_score_file.h"
+#include "estimation/estimation_work.h"
+#include "estimation/probabilities.h"
+#include "estimation/setup.h"
 #include "plot/axis.h"
 #include "plot/data_table.h"
 #include "plot/model_curves.h"
@@ -297,15 +301,15 @@ std::vector<MString> itemNotes(Session& session, int g, const ItemFacts& f) {
     MString thresholds, deltas;
     if (f.thresholds) {
         thresholds = "Threshold(s):";
-        for (double t : f.threshold) thresholds += fmtNumber("%6.2f", t);
+        for (double t : f.threshold) thresholds += printFormat("%6.2f", t);
         deltas = "Delta(s):";
-        for (double d : f.delta) deltas += fmtNumber("%6.2f", d);
+        for (double d : f.delta) deltas += printFormat("%6.2f", d);
     } else {
         thresholds = "Threshold(s): NOT AVAILABLE";
         deltas = "Delta(s): NOT AVAILABLE";
     }
     thresholds += "   ";
-    thresholds += f.weighted ? "Weighted MNSQ" + fmtNumber("%6.2f", f.weightedMeanSquare)
+    thresholds += f.weighted ? "Weighted MNSQ" + printFormat("%6.2f", f.weightedMeanSquare)
                              : MString("Weighted MNSQ: NOT AVAILABLE");
     notes.push_back(thresholds);
     notes.push_back(deltas);
@@ -482,7 +486,7 @@ int plotCommand(Session& session, const MString& arguments) {
     double lo = 0.0, hi = 0.0;
     scaleRange(s, est, lo, hi);
     if (curveAbilities(lo, std::min(hi, lo + 101.0)).size() > ix(kSeriesCapacity)) {
-        session.errorReport("The scale from " + fmtNumber("%.2f", lo) + " to " + fmtNumber("%.2f", hi) +
+        session.errorReport("The scale from " + printFormat("%.2f", lo) + " to " + printFormat("%.2f", hi) +
                             " needs more than " + itoMString(kSeriesCapacity) + " points; a curve holds no more");
         return -1;
     }

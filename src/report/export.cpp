@@ -12,7 +12,7 @@
 #include "data/work_file_io.h"
 #include "report/file_clauses.h"
 #include "report/log_file.h"
-#include "report/print_format.h"
+#include "base/number_format.h"
 
 namespace ordena {
 

@@ -5,7 +5,7 @@
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/hooks.h"
-#include "report/print_format.h"
+#include "base/number_format.h"
 
 namespace ordena {
 

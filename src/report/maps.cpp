@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/number_format.h"
 #include "command/labels.h"
 #include "command/session.h"
 #include "report/case_distribution.h"

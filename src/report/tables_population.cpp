@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/binfile.h"
+#include "base/number_format.h"
 #include "command/labels.h"
 #include "command/workspace.h"
 #include "report/report_model.h"
@@ -15,10 +16,6 @@ namespace ordena {
 namespace {
 
 const char* const kAsteriskNote = "An asterisk next to a parameter estimate indicates that it is constrained";
-
-MString dimensionLabel(const Workspace& ws, int d) {
-    return labelLookup(ws, "", kLabelDimensions, itoMString(d + 1));
-}
 
 // Sums of one kind of estimate on one dimension over the cases.
 struct Moments {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/number_format.h"
 #include "command/workspace.h"
 #include "report/report_tables.h"
 

@@ -15,6 +15,7 @@
 #include "analysis/descriptives.h"
 #include "base/random.h"
 #include "estimation/case_estimates.h"
+#include "estimation/case_score_file.h"
 #include "support/script_session.h"
 #include "support/text_lines.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "analysis/equivalence.h"
-#include "estimation/engine.h"
+#include "estimation/estimation_work.h"
 #include "support/script_session.h"
 
 namespace ordena::test {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "base/binfile.h"
+#include "base/number_format.h"
 #include "support/capture_shell.h"
 
 using namespace ordena;

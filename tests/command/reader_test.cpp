@@ -2,6 +2,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/number_format.h"
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session_fixture.h"

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "estimation/case_estimates.h"
+#include "estimation/case_score_file.h"
 #include "support/reference.h"
 #include "support/script_session.h"
 #include "support/simulate.h"

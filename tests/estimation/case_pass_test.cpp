@@ -12,7 +12,7 @@
 
 #include "data/response_reader.h"
 #include "estimation/case_pass.h"
-#include "estimation/engine.h"
+#include "estimation/estimation_work.h"
 #include "support/script_session.h"
 
 namespace ordena::test {

@@ -8,7 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "estimation/engine.h"
+#include "estimation/estimation_work.h"
+#include "estimation/nodes.h"
+#include "estimation/posterior.h"
 #include "support/rasch_data.h"
 #include "support/script_session.h"
 

@@ -13,8 +13,12 @@
 #include <vector>
 
 #include "estimation/case_estimates.h"
-#include "estimation/engine.h"
+#include "estimation/case_score_file.h"
+#include "estimation/estimation_work.h"
 #include "estimation/factorised.h"
+#include "estimation/nodes.h"
+#include "estimation/posterior.h"
+#include "estimation/probabilities.h"
 #include "support/script_session.h"
 
 namespace ordena::test {

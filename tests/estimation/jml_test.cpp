@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "estimation/case_estimates.h"
+#include "estimation/case_score_file.h"
 #include "support/script_session.h"
 
 namespace ordena::test {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "estimation/case_estimates.h"
+#include "estimation/case_score_file.h"
 #include "support/script_session.h"
 #include "support/simulate.h"
 

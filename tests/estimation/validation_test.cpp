@@ -11,6 +11,7 @@
 #include <string>
 
 #include "estimation/case_estimates.h"
+#include "estimation/case_score_file.h"
 #include "support/reference.h"
 #include "support/script_session.h"
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <utility>
 
-#include "analysis/simulation.h"
+#include "analysis/generate.h"
 #include "base/shell.h"
 #include "command/command_table.h"
 #include "command/commands.h"

@@ -193,7 +193,16 @@ private slots:
     void theFontItemChangesTheActivePane() {
         Scratch s;
         Bench b;
-        QVERIFY(QFontInfo(b.window->inputPane()->font()).fixedPitch());
+        // The columns of the reports line up: every character advances alike,
+        // whatever monospace fonts the machine has (some are not marked fixed
+        // pitch although they are).
+        for (QPlainTextEdit* pane : {b.window->inputPane(), static_cast<QPlainTextEdit*>(b.window->outputPane())}) {
+            const QFontMetricsF metrics(pane->font());
+            const qreal width = metrics.horizontalAdvance(QChar('W'));
+            QVERIFY(width > 0);
+            for (QChar c : QString("iIlMm0.1-| *_="))
+                QVERIFY2(metrics.horizontalAdvance(c) == width, qPrintable(pane->font().family() + ": " + c));
+        }
         b.prompter.fontAccepted = true;
         b.prompter.fontAnswer = QFont("DejaVu Serif", 15);
         b.window->inputPane()->setFocus();

@@ -1,4 +1,5 @@
 #include "app/compose/dialog_fields.h"
+#include "base/number_format.h"
 
 #include <algorithm>
 

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/output_pane.h"
+#include "app/gui/pane_font.h"
 #include "app/gui/progress_window.h"
 #include "app/gui/runner.h"
 #include "app/gui/text_printer.h"
@@ -60,7 +61,7 @@ MainWindow::MainWindow(Prompter& prompter, QWidget* parent)
     input_ = new QPlainTextEdit(this);
     input_->setObjectName("inputPane");
     input_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    input_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    input_->setFont(paneFont());
     output_ = new OutputPane(this);
     output_->setObjectName("outputPane");
     inputTitle_ = new QLabel("Input Window", this);

@@ -1,4 +1,5 @@
 #include "app/gui/output_pane.h"
+#include "app/gui/pane_font.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>
@@ -34,7 +35,7 @@ OutputPane::OutputPane(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFont(paneFont());
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 

@@ -1,10 +1,9 @@
-// Simulated data: generate draws item parameters and abilities from stated
+// The generate statement: draws item parameters and abilities from stated
 // distributions (or reads them from files) and responses from the partial
-// credit form of the model, and writes a fixed-column data file; simulate
-// repeats generate, estimate and the reports a number of times and appends
-// the results of every replication to a set of result files.
+// credit form of the model, and writes a fixed-column data file.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "base/mstring.h"
@@ -52,9 +51,22 @@ struct GenerationSettings {
 // The generate option words in their order, and one option applied to the
 // settings (option: its position in that list). 1, or -1 after the report.
 extern const char* const kGenerateOptionWords[9];
+enum GenerateOption {
+    kNitems = 0,
+    kNpersons,
+    kMaxscore,
+    kItemdist,
+    kAbilitydist,
+    kCentre,
+    kCenter,
+    kRegfile,
+    kScorefile
+};
 int applyGenerationOption(Session& session, int option, const MString& value, GenerationSettings& settings);
 // The checks made once all options are read. 1, or -1 after the report.
 int checkGenerationSettings(Session& session, const GenerationSettings& settings);
+// The checks of the distribution values made before generating.
+int checkDistributionValues(Session& session, const GenerationSettings& settings);
 
 // The tables one generate statement draws or reads.
 struct GeneratedTables {
@@ -71,6 +83,11 @@ struct GeneratedTables {
     double ability(int n, int d) const { return abilities[static_cast<std::size_t>(n) * D + d]; }
 };
 
+// The scoring vectors of the tables' items: category k scores k on the
+// item's dimension, unless the score file gives the category another
+// scoring vector. 1, or -1 after the report.
+int scoringVectors(Session& session, const GenerationSettings& settings, GeneratedTables& tables);
+
 // The probabilities of the categories 0..M of item i for ability theta (D
 // values) under the generating model, into p.
 void generatingProbabilities(const GeneratedTables& tables, int i, const double* theta, std::vector<double>& p);
@@ -80,8 +97,20 @@ void generatingProbabilities(const GeneratedTables& tables, int i, const double*
 int parseGenerateStatement(Session& session, const MString& arguments, GenerationSettings& settings,
                            std::vector<MString>& files);
 
-// The generate and simulate statements.
 int generateCommand(Session& session, const MString& arguments);
-int simulateCommand(Session& session, const MString& arguments);
+
+// The option readers simulate shares with generate.
+namespace generate_options {
+// The error report of message; -1.
+int fail(Session& session, const MString& message);
+// yes/y or no/n into out; false for any other value.
+bool yesNo(const MString& value, bool& out);
+// A whole number option value within [low, high].
+bool wholeNumber(const MString& value, double low, double high, int& out);
+// Splits an option text at commas into words and values; calls apply for
+// each. 1, or -1 after the reports.
+int eachOption(Session& session, const MString& text, const char* const* words, int count, const char* context,
+               const char* errorText, const std::function<int(int, const MString&)>& apply);
+}  // namespace generate_options
 
 }  // namespace ordena
