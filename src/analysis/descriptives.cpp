@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "base/number_format.h"
 #include "base/random.h"
 #include "command/labels.h"
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/case_estimates.h"
@@ -673,5 +675,7 @@ int descriptivesCommand(Session& session, const MString& arguments) {
     if (out.toFile() && !out.closeFile()) return -1;
     return status;
 }
+
+OptionWords descriptivesOptionWords() { return {std::begin(kOptionWords), std::end(kOptionWords)}; }
 
 }  // namespace ordena

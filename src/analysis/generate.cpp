@@ -4,12 +4,14 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "base/matrix.h"
 #include "base/number_format.h"
 #include "base/textfile.h"
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
@@ -673,5 +675,7 @@ int generateCommand(Session& session, const MString& arguments) {
         if (!name.isEmpty() && session.ws.replication < 1 && !confirmOverwrite(session, name)) return -1;
     return generate(session, settings, files);
 }
+
+OptionWords generateOptionWords() { return {std::begin(kGenerateOptionWords), std::end(kGenerateOptionWords)}; }
 
 }  // namespace ordena

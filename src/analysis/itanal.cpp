@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "analysis/case_estimate_supply.h"
 #include "analysis/fit.h"
 #include "base/number_format.h"
 #include "base/special.h"
 #include "command/labels.h"
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
@@ -647,5 +649,7 @@ int itanalCommand(Session& session, const MString& arguments) {
     if (out.toFile() && !out.closeFile()) return -1;
     return 1;
 }
+
+OptionWords itanalOptionWords() { return {std::begin(kOptionWords), std::end(kOptionWords)}; }
 
 }  // namespace ordena

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "analysis/generate.h"
 #include "base/number_format.h"
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
@@ -415,5 +417,7 @@ int simulateCommand(Session& session, const MString& arguments) {
     session.statusText(" ", 0);
     return status;
 }
+
+OptionWords simulateOptionWords() { return {std::begin(kSimulateWords), std::end(kSimulateWords)}; }
 
 }  // namespace ordena

@@ -29,20 +29,27 @@ int firstToken(const MString& text, int start, const MString& delimiters, MStrin
 
 namespace {
 
-int matchIn(const MString& word, int entries, const auto& entryAt) {
+// The keyword that word abbreviates, without a report.
+int findIn(const MString& word, int entries, const auto& entryAt) {
     MString w = word.lower();
-    int found = -1;
+    int found = kNoKeyword;
     for (int k = 0; k < entries; ++k) {
         std::string_view entry = entryAt(k);
         if (entry.substr(0, w.str().size()) == w.view() && w.length() <= static_cast<int>(entry.size())) {
-            if (found >= 0) {
-                reportError(" Ambiguous command word");
-                return -1;
-            }
+            if (found >= 0) return kAmbiguousKeyword;
             found = k;
         }
     }
-    if (found < 0) reportError("Unknown command or argument: '" + w + "'");
+    return found;
+}
+
+int matchIn(const MString& word, int entries, const auto& entryAt) {
+    const int found = findIn(word, entries, entryAt);
+    if (found == kAmbiguousKeyword) {
+        reportError(" Ambiguous command word");
+        return -1;
+    }
+    if (found < 0) reportError("Unknown command or argument: '" + word.lower() + "'");
     return found;
 }
 
@@ -78,6 +85,10 @@ int matchKeyword(const MString& word, const char* const* table, int entries) {
 
 int matchKeyword(const MString& word, const std::vector<MString>& table) {
     return matchIn(word, static_cast<int>(table.size()), [&](int k) { return table[k].view(); });
+}
+
+int findKeyword(const MString& word, const char* const* table, int entries) {
+    return findIn(word, entries, [&](int k) { return std::string_view(table[k]); });
 }
 
 SplitStatement splitArguments(const MString& text) { return splitWith(text, ">>"); }

@@ -21,6 +21,10 @@ int firstToken(const MString& text, int start, const MString& delimiters, MStrin
 // ambiguous).
 int matchKeyword(const MString& word, const char* const* table, int entries);
 int matchKeyword(const MString& word, const std::vector<MString>& table);
+// The same match without a report: the index, kNoKeyword or kAmbiguousKeyword.
+inline constexpr int kNoKeyword = -1;
+inline constexpr int kAmbiguousKeyword = -2;
+int findKeyword(const MString& word, const char* const* table, int entries);
 
 struct SplitStatement {
     MString arguments;

@@ -1,9 +1,11 @@
 #include "command/set_reset.h"
 
 #include <cerrno>
+#include <iterator>
 #include <unistd.h>
 
 #include "command/commands.h"
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/session.h"
 
@@ -260,6 +262,9 @@ void resetWorkspace(Session& session, bool clearOutput) {
     ws.est.anchors.clear();
     ws.removeWorkFiles();
     session.statusText("Log File: NONE", 1);
+    // What the message pane said of the old workspace ("System file loaded")
+    // no longer holds.
+    session.statusText("Ready", 0);
     ws.est.releaseWorkArrays();
     ws.build = ModelBuild{};
     session.tokens.clear();
@@ -301,5 +306,7 @@ int handleSet(Session& session, const MString& arguments) {
     refreshStatusPanes(session);
     return 1;
 }
+
+OptionWords setOptionWords() { return {std::begin(kSetWords), std::end(kSetWords)}; }
 
 }  // namespace ordena

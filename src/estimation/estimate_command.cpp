@@ -1,8 +1,10 @@
 #include "estimation/estimate_command.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/driver.h"
@@ -248,5 +250,7 @@ int estimateCommand(Session& session, const MString& text) {
     session.statusText(" ", 0);
     return result == 1 ? 1 : -1;
 }
+
+OptionWords estimateOptionWords() { return {std::begin(kOptionWords), std::end(kOptionWords)}; }
 
 }  // namespace ordena

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <iterator>
 #include <string>
 
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "command/session.h"
 
@@ -246,5 +248,7 @@ int parsePlotStatement(Session& session, const MString& text, bool jml, PlotSett
     }
     return 1;
 }
+
+OptionWords plotOptionWords() { return {std::begin(kOptionWords), std::end(kOptionWords)}; }
 
 }  // namespace ordena

@@ -1,5 +1,8 @@
 #include "report/show_command.h"
 
+#include <iterator>
+
+#include "command/option_words.h"
 #include "command/parse.h"
 #include "estimation/case_estimates.h"
 #include "command/session.h"
@@ -91,8 +94,10 @@ int labelledOption(Session& session, const MString& value, ShowRequest& request)
     return 1;
 }
 
+const char* const kShowOptionWords[] = {"estimates", "labelled", "tables"};
+
 int applyOptions(Session& session, const MString& options, ShowRequest& request) {
-    static const char* const kWords[] = {"estimates", "labelled", "tables"};
+    const auto& kWords = kShowOptionWords;
     int start = 0;
     while (start <= options.length()) {
         int comma = options.mid(start, options.length()).find(',');
@@ -236,5 +241,7 @@ int showCommand(Session& session, const MString& arguments) {
     if (parseShow(session, arguments, request) != 1) return -1;
     return printShow(session, request);
 }
+
+OptionWords showOptionWords() { return {std::begin(kShowOptionWords), std::end(kShowOptionWords)}; }
 
 }  // namespace ordena

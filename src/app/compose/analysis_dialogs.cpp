@@ -69,8 +69,9 @@ MString composePlot(PlotType type, const PlotFields& f) {
     s += ",bins=" + fieldText(f.bins);
     s += ",mincut=" + fieldText(f.lower);
     s += ",maxcut=" + fieldText(f.upper);
-    s += ",minscale=" + fieldText(f.minScale);
-    s += ",maxscale=" + fieldText(f.maxScale);
+    // An empty scale field leaves the scale to the plot.
+    if (!fieldText(f.minScale).isBlank()) s += ",minscale=" + fieldText(f.minScale);
+    if (!fieldText(f.maxScale).isBlank()) s += ",maxscale=" + fieldText(f.maxScale);
     s += MString(",raw=") + yesNo(f.raw);
     s += MString(",overlay=") + yesNo(f.overlay);
     s += MString(",legend=") + yesNo(f.legend);
@@ -82,8 +83,10 @@ MString composePlot(PlotType type, const PlotFields& f) {
 }
 
 MString composePlotShort(PlotType type, const PlotShortFields& f) {
-    return MString("plot ") + plotTypeWord(type) + "! gins=" + fieldText(f.items) + ",mincut=" + fieldText(f.low) +
-           ",maxcut=" + fieldText(f.high) + ",overlay=" + yesNo(f.overlay) + ",legend=" + yesNo(f.legend);
+    // These curves have no observed data to cut into groups: Low and High
+    // are the range of abilities they are drawn over.
+    return MString("plot ") + plotTypeWord(type) + "! gins=" + fieldText(f.items) + ",minscale=" + fieldText(f.low) +
+           ",maxscale=" + fieldText(f.high) + ",overlay=" + yesNo(f.overlay) + ",legend=" + yesNo(f.legend);
 }
 
 }  // namespace ordena

@@ -53,18 +53,21 @@ const char* stdErrWord(StdErrMode mode) {
 
 EstimateFields estimateFields(const EstimateOptions& o) {
     EstimateFields f;
-    f.nodes = "15";
+    f.method = choiceOf(o.method);
+    // The estimate in force, so that the dialog left as it opened composes
+    // it again: its nodes (or the method's default when it gave none), its
+    // reals with the digits they need, its fit and case statistics.
+    f.nodes = itoMString(o.nodes > 0 ? o.nodes : defaultEstimateNodes(f.method));
     f.minNode = realFieldText(o.minNode);
     f.maxNode = realFieldText(o.maxNode);
     f.iterations = itoMString(o.iterations);
     f.convergence = realFieldText(o.convergence);
     f.devianceChange = realFieldText(o.devianceChange);
     f.alpha = realFieldText(o.alpha);
-    f.method = choiceOf(o.method);
     f.distribution = o.distribution;
     f.stdErr = o.stdErr;
-    f.fit = true;
-    f.abilities = true;
+    f.fit = o.fit;
+    f.abilities = o.abilities;
     // A method that has no latent distribution to choose shows the normal one.
     if (!estimateEnabled(f.method).distribution) f.distribution = Distribution::Normal;
     return f;
