@@ -1,25 +1,12 @@
-// The batch program's quiet output and its progress line on a terminal.
+// The text of the batch program's progress line.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <string>
 
-#include "app/console/console_shell.h"
 #include "app/console/progress_line.h"
 
 namespace ordena {
 namespace {
-
-std::string contents(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) s.append(buffer, n);
-    return s;
-}
 
 ProgressState estimating() {
     ProgressState s;
@@ -36,12 +23,9 @@ TEST(ProgressLineText, ShowsStatementIterationDevianceClockAndStatus) {
               "estimate ! method=quadrature, nodes=60 | Iteration 12 | Deviance 38708.04777 | 1:15 | EStep: 30%");
     // Outside the iterations: what there is, and no deviance without an
     // iteration.
-    ProgressState s;
-    s.statement = "show";
-    s.hasDeviance = true;
-    s.status = " ";
+    ProgressState s{"show", 0, true, 0.0, " "};
     EXPECT_EQ(progressLineText(s, 0.3, 80), "show | 0:00");
-    s.status = "The latent distributions will now be built";
+    s = ProgressState{"show", 0, true, 0.0, "The latent distributions will now be built"};
     EXPECT_EQ(progressLineText(s, 59.99, 80), "show | 0:59 | The latent distributions will now be built");
     EXPECT_EQ(progressLineText(s, 3723.0, 80), "show | 1:02:03 | The latent distributions will now be built");
     // Before the first deviance of the estimation.
@@ -84,121 +68,6 @@ TEST(ProgressLineText, ControlCharactersAndWideTextCannotMoveTheCursor) {
     s.statement = "title " + e;
     s.status.clear();
     EXPECT_EQ(progressLineText(s, 0.0, 50), "title " + e.substr(0, 30) + "... | 0:00");
-}
-
-class QuietAndProgress : public ::testing::Test {
-protected:
-    QuietAndProgress() : out(std::tmpfile()), err(std::tmpfile()) {}
-    ~QuietAndProgress() override {
-        std::fclose(out);
-        std::fclose(err);
-    }
-    // The shell's progress line reads this test's clock.
-    void useClock(ConsoleShell& shell) {
-        shell.progressLine().setClock([this] {
-            return ProgressLine::Clock::time_point{} +
-                   std::chrono::duration_cast<ProgressLine::Clock::duration>(std::chrono::duration<double>(seconds));
-        });
-    }
-    std::FILE* out;
-    std::FILE* err;
-    double seconds = 1000.0;
-};
-
-TEST_F(QuietAndProgress, QuietLeavesOutEchoAndIterationsOnly) {
-    ConsoleShell shell(false, out, err);
-    shell.setQuiet(true);
-    shell.appendEcho("=>estimate;\r\n");
-    shell.appendOutput("No. of cases = 600\r\n");
-    shell.appendIterationReport("\r\nIteration: 1  ...........................\r\n");
-    shell.appendOutput("Iterations will terminate\r\n");
-    shell.errorReport("Something");
-    EXPECT_EQ(contents(out), "No. of cases = 600\nIterations will terminate\n");
-    EXPECT_EQ(contents(err), "Error: Something\n");
-}
-
-TEST_F(QuietAndProgress, WithoutATerminalNothingButTheMessages) {
-    ConsoleShell shell(false, out, err);
-    useClock(shell);
-    shell.appendEcho("=>estimate;\r\n");
-    seconds += 30.0;
-    shell.progressIteration(1);
-    shell.statusText("EStep: 30%", 0);
-    shell.progressDeviance(100.0);
-    EXPECT_FALSE(shell.takeStopRequest());
-    shell.warningReport("w");
-    EXPECT_TRUE(shell.finish());
-    EXPECT_EQ(contents(out), "=>estimate;\n");
-    EXPECT_EQ(contents(err), "Warning: w\n");
-}
-
-TEST_F(QuietAndProgress, TheLineIsTakenOffBeforeMessagesAndAtTheEnd) {
-    ConsoleShell shell(false, out, err);
-    useClock(shell);
-    shell.showProgress(false);
-    shell.appendEcho("=>estimate;\r\n");
-    // A statement that ends at once shows nothing.
-    seconds += 0.2;
-    shell.statusText("EStep: 0%", 0);
-    EXPECT_EQ(contents(err), "");
-    seconds += 0.1;
-    shell.progressIteration(3);
-    const std::string line = "estimate | Iteration 3 | 0:00 | EStep: 0%";
-    EXPECT_EQ(contents(err), "\r" + line);
-    shell.warningReport("w");
-    const std::string blank = "\r" + std::string(line.size(), ' ') + "\r";
-    EXPECT_EQ(contents(err), "\r" + line + blank + "Warning: w\n");
-    // Output to a file beside the terminal leaves the line alone.
-    seconds += 70.0;
-    shell.statusText("MStep:Parameter 2", 0);
-    const std::string second = "estimate | Iteration 3 | 1:10 | MStep:Parameter 2";
-    shell.appendOutput("Deviance = 1\r\n");
-    // The next statement, and the end of the run, take it off.
-    shell.appendEcho("=>show;\r\n");
-    EXPECT_TRUE(shell.finish());
-    EXPECT_EQ(contents(err), "\r" + line + blank + "Warning: w\n\r" + second + "\r" +
-                                 std::string(second.size(), ' ') + "\r");
-    EXPECT_EQ(contents(out), "=>estimate;\nDeviance = 1\n=>show;\n");
-}
-
-TEST_F(QuietAndProgress, OutputOnTheSameTerminalTakesTheLineOffFirst) {
-    ConsoleShell shell(false, out, err);
-    useClock(shell);
-    shell.showProgress(true);
-    shell.appendEcho("=>estimate;\r\n");
-    seconds += 2.0;
-    shell.statusText("Long statement status", 0);
-    const std::string line = "estimate | 0:02 | Long statement status";
-    const std::string blank = "\r" + std::string(line.size(), ' ') + "\r";
-    shell.appendOutput("Deviance = 1\r\n");
-    // At most ten drawings a second.
-    seconds += 0.05;
-    shell.statusText("Short", 0);
-    EXPECT_EQ(contents(err), "\r" + line + blank);
-    seconds += 0.07;
-    EXPECT_FALSE(shell.takeStopRequest());
-    const std::string shorter = "estimate | 0:02 | Short";
-    EXPECT_EQ(contents(err), "\r" + line + blank + "\r" + shorter);
-    // Unchanged, the line is drawn again once a second for its clock.
-    seconds += 0.6;
-    EXPECT_FALSE(shell.takeStopRequest());
-    EXPECT_EQ(contents(err), "\r" + line + blank + "\r" + shorter);
-    seconds += 0.6;
-    EXPECT_FALSE(shell.takeStopRequest());
-    const std::string later = "estimate | 0:03 | Short";
-    EXPECT_EQ(contents(err), "\r" + line + blank + "\r" + shorter + "\r" + later);
-    // A shorter line blanks what the longer one left.
-    seconds += 0.15;
-    shell.statusText("Long statement status", 0);
-    shell.statusText("S", 0);
-    seconds += 0.15;
-    shell.statusText("S", 0);
-    const std::string longer = "estimate | 0:03 | Long statement status";
-    const std::string last = "estimate | 0:03 | S";
-    EXPECT_EQ(contents(err), "\r" + line + blank + "\r" + shorter + "\r" + later + "\r" + longer + "\r" + last +
-                                 std::string(longer.size() - last.size(), ' '));
-    EXPECT_TRUE(shell.finish());
-    EXPECT_EQ(contents(out), "=>estimate;\nDeviance = 1\n");
 }
 
 }  // namespace
