@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,33 +40,29 @@ FindBar::FindBar(QWidget* parent) : QWidget(parent) {
     QPushButton* close = button("Close", "find.close");
     close->setToolTip("Close (Esc)");
 
-    auto* findRow = new QHBoxLayout;
-    findRow->addWidget(find_, 1);
-    findRow->addWidget(next);
-    findRow->addWidget(previous);
-    findRow->addWidget(matchCase_);
-    findRow->addWidget(wholeWords_);
-    findRow->addWidget(message_);
-    findRow->addWidget(close);
+    // One grid, so that the two fields and their buttons line up.
     grid->addWidget(findLabel, 0, 0);
-    grid->addLayout(findRow, 0, 1);
+    grid->addWidget(find_, 0, 1);
+    grid->addWidget(next, 0, 2);
+    grid->addWidget(previous, 0, 3);
+    grid->addWidget(matchCase_, 0, 4);
+    grid->addWidget(wholeWords_, 0, 5);
+    grid->addWidget(message_, 0, 6);
+    grid->addWidget(close, 0, 8);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(7, 1);
 
-    replaceRow_ = new QWidget(this);
     auto* replaceLabel = new QLabel("Re&place with:", this);
-    replace_ = new QLineEdit(replaceRow_);
+    replaceLabel->setObjectName("find.replaceLabel");
+    replace_ = new QLineEdit(this);
     replace_->setObjectName("find.replacement");
     replaceLabel->setBuddy(replace_);
     replaceButton_ = button("&Replace", "find.replace");
     replaceAllButton_ = button("Replace &All", "find.replaceall");
-    auto* replaceRow = new QHBoxLayout(replaceRow_);
-    replaceRow->setContentsMargins(0, 0, 0, 0);
-    replaceRow->addWidget(replace_, 1);
-    replaceRow->addWidget(replaceButton_);
-    replaceRow->addWidget(replaceAllButton_);
-    replaceRow->addStretch(1);
     grid->addWidget(replaceLabel, 1, 0);
-    grid->addWidget(replaceRow_, 1, 1);
-    replaceLabel->setObjectName("find.replaceLabel");
+    grid->addWidget(replace_, 1, 1);
+    grid->addWidget(replaceButton_, 1, 2);
+    grid->addWidget(replaceAllButton_, 1, 3);
 
     connect(find_, &QLineEdit::returnPressed, this, [this] { findNext(); });
     connect(find_, &QLineEdit::textEdited, this, [this] { message_->clear(); });
@@ -87,12 +82,15 @@ FindBar::FindBar(QWidget* parent) : QWidget(parent) {
 void FindBar::setTarget(QPlainTextEdit* pane) {
     target_ = pane;
     message_->clear();
-    setReplacing(replaceRow_->isVisible());
+    setReplacing(replacing_);
 }
 
 void FindBar::setReplacing(bool on) {
     const bool editable = on && target_ != nullptr && !target_->isReadOnly();
-    replaceRow_->setVisible(on);
+    replacing_ = on;
+    for (QWidget* w : {static_cast<QWidget*>(replace_), static_cast<QWidget*>(replaceButton_),
+                       static_cast<QWidget*>(replaceAllButton_)})
+        w->setVisible(on);
     if (auto* label = findChild<QLabel*>("find.replaceLabel")) label->setVisible(on);
     replace_->setEnabled(editable);
     replaceButton_->setEnabled(editable);

@@ -53,8 +53,8 @@ private:
     QCheckBox* wholeWords_;
     QPushButton* replaceButton_;
     QPushButton* replaceAllButton_;
-    QWidget* replaceRow_;
     QLabel* message_;
+    bool replacing_ = false;
 };
 
 }  // namespace ordena::gui

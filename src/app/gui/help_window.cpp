@@ -54,6 +54,17 @@ GuideBrowser::GuideBrowser(QWidget* parent) : QTextBrowser(parent) {
     setObjectName("guide");
     setOpenLinks(true);
     setOpenExternalLinks(true);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!scrolling_) anchor_.clear();
+    });
+}
+
+void GuideBrowser::resizeEvent(QResizeEvent* event) {
+    QTextBrowser::resizeEvent(event);
+    if (!anchor_.isEmpty()) {
+        const QString anchor = anchor_;
+        scrollToHeading(anchor);
+    }
 }
 
 QString HelpWindow::anchorOf(const QString& heading) {
@@ -67,17 +78,22 @@ void GuideBrowser::doSetSource(const QUrl& url, QTextDocument::ResourceType type
     QUrl page = url;
     page.setFragment(QString());
     if (page != source()) QTextBrowser::doSetSource(page, type);
+    anchor_.clear();
     if (url.hasFragment() && scrollToHeading(url.fragment())) return;
+    scrolling_ = true;
     verticalScrollBar()->setValue(0);
+    scrolling_ = false;
 }
 
 bool GuideBrowser::scrollToHeading(const QString& anchor) {
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
         if (b.blockFormat().headingLevel() == 0 || HelpWindow::anchorOf(b.text()) != anchor) continue;
-        QTextCursor c(b);
-        setTextCursor(c);
+        scrolling_ = true;
+        setTextCursor(QTextCursor(b));
         const QRectF box = document()->documentLayout()->blockBoundingRect(b);
         verticalScrollBar()->setValue(static_cast<int>(box.top()));
+        scrolling_ = false;
+        anchor_ = anchor;
         return true;
     }
     return false;

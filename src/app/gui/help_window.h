@@ -23,9 +23,14 @@ public:
 
 protected:
     void doSetSource(const QUrl& url, QTextDocument::ResourceType type) override;
+    // The section stays at the top while the page is laid out anew.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool scrollToHeading(const QString& anchor);
+
+    QString anchor_;  // the section shown, until the reader scrolls away
+    bool scrolling_ = false;
 };
 
 class HelpWindow final : public QWidget {

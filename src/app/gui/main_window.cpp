@@ -553,16 +553,20 @@ int MainWindow::statementAtCursor(bool& loop) const {
     return findKeyword(word, kCommandWords, kCommandCount);
 }
 
+void MainWindow::placeWindow(QWidget* window, const char* key, int offset) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    const QByteArray geometry = placementValue(readIniSection(RecentFiles::settingsFile(), kPlacementSection), key);
+    if (geometry.isEmpty() || !window->restoreGeometry(geometry))
+        window->move(this->geometry().left() + offset, this->geometry().top() + offset);
+    fitToScreen(window);
+    // Its place is kept when it closes, not only at exit.
+    window->installEventFilter(this);
+}
+
 HelpWindow* MainWindow::showGuide() {
     if (!help_) {
         help_ = new HelpWindow(this);
-        help_->setAttribute(Qt::WA_DeleteOnClose);
-        const QByteArray geometry =
-            placementValue(readIniSection(RecentFiles::settingsFile(), kPlacementSection), "Help");
-        if (geometry.isEmpty() || !help_->restoreGeometry(geometry))
-            help_->move(this->geometry().left() + 60, this->geometry().top() + 40);
-        fitToScreen(help_);
-        help_->installEventFilter(this);
+        placeWindow(help_, "Help", 60);
     }
     return help_;
 }
@@ -685,14 +689,7 @@ void MainWindow::shellProgressClose() {
 CurvanaWindow* MainWindow::launchCurvana() {
     if (!curvana_) {
         curvana_ = new CurvanaWindow(prompter_, this);
-        curvana_->setAttribute(Qt::WA_DeleteOnClose);
-        const QByteArray geometry =
-            placementValue(readIniSection(RecentFiles::settingsFile(), kPlacementSection), "Curvana");
-        if (geometry.isEmpty() || !curvana_->restoreGeometry(geometry))
-            curvana_->move(this->geometry().left() + 40, this->geometry().top() + 40);
-        fitToScreen(curvana_);
-        // Its place is kept when it closes, not only at exit.
-        curvana_->installEventFilter(this);
+        placeWindow(curvana_, "Curvana", 40);
     }
     const bool first = !curvana_->isVisible();
     curvana_->show();

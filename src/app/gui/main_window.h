@@ -137,6 +137,9 @@ private:
     // loop for a dofor loop.
     int statementAtCursor(bool& loop) const;
     void restorePlacement();
+    // A plot or help window where it was last (ordena.ini), else offset
+    // from this one; deleted when closed.
+    void placeWindow(QWidget* window, const char* key, int offset);
     void savePlacement();
 
     // The box of the Edit commands' failures.
