@@ -87,6 +87,10 @@ int matchKeyword(const MString& word, const std::vector<MString>& table) {
     return matchIn(word, static_cast<int>(table.size()), [&](int k) { return table[k].view(); });
 }
 
+int matchKeyword(const MString& word, const std::vector<std::string_view>& table) {
+    return matchIn(word, static_cast<int>(table.size()), [&](int k) { return table[static_cast<std::size_t>(k)]; });
+}
+
 int findKeyword(const MString& word, const char* const* table, int entries) {
     return findIn(word, entries, [&](int k) { return std::string_view(table[k]); });
 }
@@ -104,16 +108,6 @@ std::vector<MString> splitAt(const MString& text, char separator) {
         if (at == std::string::npos) return pieces;
         start = at + 1;
     }
-}
-
-std::vector<OptionPiece> optionPieces(const MString& text) {
-    std::vector<OptionPiece> pieces;
-    for (const MString& piece : splitAt(text, ',')) {
-        const int eq = piece.find('=');
-        pieces.push_back({(eq >= 0 ? piece.mid(0, eq) : piece).trim(),
-                          eq >= 0 ? piece.mid(eq + 1, piece.length()).trim() : MString()});
-    }
-    return pieces;
 }
 
 int splitValueList(const MString& text, std::vector<MString>& values) {

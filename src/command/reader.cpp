@@ -363,7 +363,7 @@ int executeStatement(Session& session, const MString& statementText) {
     MString echo = ("=>" + statement + ";").collapseBlanks();
     if (statement.find('%') >= 0)
         session.warningReport("Command '" + statement + "' contains an unresolved token");
-    session.appendOutput(echo + "\r\n");
+    session.appendEcho(echo + "\r\n");
     if (!session.ws.files.logFileName.isEmpty()) session.logText("\n " + echo + "\n");
 
     MString word;
