@@ -26,7 +26,7 @@ std::vector<double> CaseClasses::patternTerms(const std::vector<double>& axsi, d
             for (int k = 0; k < maxCat; ++k)
                 if (w[j * maxCat + k] != 0.0) all += w[j * maxCat + k] * a[k];
         }
-        at(out, c) = weightFactor * (all - at(weight, c) * representative);
+        at(out, c) = weightFactor * (all - weightOf(c) * representative);
     }
     return out;
 }
@@ -88,7 +88,7 @@ bool CaseClassBuilder::sameKey(int c, int m) const {
     const double* s = k.scoresOf(c);
     for (int d = 0; d < k.D; ++d)
         if (bitsOf(s[d]) != bitsOf(at(score_, d))) return false;
-    const double* y = k.regressorsOf(c);
+    const double* y = k.recordOf(c) + 1;
     for (int r = 1; r < k.R; ++r)
         if (bitsOf(y[r]) != bitsOf(at(y_, r))) return false;
     return true;
@@ -143,9 +143,9 @@ void CaseClassBuilder::add(int caseNumber, const std::int32_t* items, const std:
             k.categories.push_back(x);
         }
         k.start.push_back(k.items.size());
-        k.weight.push_back(0.0);
+        k.records.push_back(0.0);
+        k.records.insert(k.records.end(), y_.begin(), y_.end());
         k.cases.push_back(0);
-        k.regressors.insert(k.regressors.end(), y_.begin(), y_.end());
         k.scores.insert(k.scores.end(), score_.begin(), score_.end());
         k.categoryWeights.resize(k.items.size() * static_cast<std::size_t>(maxCat), 0.0);
         if (found != firstWithHash_.end()) {
@@ -156,7 +156,7 @@ void CaseClassBuilder::add(int caseNumber, const std::int32_t* items, const std:
             firstWithHash_.emplace(hash, c);
         }
     }
-    at(k.weight, c) += w;
+    k.records[static_cast<std::size_t>(c) * (R + 1)] += w;
     if (w != 0.0) ++at(k.cases, c);
     double* cw = k.categoryWeights.data() + k.start[static_cast<std::size_t>(c)] * maxCat;
     for (int j = 0; j < m; ++j) cw[j * maxCat + at(sorted_, j).second] += w;

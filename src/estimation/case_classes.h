@@ -44,9 +44,11 @@ struct CaseClasses {
     // model-file order), sorted by item and category.
     std::vector<std::size_t> start{0};
     std::vector<std::int32_t> items, categories;
-    std::vector<double> weight;       // the sum of its cases' weights, as the case information file has them
+    // R + 1 per class, laid out as a record of the case information file:
+    // the sum of its cases' weights, then its R regression values (the
+    // constant 1 first).
+    std::vector<double> records;
     std::vector<std::int64_t> cases;  // its cases of non-zero weight
-    std::vector<double> regressors;   // R per class: 1 and the regressor values
     std::vector<double> scores;       // D per class: the raw score of each of its cases
     // Per class and per response of the representative (in its sorted
     // order), maxCat weights: the summed weights of the class's cases whose
@@ -59,13 +61,14 @@ struct CaseClasses {
     // Per case number, its class; -1 for a number the model file lacks.
     std::vector<std::int32_t> classOf;
 
-    int count() const { return static_cast<int>(weight.size()); }
+    int count() const { return static_cast<int>(cases.size()); }
     int responses(int c) const {
         return static_cast<int>(start[static_cast<std::size_t>(c) + 1] - start[static_cast<std::size_t>(c)]);
     }
     const std::int32_t* itemsOf(int c) const { return items.data() + start[static_cast<std::size_t>(c)]; }
     const std::int32_t* categoriesOf(int c) const { return categories.data() + start[static_cast<std::size_t>(c)]; }
-    const double* regressorsOf(int c) const { return regressors.data() + static_cast<std::size_t>(c) * R; }
+    const double* recordOf(int c) const { return records.data() + static_cast<std::size_t>(c) * (R + 1); }
+    double weightOf(int c) const { return recordOf(c)[0]; }
     const double* scoresOf(int c) const { return scores.data() + static_cast<std::size_t>(c) * D; }
     // The class of case n, or -1.
     int classOfCase(int n) const {
@@ -76,7 +79,7 @@ struct CaseClasses {
     // representative's gives: sum over its cases of w_n (A_n - A_rep), with
     // A = sum_r a_r . xsi from the table axsi (i * maxCat + k) and the
     // weights w_n scaled by weightFactor. A class's summed log-likelihood
-    // is then weight * weightFactor * (the representative's) + this.
+    // is then its weight * weightFactor * (the representative's) + this.
     std::vector<double> patternTerms(const std::vector<double>& axsi, double weightFactor) const;
 };
 

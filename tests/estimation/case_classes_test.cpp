@@ -65,7 +65,7 @@ TEST(CaseClasses, CasesFallTogetherByAnsweredItemsAndScores) {
     EXPECT_EQ(k->classOfCase(5), 2);
     EXPECT_EQ(k->classOfCase(8), -1);
     EXPECT_EQ(k->cases, (std::vector<std::int64_t>{3, 1, 2, 2}));
-    EXPECT_EQ(k->weight, (std::vector<double>{3, 1, 2, 2}));
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(k->weightOf(c), (std::vector<double>{3, 1, 2, 2})[c]);
     // The representative is the first case, its responses sorted by item.
     ASSERT_EQ(k->responses(3), 3);
     EXPECT_EQ(std::vector<std::int32_t>(k->itemsOf(3), k->itemsOf(3) + 3), (std::vector<std::int32_t>{0, 0, 1}));
@@ -96,11 +96,9 @@ TEST(CaseClasses, RegressorValuesAndWeightsSplitAndSum) {
     const auto k = classesOf(w, cases);
     ASSERT_TRUE(k);
     EXPECT_EQ(k->caseClass, (std::vector<std::int32_t>{0, 0, 1, 0, 2, 3, 3}));
-    EXPECT_EQ(k->weight, (std::vector<double>{4.5, 1.0, 1.0, 0.0}));
+    EXPECT_EQ(k->records, (std::vector<double>{4.5, 1.0, 0.5, 1.0, 1.0, 0.7, 1.0, 1.0, 0.5, 0.0, 1.0, 0.5}));
     EXPECT_EQ(k->cases, (std::vector<std::int64_t>{3, 1, 1, 0}));
     EXPECT_EQ(k->responses(3), 0);
-    EXPECT_EQ(k->regressorsOf(1)[1], 0.7);
-    EXPECT_EQ(k->regressorsOf(1)[0], 1.0);
 
     // Without regressors the values in the record beyond the constant are
     // not part of the key.
