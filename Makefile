@@ -12,18 +12,29 @@ CMAKE_GEN := -G Ninja
 deps:
 	@./tools/install-deps
 
-build: deps
+# The release build as it was configured before (a developer's
+# -DORDENA_WERROR=ON stays).
+.PHONY: release-config
+release-config: deps
 	cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+
+build: release-config
 	cmake --build $(RELEASE) -j $(JOBS)
 
-demo: build
+# The bundled example: only the batch program is built.
+demo: release-config
+	cmake --build $(RELEASE) -j $(JOBS) --target ordena
 	cd examples && ../$(RELEASE)/ordena demo.zrc
 
 # The desktop workbench, started in the examples directory.
-gui: deps
-	cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+gui: release-config
 	cmake --build $(RELEASE) -j $(JOBS) --target ordena-gui
 	cd examples && ../$(RELEASE)/ordena-gui
+
+# The everyday check: the release build and every test of it (make check
+# adds the sanitizer build and the fuzz targets).
+.PHONY: test
+test: deps check-release
 
 # The pictures of the workbench in docs/images/ (no display needed).
 screenshots: deps

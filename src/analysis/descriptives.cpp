@@ -12,6 +12,7 @@
 #include "base/number_format.h"
 #include "base/random.h"
 #include "command/labels.h"
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/case_estimates.h"
@@ -24,9 +25,6 @@ namespace ordena {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-const char* const kOptionWords[] = {"estimates", "percentiles", "cuts", "group", "exemptions", "benchmark", "display"};
-enum DescriptivesOption { kEstimates = 0, kPercentiles, kCuts, kGroup, kExemptions, kBenchmark, kDisplay };
 
 // A list of numbers; -1 after blankMessage or numberMessage.
 int numberList(Session& session, const MString& value, const char* blankMessage, const char* numberMessage,
@@ -44,69 +42,6 @@ int numberList(Session& session, const MString& value, const char* blankMessage,
         out.push_back(piece.toDouble());
     }
     return 1;
-}
-
-int applyOption(Session& session, int word, const MString& value, DescriptivesOptions& o) {
-    switch (word) {
-        case kEstimates: {
-            const MString v = value.lower();
-            if (v == "mle")
-                o.kind = kCaseMle;
-            else if (v == "wle")
-                o.kind = kCaseWle;
-            else if (v == "eap")
-                o.kind = kCaseEap;
-            else if (v == "pv")
-                o.kind = kCaseLatent;
-            else {
-                session.errorReport("Estimate type illegal it must be on of 'wle', 'mle', 'eap' or 'pv'");
-                return -1;
-            }
-            return 1;
-        }
-        case kPercentiles:
-            return numberList(session, value, "List of percentiles cannot be blank",
-                              "Non-numeric percentile value found", o.percentiles);
-        case kCuts:
-            return numberList(session, value, "List of cuts cannot be blank", "Non-numeric cut value found", o.cuts);
-        case kGroup:
-            if (value.isEmpty()) {
-                session.errorReport("List of groups cannot be blank");
-                return -1;
-            }
-            o.group = value;
-            return 1;
-        case kExemptions:
-            o.exemptions = value;
-            return 1;
-        case kBenchmark:
-            if (value.isEmpty()) {
-                session.errorReport("Benchmark value cannot be blank");
-                return -1;
-            }
-            o.benchmark.clear();
-            for (const MString& piece : splitAt(value, ':')) {
-                if (!piece.isEmpty() && !piece.isNumber()) {
-                    session.errorReport("Non-numeric cut value found");
-                    return -1;
-                }
-                o.benchmark.push_back(piece.isEmpty() ? 0.0 : piece.toDouble());
-            }
-            o.benchmarkGiven = true;
-            return 1;
-        default: {
-            const MString v = value.lower();
-            if (v == "short" || v == "s")
-                o.longDisplay = false;
-            else if (v == "long" || v == "l")
-                o.longDisplay = true;
-            else {
-                session.errorReport("Means option value must be either 'short' or 'long'");
-                return -1;
-            }
-            return 1;
-        }
-    }
 }
 
 bool finite(double v) { return std::isfinite(v); }
@@ -526,20 +461,67 @@ int describeGroups(Session& session, ReportWriter& out, const DescriptivesOption
 
 DescriptivesOptions::DescriptivesOptions() : kind(kCaseLatent) {}
 
+const OptionTable<DescriptivesOptions>& descriptivesOptionTable() {
+    using V = const OptionValue&;
+    using O = DescriptivesOptions&;
+    static const OptionTable<DescriptivesOptions> table(
+        {"descriptives", "Error in Descriptive option",
+         " No option word found or incorrect option word in descriptive", nullptr, false, true},
+        {
+            {"estimates", OptionKind::Choice, "Estimate type illegal it must be on of 'wle', 'mle', 'eap' or 'pv'",
+             [](V v, O o) {
+                 static const int kKinds[] = {kCaseMle, kCaseWle, kCaseEap, kCaseLatent};
+                 const int k = choiceOf(v.lower(), {"mle", "wle", "eap", "pv"});
+                 if (k < 0) return v.refuse();
+                 o.kind = kKinds[k];
+                 return 1;
+             }},
+            {"percentiles", OptionKind::List, "Non-numeric percentile value found",
+             [](V v, O o) {
+                 return numberList(v.session, v.text, "List of percentiles cannot be blank",
+                                   "Non-numeric percentile value found", o.percentiles);
+             }},
+            {"cuts", OptionKind::List, "Non-numeric cut value found",
+             [](V v, O o) {
+                 return numberList(v.session, v.text, "List of cuts cannot be blank", "Non-numeric cut value found",
+                                   o.cuts);
+             }},
+            {"group", OptionKind::Text, "List of groups cannot be blank",
+             [](V v, O o) {
+                 if (v.text.isEmpty()) return v.refuse();
+                 o.group = v.text;
+                 return 1;
+             }},
+            {"exemptions", OptionKind::File, "",
+             [](V v, O o) {
+                 o.exemptions = v.text;
+                 return 1;
+             }},
+            {"benchmark", OptionKind::List, "Non-numeric cut value found",
+             [](V v, O o) {
+                 if (v.text.isEmpty()) return v.refuse("Benchmark value cannot be blank");
+                 o.benchmark.clear();
+                 for (const MString& piece : splitAt(v.text, ':')) {
+                     if (!piece.isEmpty() && !piece.isNumber()) return v.refuse();
+                     o.benchmark.push_back(piece.isEmpty() ? 0.0 : piece.toDouble());
+                 }
+                 o.benchmarkGiven = true;
+                 return 1;
+             },
+             "bench"},
+            {"display", OptionKind::Choice, "Means option value must be either 'short' or 'long'",
+             [](V v, O o) {
+                 const int k = choiceOf(v.lower(), {"short", "s", "long", "l"});
+                 if (k < 0) return v.refuse();
+                 o.longDisplay = k >= 2;
+                 return 1;
+             }},
+        });
+    return table;
+}
+
 int parseDescriptivesOptions(Session& session, const MString& text, DescriptivesOptions& options) {
-    for (const OptionPiece& piece : optionPieces(text.removeBlanks())) {
-        if (piece.word.isEmpty()) {
-            session.errorReport("Error in Descriptive option");
-            return -1;
-        }
-        const int which = matchKeyword(piece.word, kOptionWords, 7);
-        if (which < 0) {
-            session.errorReport(" No option word found or incorrect option word in descriptive");
-            return -1;
-        }
-        if (applyOption(session, which, piece.value, options) != 1) return -1;
-    }
-    return 1;
+    return descriptivesOptionTable().read(session, text, options);
 }
 
 std::vector<double> percentileValues(std::vector<double> values, const std::vector<double>& percentiles) {
@@ -673,5 +655,7 @@ int descriptivesCommand(Session& session, const MString& arguments) {
     if (out.toFile() && !out.closeFile()) return -1;
     return status;
 }
+
+OptionWords descriptivesOptionWords() { return descriptivesOptionTable().words(); }
 
 }  // namespace ordena

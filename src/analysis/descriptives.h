@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/mstring.h"
+#include "command/option_table.h"
 
 namespace ordena {
 
@@ -26,6 +27,8 @@ struct DescriptivesOptions {
     DescriptivesOptions();
 };
 
+// The options of the descriptives statement.
+const OptionTable<DescriptivesOptions>& descriptivesOptionTable();
 // Reads the option text of the statement. 1, or -1 after the error report.
 int parseDescriptivesOptions(Session& session, const MString& text, DescriptivesOptions& options);
 

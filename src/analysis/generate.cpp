@@ -10,6 +10,7 @@
 #include "base/matrix.h"
 #include "base/number_format.h"
 #include "base/textfile.h"
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
@@ -18,60 +19,15 @@
 
 namespace ordena {
 
-const char* const kGenerateOptionWords[9] = {"nitems", "npersons", "maxscore", "itemdist", "abilitydist",
-                                             "centre", "center",   "regfile",  "scorefile"};
+namespace {
 
-namespace generate_options {
-
-bool yesNo(const MString& value, bool& out) {
-    const MString v = value.lower();
-    if (v == "yes" || v == "y")
-        out = true;
-    else if (v == "no" || v == "n")
-        out = false;
-    else
-        return false;
-    return true;
-}
+// The widest value a ten-column "%10.5f" field holds.
+constexpr double kFieldLimit = 99999.99999;
 
 int fail(Session& session, const MString& message) {
     session.errorReport(message);
     return -1;
 }
-
-// A whole number option value within [low, high].
-bool wholeNumber(const MString& value, double low, double high, int& out) {
-    if (!value.isNumber()) return false;
-    const double v = value.toDouble();
-    if (!(v >= low && v <= high) || v != std::floor(v)) return false;
-    out = static_cast<int>(v);
-    return true;
-}
-
-// Splits an option text at commas into words and values; calls apply for
-// each. 1, or -1 after the reports.
-int eachOption(Session& session, const MString& text, const char* const* words, int count, const char* context,
-               const char* errorText, const std::function<int(int, const MString&)>& apply) {
-    for (const OptionPiece& piece : optionPieces(text)) {
-        if (piece.word.isEmpty()) return fail(session, errorText);
-        const int which = matchKeyword(piece.word, words, count);
-        if (which < 0) {
-            session.errorReport(MString(" No option word found or incorrect option word in ") + context);
-            return fail(session, errorText);
-        }
-        if (apply(which, piece.value) != 1) return -1;
-    }
-    return 1;
-}
-
-}  // namespace generate_options
-
-using namespace generate_options;
-
-namespace {
-
-// The widest value a ten-column "%10.5f" field holds.
-constexpr double kFieldLimit = 99999.99999;
 
 // The values between colons, trimmed.
 std::vector<MString> colonPieces(const MString& text) {
@@ -214,51 +170,58 @@ int GenerationSettings::regressionFileColumns() const {
     return k;
 }
 
-int applyGenerationOption(Session& session, int option, const MString& raw, GenerationSettings& s) {
-    const MString value = raw.trim();
-    switch (option) {
-        case kNitems: {
-            if (value.isEmpty()) return fail(session, "Number of items cannot be blank");
-            std::vector<int> counts;
-            for (const MString& piece : colonPieces(value)) {
-                int n = 0;
-                if (!wholeNumber(piece, 1, 1000000, n))
-                    return fail(session, "The numbers of items must be positive whole numbers separated by colons");
-                counts.push_back(n);
-            }
-            // As many dimensions as a scores statement can state.
-            if (counts.size() > 15) return fail(session, "At most 15 dimensions can be generated");
-            s.items = counts;
-            return 1;
-        }
-        case kNpersons:
-            if (!value.isNumber()) return fail(session, " number of people not a number in generate");
-            if (!wholeNumber(value, 1, 10000000, s.persons))
-                return fail(session, "The number of people must be a whole number from 1 to 10000000");
-            return 1;
-        case kMaxscore:
-            if (!value.isNumber()) return fail(session, " maxscore not a number in generate");
-            // Responses take at most two columns.
-            if (!wholeNumber(value, 1, 99, s.maxScore))
-                return fail(session, "The maxscore must be a whole number from 1 to 99");
-            return 1;
-        case kItemdist:
-            return itemDistribution(session, value, s);
-        case kAbilitydist:
-            return abilityDistribution(session, value, s);
-        case kCentre:
-        case kCenter: {
-            if (!yesNo(value, s.centre)) return fail(session, "Centre option value must be either 'yes' or 'no'");
-            return 1;
-        }
-        case kRegfile:
-            return regressionOption(session, value, s);
-        case kScorefile:
-            s.scoreFile = value.isEmpty() ? MString("NULL") : value;
-            return 1;
-        default:
-            return fail(session, "Error in generate option");
-    }
+const OptionTable<GenerationSettings>& generateOptionTable() {
+    using V = const OptionValue&;
+    using S = GenerationSettings&;
+    static const OptionTable<GenerationSettings> table(
+        {"generate", "Error in generate option", " No option word found or incorrect option word in generate",
+         "Error in generate option"},
+        {
+            {"nitems", OptionKind::List, "The numbers of items must be positive whole numbers separated by colons",
+             [](V v, S s) {
+                 if (v.text.isEmpty()) return v.refuse("Number of items cannot be blank");
+                 std::vector<int> counts;
+                 for (const MString& piece : colonPieces(v.text)) {
+                     int n = 0;
+                     if (!readWholeNumber(piece, 1, 1000000, n)) return v.refuse();
+                     counts.push_back(n);
+                 }
+                 // As many dimensions as a scores statement can state.
+                 if (counts.size() > 15) return v.refuse("At most 15 dimensions can be generated");
+                 s.items = counts;
+                 return 1;
+             }},
+            {"npersons", OptionKind::Whole, " number of people not a number in generate",
+             [](V v, S s) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 if (!readWholeNumber(v.text, 1, 10000000, s.persons))
+                     return v.refuse("The number of people must be a whole number from 1 to 10000000");
+                 return 1;
+             }},
+            {"maxscore", OptionKind::Whole, " maxscore not a number in generate",
+             [](V v, S s) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 // Responses take at most two columns.
+                 if (!readWholeNumber(v.text, 1, 99, s.maxScore))
+                     return v.refuse("The maxscore must be a whole number from 1 to 99");
+                 return 1;
+             }},
+            {"itemdist", OptionKind::Text, "item distribution must be 'UNIFORM' or 'NORMAL'",
+             [](V v, S s) { return itemDistribution(v.session, v.text, s); }},
+            {"abilitydist", OptionKind::Text,
+             "ability distribution must be 'UNIFORM', 'MVNORMAL', 'NORMAL' or 'NORMAL2'",
+             [](V v, S s) { return abilityDistribution(v.session, v.text, s); }},
+            yesNoOption("centre", "Centre option value must be either 'yes' or 'no'", &GenerationSettings::centre),
+            yesNoOption("center", "Centre option value must be either 'yes' or 'no'", &GenerationSettings::centre),
+            {"regfile", OptionKind::Text, "The 'regfile' option must include a variable list",
+             [](V v, S s) { return regressionOption(v.session, v.text, s); }},
+            {"scorefile", OptionKind::File, "",
+             [](V v, S s) {
+                 s.scoreFile = v.text.isEmpty() ? MString("NULL") : v.text;
+                 return 1;
+             }},
+        });
+    return table;
 }
 
 int checkGenerationSettings(Session& session, const GenerationSettings& s) {
@@ -647,10 +610,7 @@ int parseGenerateStatement(Session& session, const MString& arguments, Generatio
     files.clear();
     if (arguments.trim().isEmpty()) return fail(session, "You must specify a file name for generated data");
     const SplitStatement split = splitArguments(arguments);
-    if (!split.options.trim().isEmpty() && eachOption(session, split.options, kGenerateOptionWords, 9, "generate",
-                                                      "Error in generate option", [&](int which, const MString& value) {
-                                                          return applyGenerationOption(session, which, value, settings);
-                                                      }) != 1)
+    if (!split.options.trim().isEmpty() && generateOptionTable().read(session, split.options, settings) != 1)
         return -1;
     if (checkGenerationSettings(session, settings) != 1) return -1;
     const MString target = split.file.trim();
@@ -673,5 +633,7 @@ int generateCommand(Session& session, const MString& arguments) {
         if (!name.isEmpty() && session.ws.replication < 1 && !confirmOverwrite(session, name)) return -1;
     return generate(session, settings, files);
 }
+
+OptionWords generateOptionWords() { return generateOptionTable().words(); }
 
 }  // namespace ordena

@@ -3,10 +3,10 @@
 // credit form of the model, and writes a fixed-column data file.
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "base/mstring.h"
+#include "command/option_table.h"
 
 namespace ordena {
 
@@ -48,21 +48,8 @@ struct GenerationSettings {
     int regressionFileColumns() const;
 };
 
-// The generate option words in their order, and one option applied to the
-// settings (option: its position in that list). 1, or -1 after the report.
-extern const char* const kGenerateOptionWords[9];
-enum GenerateOption {
-    kNitems = 0,
-    kNpersons,
-    kMaxscore,
-    kItemdist,
-    kAbilitydist,
-    kCentre,
-    kCenter,
-    kRegfile,
-    kScorefile
-};
-int applyGenerationOption(Session& session, int option, const MString& value, GenerationSettings& settings);
+// The options of the generate statement.
+const OptionTable<GenerationSettings>& generateOptionTable();
 // The checks made once all options are read. 1, or -1 after the report.
 int checkGenerationSettings(Session& session, const GenerationSettings& settings);
 // The checks of the distribution values made before generating.
@@ -98,19 +85,5 @@ int parseGenerateStatement(Session& session, const MString& arguments, Generatio
                            std::vector<MString>& files);
 
 int generateCommand(Session& session, const MString& arguments);
-
-// The option readers simulate shares with generate.
-namespace generate_options {
-// The error report of message; -1.
-int fail(Session& session, const MString& message);
-// yes/y or no/n into out; false for any other value.
-bool yesNo(const MString& value, bool& out);
-// A whole number option value within [low, high].
-bool wholeNumber(const MString& value, double low, double high, int& out);
-// Splits an option text at commas into words and values; calls apply for
-// each. 1, or -1 after the reports.
-int eachOption(Session& session, const MString& text, const char* const* words, int count, const char* context,
-               const char* errorText, const std::function<int(int, const MString&)>& apply);
-}  // namespace generate_options
 
 }  // namespace ordena

@@ -9,6 +9,7 @@
 #include "base/number_format.h"
 #include "base/special.h"
 #include "command/labels.h"
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
@@ -25,14 +26,43 @@ namespace ordena {
 
 namespace {
 
-const char* const kOptionWords[] = {"estimates", "format"};
-
 int categoriesOf(const ModelBuild& build, int g) {
     if (g < 0 || static_cast<std::size_t>(g) >= build.categoryCount.size()) return 0;
     return std::clamp(build.categoryCount[static_cast<std::size_t>(g)], 0, std::max(1, build.maxCategories));
 }
 
 }  // namespace
+
+const OptionTable<ItanalOptions>& itanalOptionTable() {
+    using V = const OptionValue&;
+    using O = ItanalOptions&;
+    static const OptionTable<ItanalOptions> table(
+        {"itanal", "Error in itanal argument", " An incorrect itanal argument"},
+        {
+            {"estimates", OptionKind::Choice, "The itanal option must be one of: wle, mle, eap or latent",
+             [](V v, O o) {
+                 static const int kKinds[] = {kCaseWle, kCaseMle, kCaseEap, kCaseLatent};
+                 const int k = choiceOf(v.lower(), {"wle", "mle", "eap", "latent"});
+                 if (k < 0) return v.refuse();
+                 o.estimates = kKinds[k];
+                 // Joint maximum likelihood has no population model to draw from:
+                 // the statement ends rather than report numbers from none.
+                 const bool jml = v.session.ws.est.method == EstimationMethod::Jml;
+                 if (jml && o.estimates == kCaseEap) return v.refuse("EAP estimates are not available with JML");
+                 if (jml && o.estimates == kCaseLatent)
+                     return v.refuse("Plausible values are not available with JML");
+                 return 1;
+             }},
+            {"format", OptionKind::Choice, "The format option must be one of: long or export",
+             [](V v, O o) {
+                 const int k = choiceOf(v.lower(), {"long", "export"});
+                 if (k < 0) return v.refuse();
+                 o.format = k + 1;
+                 return 1;
+             }},
+        });
+    return table;
+}
 
 int parseItanalOptions(Session& session, const MString& text, ItanalOptions& options) {
     const bool jml = session.ws.est.method == EstimationMethod::Jml;
@@ -43,53 +73,7 @@ int parseItanalOptions(Session& session, const MString& text, ItanalOptions& opt
         session.errorReport("Error in the argument of the itanal command");
         return -1;
     }
-    const std::string all = split.options.str();
-    std::size_t start = 0;
-    while (!split.options.trim().isEmpty()) {
-        const std::size_t comma = all.find(',', start);
-        const MString piece(all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        const int eq = piece.find('=');
-        const MString word = (eq >= 0 ? piece.mid(0, eq) : piece).trim();
-        const MString value = (eq >= 0 ? piece.mid(eq + 1, piece.length()) : MString()).trim().lower();
-        if (word.isEmpty()) {
-            session.errorReport("Error in itanal argument");
-            return -1;
-        }
-        const int which = matchKeyword(word, kOptionWords, 2);
-        if (which < 0) {
-            session.errorReport(" An incorrect itanal argument");
-            return -1;
-        }
-        if (which == 0) {
-            if (value == "wle") options.estimates = kCaseWle;
-            else if (value == "mle") options.estimates = kCaseMle;
-            else if (value == "eap") options.estimates = kCaseEap;
-            else if (value == "latent") options.estimates = kCaseLatent;
-            else {
-                session.errorReport("The itanal option must be one of: wle, mle, eap or latent");
-                return -1;
-            }
-            // Joint maximum likelihood has no population model to draw from:
-            // the statement ends rather than report numbers from none.
-            if (jml && options.estimates == kCaseEap) {
-                session.errorReport("EAP estimates are not available with JML");
-                return -1;
-            }
-            if (jml && options.estimates == kCaseLatent) {
-                session.errorReport("Plausible values are not available with JML");
-                return -1;
-            }
-        } else {
-            if (value == "long") options.format = 1;
-            else if (value == "export") options.format = 2;
-            else {
-                session.errorReport("The format option must be one of: long or export");
-                return -1;
-            }
-        }
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
+    if (!split.options.trim().isEmpty() && itanalOptionTable().read(session, split.options, options) != 1) return -1;
     options.file = split.file.trim();
     if (options.format == 2 && options.file.isEmpty()) {
         session.errorReport("A file name must be provided when export format is requested");
@@ -647,5 +631,7 @@ int itanalCommand(Session& session, const MString& arguments) {
     if (out.toFile() && !out.closeFile()) return -1;
     return 1;
 }
+
+OptionWords itanalOptionWords() { return itanalOptionTable().words(); }
 
 }  // namespace ordena

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/mstring.h"
+#include "command/option_table.h"
 #include "estimation/estimate_options.h"
 
 namespace ordena {
@@ -21,6 +22,8 @@ struct ItanalOptions {
     MString file;                 // the ">>" target; empty for the output pane
 };
 
+// The options of the itanal statement.
+const OptionTable<ItanalOptions>& itanalOptionTable();
 // Splits and checks the statement's text. 1, or -1 after the report.
 int parseItanalOptions(Session& session, const MString& text, ItanalOptions& options);
 

@@ -9,6 +9,7 @@
 
 #include "analysis/generate.h"
 #include "base/number_format.h"
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
@@ -17,64 +18,13 @@
 
 namespace ordena {
 
-using namespace generate_options;
-
 namespace {
 
-const char* const kSimulateWords[27] = {
-    "nitems",         "npersons", "maxscore",  "itemdist",    "abilitydist", "centre",     "center",
-    "replications",   "filename", "keep",      "convergence", "nodes",       "method",     "plausible",
-    "iterations",     "storage",  "minnode",   "maxnode",     "stderr",      "fit",        "distribution",
-    "deviancechange", "alpha",    "condition", "regfile",     "scorefile",   "constraints"};
-enum SimulateOption {
-    kSimNitems = 0,
-    kSimNpersons,
-    kSimMaxscore,
-    kSimItemdist,
-    kSimAbilitydist,
-    kSimCentre,
-    kSimCenter,
-    kSimReplications,
-    kSimFilename,
-    kSimKeep,
-    kSimConvergence,
-    kSimNodes,
-    kSimMethod,
-    kSimPlausible,
-    kSimIterations,
-    kSimStorage,
-    kSimMinnode,
-    kSimMaxnode,
-    kSimStderr,
-    kSimFit,
-    kSimDistribution,
-    kSimDeviancechange,
-    kSimAlpha,
-    kSimCondition,
-    kSimRegfile,
-    kSimScorefile,
-    kSimConstraints
-};
+int fail(Session& session, const MString& message) {
+    session.errorReport(message);
+    return -1;
+}
 
-struct SimulationSettings {
-    GenerationSettings generation;
-    bool centreGiven = false;
-    int replications = 1;
-    MString prefix = "sim";
-    bool keep = false;
-    MString condition;
-    MString constraint = "cases";
-    double convergence = 0.0001, devianceChange = 0.0001, alpha = 0.0;
-    double minNode = -6.0, maxNode = 6.0;
-    int nodes = 0;   // 0: not given
-    MString method;  // empty: not given
-    MString plausible;
-    int iterations = 1000;
-    MString storage;  // empty: not given
-    MString stdErr = "quick";
-    bool fit = true;
-    MString distribution = "normal";
-};
 
 // A number as a statement option, without losing digits to a fixed format.
 MString numberText(double v) {
@@ -82,118 +32,6 @@ MString numberText(double v) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s == "-0" ? MString("0") : MString(s);
-}
-
-int applySimulateOption(Session& session, int which, const MString& value, SimulationSettings& s) {
-    const MString v = value.lower();
-    switch (which) {
-        case kSimNitems:
-            return applyGenerationOption(session, kNitems, value, s.generation);
-        case kSimNpersons:
-            return applyGenerationOption(session, kNpersons, value, s.generation);
-        case kSimMaxscore:
-            return applyGenerationOption(session, kMaxscore, value, s.generation);
-        case kSimItemdist:
-            return applyGenerationOption(session, kItemdist, value, s.generation);
-        case kSimAbilitydist:
-            return applyGenerationOption(session, kAbilitydist, value, s.generation);
-        case kSimCentre:
-        case kSimCenter:
-            s.centreGiven = true;
-            return applyGenerationOption(session, kCentre, value, s.generation);
-        case kSimRegfile:
-            return applyGenerationOption(session, kRegfile, value, s.generation);
-        case kSimScorefile:
-            return applyGenerationOption(session, kScorefile, value, s.generation);
-        case kSimReplications:
-            if (!wholeNumber(value, 1, 2.0e9, s.replications))
-                return fail(session, " number of replications must be a positive integer");
-            if (s.replications > 100000) return fail(session, "The number of replications must be at most 100000");
-            return 1;
-        case kSimFilename:
-            s.prefix = value;
-            return 1;
-        case kSimKeep:
-            if (!yesNo(value, s.keep)) return fail(session, "Keep option value must be either 'yes' or 'no'");
-            return 1;
-        case kSimConvergence:
-            if (!value.isNumber()) return fail(session, " convergence criterion not a number");
-            s.convergence = value.toDouble();
-            return 1;
-        case kSimNodes: {
-            if (!value.isNumber()) return fail(session, " number of nodes not a number");
-            const double n = value.toDouble();
-            if (n < 2.0) return fail(session, " the number of nodes must be two or more");
-            s.nodes = n > 2.0e9 ? 2000000000 : static_cast<int>(n);
-            return 1;
-        }
-        case kSimMethod:
-            if (v != "jml" && v != "quadrature" && v != "montecarlo" && v != "gauss")
-                return fail(session, "integration method incorrect");
-            s.method = v;
-            return 1;
-        case kSimPlausible:
-            if (!confirmOverwrite(session, value)) return fail(session, "Can't create the plausible value file");
-            s.plausible = value;
-            return 1;
-        case kSimIterations: {
-            if (!value.isNumber()) return fail(session, " Number of iterations is not a number");
-            const double n = value.toDouble();
-            s.iterations = n > 2.0e9 ? 2000000000 : (n < -2.0e9 ? -2000000000 : static_cast<int>(n));
-            return 1;
-        }
-        case kSimStorage:
-            if (v != "disk" && v != "ram") return fail(session, "Storage request must be 'disk' or 'ram'");
-            s.storage = v;
-            return 1;
-        case kSimMinnode:
-            if (!value.isNumber()) return fail(session, "Min_node is not a number");
-            s.minNode = static_cast<float>(value.toDouble());
-            return 1;
-        case kSimMaxnode:
-            if (!value.isNumber()) return fail(session, "Max_node is not a number");
-            if (!(static_cast<float>(value.toDouble()) > static_cast<float>(s.minNode)))
-                return fail(session, "Min_node must be less than max_node");
-            s.maxNode = static_cast<float>(value.toDouble());
-            return 1;
-        case kSimStderr:
-            if (v == "none" || v == "n")
-                s.stdErr = "none";
-            else if (v == "full" || v == "f")
-                s.stdErr = "full";
-            else if (v == "quick" || v == "q")
-                s.stdErr = "quick";
-            else
-                return fail(session, "StdErr option value must be either 'none', 'full' or 'quick'");
-            return 1;
-        case kSimFit:
-            if (!yesNo(value, s.fit)) return fail(session, "Fit option value must be either 'yes' or 'no'");
-            return 1;
-        case kSimDistribution:
-            if (v != "normal" && v != "discrete")
-                return fail(session, "The distribution option value must be either 'normal' or 'discrete'");
-            s.distribution = v;
-            return 1;
-        case kSimDeviancechange:
-            if (!value.isNumber()) return fail(session, " deviance convergence criterion not a number");
-            s.devianceChange = value.toDouble();
-            return 1;
-        case kSimAlpha:
-            if (!value.isNumber()) return fail(session, " the alpha value not a number");
-            s.alpha = value.toDouble();
-            return 1;
-        case kSimCondition:
-            if (value.isEmpty()) return fail(session, "Condition value cannot be blank");
-            s.condition = value;
-            return 1;
-        case kSimConstraints:
-            if (v != "cases" && v != "items")
-                return fail(session, "Constraiints option value must be either 'cases', or 'items'");
-            s.constraint = v;
-            return 1;
-        default:
-            return fail(session, "Error in simulate option");
-    }
 }
 
 // A response code as generate writes it: one column, or two right-aligned.
@@ -379,13 +217,137 @@ int runReplications(Session& session, const SimulationSettings& s, const Compose
 
 }  // namespace
 
+const OptionTable<SimulationSettings>& simulateOptionTable() {
+    using V = const OptionValue&;
+    using S = SimulationSettings&;
+    // The options of generate set the generation settings, as in generate.
+    const OptionTable<GenerationSettings>& generate = generateOptionTable();
+    auto generating = [&](const char* word) {
+        const OptionRow<GenerationSettings>& row = generate.row(word);
+        return OptionRow<SimulationSettings>{row.word, row.kind, row.refusal,
+                                             [set = row.set](V v, S s) { return set(v, s.generation); }};
+    };
+    auto centre = [&](const char* word) {
+        OptionRow<SimulationSettings> row = generating(word);
+        row.set = [set = generate.row(word).set](V v, S s) {
+            s.centreGiven = true;
+            return set(v, s.generation);
+        };
+        return row;
+    };
+    static const OptionTable<SimulationSettings> table(
+        {"simulate", "Error in simulate option", " No option word found or incorrect option word in simulate",
+         "Error in simulate option"},
+        {
+            generating("nitems"),
+            generating("npersons"),
+            generating("maxscore"),
+            generating("itemdist"),
+            generating("abilitydist"),
+            centre("centre"),
+            centre("center"),
+            {"replications", OptionKind::Whole, " number of replications must be a positive integer",
+             [](V v, S s) {
+                 if (!readWholeNumber(v.text, 1, 2.0e9, s.replications)) return v.refuse();
+                 if (s.replications > 100000) return v.refuse("The number of replications must be at most 100000");
+                 return 1;
+             }},
+            {"filename", OptionKind::Text, "",
+             [](V v, S s) {
+                 s.prefix = v.text;
+                 return 1;
+             }},
+            yesNoOption("keep", "Keep option value must be either 'yes' or 'no'", &SimulationSettings::keep),
+            numberOption("convergence", " convergence criterion not a number", &SimulationSettings::convergence),
+            {"nodes", OptionKind::Whole, " number of nodes not a number",
+             [](V v, S s) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 const double n = v.text.toDouble();
+                 if (n < 2.0) return v.refuse(" the number of nodes must be two or more");
+                 s.nodes = n > 2.0e9 ? 2000000000 : static_cast<int>(n);
+                 return 1;
+             }},
+            {"method", OptionKind::Choice, "integration method incorrect",
+             [](V v, S s) {
+                 if (choiceOf(v.lower(), {"jml", "quadrature", "montecarlo", "gauss"}) < 0) return v.refuse();
+                 s.method = v.lower();
+                 return 1;
+             }},
+            {"plausible", OptionKind::File, "Can't create the plausible value file",
+             [](V v, S s) {
+                 if (!confirmOverwrite(v.session, v.text)) return v.refuse();
+                 s.plausible = v.text;
+                 return 1;
+             }},
+            {"iterations", OptionKind::Whole, " Number of iterations is not a number",
+             [](V v, S s) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 const double n = v.text.toDouble();
+                 s.iterations = n > 2.0e9 ? 2000000000 : (n < -2.0e9 ? -2000000000 : static_cast<int>(n));
+                 return 1;
+             }},
+            {"storage", OptionKind::Choice, "Storage request must be 'disk' or 'ram'",
+             [](V v, S s) {
+                 if (choiceOf(v.lower(), {"disk", "ram"}) < 0) return v.refuse();
+                 s.storage = v.lower();
+                 return 1;
+             }},
+            {"minnode", OptionKind::Number, "Min_node is not a number",
+             [](V v, S s) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 s.minNode = static_cast<float>(v.text.toDouble());
+                 return 1;
+             }},
+            {"maxnode", OptionKind::Number, "Max_node is not a number",
+             [](V v, S s) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 if (!(static_cast<float>(v.text.toDouble()) > static_cast<float>(s.minNode)))
+                     return v.refuse("Min_node must be less than max_node");
+                 s.maxNode = static_cast<float>(v.text.toDouble());
+                 return 1;
+             }},
+            {"stderr", OptionKind::Choice, "StdErr option value must be either 'none', 'full' or 'quick'",
+             [](V v, S s) {
+                 static const char* const kModes[] = {"none", "none", "full", "full", "quick", "quick"};
+                 const int k = choiceOf(v.lower(), {"none", "n", "full", "f", "quick", "q"});
+                 if (k < 0) return v.refuse();
+                 s.stdErr = kModes[k];
+                 return 1;
+             }},
+            yesNoOption("fit", "Fit option value must be either 'yes' or 'no'", &SimulationSettings::fit),
+            {"distribution", OptionKind::Choice,
+             "The distribution option value must be either 'normal' or 'discrete'",
+             [](V v, S s) {
+                 if (choiceOf(v.lower(), {"normal", "discrete"}) < 0) return v.refuse();
+                 s.distribution = v.lower();
+                 return 1;
+             }},
+            numberOption("deviancechange", " deviance convergence criterion not a number",
+                         &SimulationSettings::devianceChange),
+            numberOption("alpha", " the alpha value not a number", &SimulationSettings::alpha),
+            {"condition", OptionKind::Text, "Condition value cannot be blank",
+             [](V v, S s) {
+                 if (v.text.isEmpty()) return v.refuse();
+                 s.condition = v.text;
+                 return 1;
+             }},
+            generating("regfile"),
+            generating("scorefile"),
+            {"constraints", OptionKind::Choice, "Constraiints option value must be either 'cases', or 'items'",
+             [](V v, S s) {
+                 if (choiceOf(v.lower(), {"cases", "items"}) < 0) return v.refuse();
+                 s.constraint = v.lower();
+                 return 1;
+             }},
+        });
+    return table;
+}
+
 int simulateCommand(Session& session, const MString& arguments) {
     SimulationSettings s;
     const SplitStatement split = splitArguments(arguments);
     if (split.options.trim().isEmpty()) return fail(session, "Simulate must have options");
-    if (eachOption(session, split.options, kSimulateWords, 27, "simulate", "Error in simulate option",
-                   [&](int which, const MString& value) { return applySimulateOption(session, which, value, s); }) != 1)
-        return -1;
+    if (simulateOptionTable().read(session, split.options, s) != 1) return -1;
     if (checkGenerationSettings(session, s.generation) != 1 || checkDistributionValues(session, s.generation) != 1)
         return -1;
     int status = 1;
@@ -415,5 +377,7 @@ int simulateCommand(Session& session, const MString& arguments) {
     session.statusText(" ", 0);
     return status;
 }
+
+OptionWords simulateOptionWords() { return simulateOptionTable().words(); }
 
 }  // namespace ordena

@@ -39,6 +39,12 @@ public:
     // Yes/No question; true for Yes.
     virtual bool yesNoQuestion(const MString& text) = 0;
     virtual void appendOutput(const MString& text) = 0;
+    // The echo of a statement as it starts ("=>", the statement, ";" and the
+    // line end), and the report of one iteration of an estimation: output
+    // like any other, unless the front end leaves them out (a quiet batch
+    // run does, keeping the reports).
+    virtual void appendEcho(const MString& text) { appendOutput(text); }
+    virtual void appendIterationReport(const MString& text) { appendOutput(text); }
     virtual void clearOutput() = 0;
     // Panes: 0 message, 1 log file, 2 warnings, 3 automatic updates.
     virtual void statusText(const MString& text, int pane) = 0;
@@ -60,6 +66,9 @@ public:
     // jointMaximumLikelihood relabels the fields for the cases and items.
     virtual void progressOpen(bool /*jointMaximumLikelihood*/) {}
     virtual void progressIteration(int /*iteration*/) {}
+    // The deviance of the iteration that is running, once its E-step has
+    // computed it.
+    virtual void progressDeviance(double /*deviance*/) {}
     virtual void progressChanges(const ProgressChanges&) {}
     virtual void progressClose() {}
 

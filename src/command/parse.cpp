@@ -29,20 +29,27 @@ int firstToken(const MString& text, int start, const MString& delimiters, MStrin
 
 namespace {
 
-int matchIn(const MString& word, int entries, const auto& entryAt) {
+// The keyword that word abbreviates, without a report.
+int findIn(const MString& word, int entries, const auto& entryAt) {
     MString w = word.lower();
-    int found = -1;
+    int found = kNoKeyword;
     for (int k = 0; k < entries; ++k) {
         std::string_view entry = entryAt(k);
         if (entry.substr(0, w.str().size()) == w.view() && w.length() <= static_cast<int>(entry.size())) {
-            if (found >= 0) {
-                reportError(" Ambiguous command word");
-                return -1;
-            }
+            if (found >= 0) return kAmbiguousKeyword;
             found = k;
         }
     }
-    if (found < 0) reportError("Unknown command or argument: '" + w + "'");
+    return found;
+}
+
+int matchIn(const MString& word, int entries, const auto& entryAt) {
+    const int found = findIn(word, entries, entryAt);
+    if (found == kAmbiguousKeyword) {
+        reportError(" Ambiguous command word");
+        return -1;
+    }
+    if (found < 0) reportError("Unknown command or argument: '" + word.lower() + "'");
     return found;
 }
 
@@ -80,6 +87,14 @@ int matchKeyword(const MString& word, const std::vector<MString>& table) {
     return matchIn(word, static_cast<int>(table.size()), [&](int k) { return table[k].view(); });
 }
 
+int matchKeyword(const MString& word, const std::vector<std::string_view>& table) {
+    return matchIn(word, static_cast<int>(table.size()), [&](int k) { return table[static_cast<std::size_t>(k)]; });
+}
+
+int findKeyword(const MString& word, const char* const* table, int entries) {
+    return findIn(word, entries, [&](int k) { return std::string_view(table[k]); });
+}
+
 SplitStatement splitArguments(const MString& text) { return splitWith(text, ">>"); }
 SplitStatement splitArgumentsIn(const MString& text) { return splitWith(text, "<<"); }
 
@@ -93,16 +108,6 @@ std::vector<MString> splitAt(const MString& text, char separator) {
         if (at == std::string::npos) return pieces;
         start = at + 1;
     }
-}
-
-std::vector<OptionPiece> optionPieces(const MString& text) {
-    std::vector<OptionPiece> pieces;
-    for (const MString& piece : splitAt(text, ',')) {
-        const int eq = piece.find('=');
-        pieces.push_back({(eq >= 0 ? piece.mid(0, eq) : piece).trim(),
-                          eq >= 0 ? piece.mid(eq + 1, piece.length()).trim() : MString()});
-    }
-    return pieces;
 }
 
 int splitValueList(const MString& text, std::vector<MString>& values) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/mstring.h"
@@ -21,6 +22,11 @@ int firstToken(const MString& text, int start, const MString& delimiters, MStrin
 // ambiguous).
 int matchKeyword(const MString& word, const char* const* table, int entries);
 int matchKeyword(const MString& word, const std::vector<MString>& table);
+int matchKeyword(const MString& word, const std::vector<std::string_view>& table);
+// The same match without a report: the index, kNoKeyword or kAmbiguousKeyword.
+inline constexpr int kNoKeyword = -1;
+inline constexpr int kAmbiguousKeyword = -2;
+int findKeyword(const MString& word, const char* const* table, int entries);
 
 struct SplitStatement {
     MString arguments;
@@ -39,14 +45,6 @@ int splitValueList(const MString& text, std::vector<MString>& values);
 // The pieces of text between the separators, as they stand (n separators
 // give n + 1 pieces; an empty text gives one empty piece).
 std::vector<MString> splitAt(const MString& text, char separator);
-
-// An option list cut at commas: each piece's word (before its first "=")
-// and value (after it), both trimmed.
-struct OptionPiece {
-    MString word;
-    MString value;
-};
-std::vector<OptionPiece> optionPieces(const MString& text);
 
 // True when the file can be opened for reading.
 bool fileExists(const MString& name);

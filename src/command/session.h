@@ -73,6 +73,8 @@ public:
     // Always asked; copied to the log file.
     bool yesNoQuestion(const MString& text) override;
     void appendOutput(const MString& text) override;
+    void appendEcho(const MString& text) override { frontEnd_.appendEcho(text); }
+    void appendIterationReport(const MString& text) override { frontEnd_.appendIterationReport(text); }
     void clearOutput() override;
     void statusText(const MString& text, int pane) override;
     bool takeStopRequest() override;
@@ -81,6 +83,7 @@ public:
     bool terminationRequested() override { return frontEnd_.terminationRequested(); }
     void progressOpen(bool jointMaximumLikelihood) override { frontEnd_.progressOpen(jointMaximumLikelihood); }
     void progressIteration(int iteration) override { frontEnd_.progressIteration(iteration); }
+    void progressDeviance(double deviance) override { frontEnd_.progressDeviance(deviance); }
     void progressChanges(const ProgressChanges& changes) override { frontEnd_.progressChanges(changes); }
     void progressClose() override { frontEnd_.progressClose(); }
     // Graphs go to the front end as they are.

@@ -4,41 +4,13 @@
 #include <unistd.h>
 
 #include "command/commands.h"
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/session.h"
 
 namespace ordena {
 
 namespace {
-
-const char* const kSetWords[] = {"seed",         "n_plausible", "p_nodes",      "iterlimit",  "innerloops",
-                                 "constraints",  "update",      "warnings",     "f_nodes",    "fitdraws",
-                                 "key_default",  "zero/perfect", "mle_criteria", "buffersize", "respmiss",
-                                 "directory",    "plotwindows", "logestimates", "keeplastests", "mle_max"};
-constexpr int kSetWordCount = static_cast<int>(sizeof kSetWords / sizeof kSetWords[0]);
-
-enum SetWord {
-    kSeed,
-    kNPlausible,
-    kPNodes,
-    kIterlimit,
-    kInnerloops,
-    kConstraints,
-    kUpdate,
-    kWarnings,
-    kFNodes,
-    kFitdraws,
-    kKeyDefault,
-    kZeroPerfect,
-    kMleCriteria,
-    kBuffersize,
-    kRespmiss,
-    kDirectory,
-    kPlotwindows,
-    kLogestimates,
-    kKeeplastests,
-    kMleMax
-};
 
 constexpr int kDefaultBufferSize = 32767;
 
@@ -90,9 +62,6 @@ bool readChoice(Session& session, const MString& value, int& setting, const char
 }
 
 int applySetItem(Session& session, const MString& itemText) {
-    Settings& s = session.ws.settings;
-    EstimationState& est = session.ws.est;
-
     MString item = itemText.trim();
     MString word;
     int first = -1, last = -1;
@@ -102,130 +71,152 @@ int applySetItem(Session& session, const MString& itemText) {
     }
     MString value = item.mid(last + 2, item.length()).trim();
 
-    int which = matchKeyword(word, kSetWords, kSetWordCount);
+    const OptionTable<Session>& table = setOptionTable();
+    int which = matchOptionWord(table.words(), word);
     if (which < 0) {
         session.errorReport(" An incorrect set argument");
         return -1;
     }
-
-    switch (which) {
-        case kSeed:
-            if (!readInteger(session, value, s.seed, " seed is not a number")) return -1;
-            session.uniform.setseed(s.seed);
-            session.normal.setseed(s.seed);
-            return 1;
-        case kNPlausible:
-            if (!readInteger(session, value, s.n_plausible, "The number of plausible values is not a number"))
-                return -1;
-            est.plausibleCountChanged();
-            return 1;
-        case kPNodes:
-            if (!readInteger(session, value, s.p_nodes, " number of nodes not a number")) return -1;
-            est.eapAvailable = false;
-            est.plausibleAvailable = false;
-            return 1;
-        case kIterlimit:
-            if (!readInteger(session, value, s.iterlimit, "The number of iterations is not a number")) return -1;
-            if (s.iterlimit < 5) {
-                s.iterlimit = 5;
-                session.warningReport("The iterlimit must has been set at its minimim possible value - 5");
-            }
-            return 1;
-        case kInnerloops:
-            return readInteger(session, value, s.innerloops, "The number of inner loops is not a number") ? 1 : -1;
-        case kConstraints: {
-            static const char* const words[4] = {"default", "items", "cases", "none"};
-            if (!readChoice(session, value, s.constraints, words,
-                            "The constraint method must be one of: default, items, none or cases"))
-                return -1;
-            est.invalidateCaseEstimates();
-            est.estimated = 0;
-            return 1;
-        }
-        case kUpdate:
-            return readYesNo(session, value, s.update, "The update value must be either yes or no") ? 1 : -1;
-        case kWarnings:
-            return readYesNo(session, value, s.warnings, "The warning value must be either yes or no") ? 1 : -1;
-        case kFNodes:
-            return readInteger(session, value, s.f_nodes, "The number of nodes fir fit calculation is not a number")
-                       ? 1
-                       : -1;
-        case kFitdraws:
-            return readInteger(session, value, s.fitdraws, "The number of fit draws is not a number") ? 1 : -1;
-        case kKeyDefault:
-            if (value.length() != 1) {
-                session.errorReport("The default key must be a single character");
-                return -1;
-            }
-            s.key_default = value;
-            return 1;
-        case kZeroPerfect:
-            if (!readReal(session, value, s.zero_perfect, "The perfect/zero value is not a number")) return -1;
-            est.mleAvailable = false;
-            return 1;
-        case kMleCriteria:
-            if (!readReal(session, value, s.mle_criteria, "The MLE criteria is not a number")) return -1;
-            est.mleAvailable = false;
-            return 1;
-        case kMleMax:
-            return readReal(session, value, s.mle_max, "The MLE criteria is not a number") ? 1 : -1;
-        case kBuffersize: {
-            if (!value.isDigits()) {
-                session.errorReport("The buffer size is not an integer");
-                return -1;
-            }
-            int n = value.toInt();
-            const char* message = nullptr;
-            if (n < 4096) message = "The buffer size is too small. It has been set to the default";
-            else if (n > 1048576) message = "The buffer size is too large. It has been set to the default";
-            if (message != nullptr) {
-                s.buffersize = kDefaultBufferSize;
-                session.setOutputLimit(kDefaultBufferSize);
-                session.errorReport(message);
-                return -1;
-            }
-            s.buffersize = n;
-            session.setOutputLimit(n);
-            return 1;
-        }
-        case kRespmiss: {
-            static const char* const words[4] = {"dot", "blank", "both", "none"};
-            return readChoice(session, value, s.respmiss, words,
-                              "The respmiss value must be one of: NONE, BOTH, DOT, BLANK")
-                       ? 1
-                       : -1;
-        }
-        case kDirectory:
-            // Names are kept as written: this file system tells letter cases
-            // apart. A name holding a zero byte would name another directory.
-            if (value.str().find('\0') != std::string::npos || ::chdir(value.c_str()) != 0) {
-                session.errorReport("Unable to locate directory: " + value);
-                return -1;
-            }
-            return 1;
-        case kPlotwindows:
-            if (!value.isDigits()) {
-                session.errorReport("The number of plot windows is not an integer");
-                return -1;
-            }
-            if (value.toInt() < 0) {
-                session.errorReport("The number of plot windows must be positive");
-                return -1;
-            }
-            s.plotwindows = value.toInt();
-            return 1;
-        case kLogestimates:
-            return readYesNo(session, value, s.logestimates, "The logestimates value must be either yes or no") ? 1
-                                                                                                                : -1;
-        case kKeeplastests:
-            return readYesNo(session, value, s.keeplastests, "The keeplastests value must be either yes or no") ? 1
-                                                                                                                : -1;
-        default:
-            return -1;
-    }
+    const OptionRow<Session>& row = table.rows()[static_cast<std::size_t>(which)];
+    return row.set(OptionValue(session, value, row.refusal), session);
 }
 
 }  // namespace
+
+const OptionTable<Session>& setOptionTable() {
+    using V = const OptionValue&;
+    using S = Session&;
+    // Settings that take a number, a real number or yes/no and change nothing else.
+    auto integer = [](const char* word, int Settings::*setting, const char* refusal) {
+        return OptionRow<Session>{word, OptionKind::Whole, refusal, [setting](V v, S session) {
+                                      return readInteger(session, v.text, session.ws.settings.*setting, v.refusal())
+                                                 ? 1
+                                                 : -1;
+                                  }};
+    };
+    auto real = [](const char* word, double Settings::*setting, const char* refusal) {
+        return OptionRow<Session>{word, OptionKind::Number, refusal, [setting](V v, S session) {
+                                      return readReal(session, v.text, session.ws.settings.*setting, v.refusal())
+                                                 ? 1
+                                                 : -1;
+                                  }};
+    };
+    auto yesNo = [](const char* word, bool Settings::*setting, const char* refusal) {
+        return OptionRow<Session>{word, OptionKind::YesNo, refusal, [setting](V v, S session) {
+                                      return readYesNo(session, v.text, session.ws.settings.*setting, v.refusal())
+                                                 ? 1
+                                                 : -1;
+                                  }};
+    };
+    static const OptionTable<Session> table(
+        {"set", "Error in set argument", " An incorrect set argument"},
+        {
+            {"seed", OptionKind::Whole, " seed is not a number",
+             [](V v, S session) {
+                 Settings& s = session.ws.settings;
+                 if (!readInteger(session, v.text, s.seed, v.refusal())) return -1;
+                 session.uniform.setseed(s.seed);
+                 session.normal.setseed(s.seed);
+                 return 1;
+             }},
+            {"n_plausible", OptionKind::Whole, "The number of plausible values is not a number",
+             [](V v, S session) {
+                 if (!readInteger(session, v.text, session.ws.settings.n_plausible, v.refusal())) return -1;
+                 session.ws.est.plausibleCountChanged();
+                 return 1;
+             }},
+            {"p_nodes", OptionKind::Whole, " number of nodes not a number",
+             [](V v, S session) {
+                 if (!readInteger(session, v.text, session.ws.settings.p_nodes, v.refusal())) return -1;
+                 session.ws.est.eapAvailable = false;
+                 session.ws.est.plausibleAvailable = false;
+                 return 1;
+             }},
+            {"iterlimit", OptionKind::Whole, "The number of iterations is not a number",
+             [](V v, S session) {
+                 Settings& s = session.ws.settings;
+                 if (!readInteger(session, v.text, s.iterlimit, v.refusal())) return -1;
+                 if (s.iterlimit < 5) {
+                     s.iterlimit = 5;
+                     session.warningReport("The iterlimit must has been set at its minimim possible value - 5");
+                 }
+                 return 1;
+             }},
+            integer("innerloops", &Settings::innerloops, "The number of inner loops is not a number"),
+            {"constraints", OptionKind::Choice, "The constraint method must be one of: default, items, none or cases",
+             [](V v, S session) {
+                 static const char* const words[4] = {"default", "items", "cases", "none"};
+                 if (!readChoice(session, v.text, session.ws.settings.constraints, words, v.refusal())) return -1;
+                 session.ws.est.invalidateCaseEstimates();
+                 session.ws.est.estimated = 0;
+                 return 1;
+             },
+             "constraint"},
+            yesNo("update", &Settings::update, "The update value must be either yes or no"),
+            yesNo("warnings", &Settings::warnings, "The warning value must be either yes or no"),
+            integer("f_nodes", &Settings::f_nodes, "The number of nodes fir fit calculation is not a number"),
+            integer("fitdraws", &Settings::fitdraws, "The number of fit draws is not a number"),
+            {"key_default", OptionKind::Text, "The default key must be a single character",
+             [](V v, S session) {
+                 if (v.text.length() != 1) return v.refuse();
+                 session.ws.settings.key_default = v.text;
+                 return 1;
+             }},
+            {"zero/perfect", OptionKind::Number, "The perfect/zero value is not a number",
+             [](V v, S session) {
+                 if (!readReal(session, v.text, session.ws.settings.zero_perfect, v.refusal())) return -1;
+                 session.ws.est.mleAvailable = false;
+                 return 1;
+             }},
+            {"mle_criteria", OptionKind::Number, "The MLE criteria is not a number",
+             [](V v, S session) {
+                 if (!readReal(session, v.text, session.ws.settings.mle_criteria, v.refusal())) return -1;
+                 session.ws.est.mleAvailable = false;
+                 return 1;
+             }},
+            {"buffersize", OptionKind::Whole, "The buffer size is not an integer",
+             [](V v, S session) {
+                 Settings& s = session.ws.settings;
+                 if (!v.text.isDigits()) return v.refuse();
+                 const int n = v.text.toInt();
+                 const char* message = nullptr;
+                 if (n < 4096) message = "The buffer size is too small. It has been set to the default";
+                 else if (n > 1048576) message = "The buffer size is too large. It has been set to the default";
+                 if (message != nullptr) {
+                     s.buffersize = kDefaultBufferSize;
+                     session.setOutputLimit(kDefaultBufferSize);
+                     return v.refuse(message);
+                 }
+                 s.buffersize = n;
+                 session.setOutputLimit(n);
+                 return 1;
+             }},
+            {"respmiss", OptionKind::Choice, "The respmiss value must be one of: NONE, BOTH, DOT, BLANK",
+             [](V v, S session) {
+                 static const char* const words[4] = {"dot", "blank", "both", "none"};
+                 return readChoice(session, v.text, session.ws.settings.respmiss, words, v.refusal()) ? 1 : -1;
+             }},
+            {"directory", OptionKind::File, "Unable to locate directory: ",
+             [](V v, S) {
+                 // Names are kept as written: this file system tells letter cases
+                 // apart. A name holding a zero byte would name another directory.
+                 if (v.text.str().find('\0') != std::string::npos || ::chdir(v.text.c_str()) != 0)
+                     return v.refuse(v.refusal() + v.text);
+                 return 1;
+             }},
+            {"plotwindows", OptionKind::Whole, "The number of plot windows is not an integer",
+             [](V v, S session) {
+                 if (!v.text.isDigits()) return v.refuse();
+                 if (v.text.toInt() < 0) return v.refuse("The number of plot windows must be positive");
+                 session.ws.settings.plotwindows = v.text.toInt();
+                 return 1;
+             }},
+            yesNo("logestimates", &Settings::logestimates, "The logestimates value must be either yes or no"),
+            yesNo("keeplastests", &Settings::keeplastests, "The keeplastests value must be either yes or no"),
+            real("mle_max", &Settings::mle_max, "The MLE criteria is not a number"),
+        });
+    return table;
+}
 
 void refreshStatusPanes(Session& session) {
     const Settings& s = session.ws.settings;
@@ -260,6 +251,9 @@ void resetWorkspace(Session& session, bool clearOutput) {
     ws.est.anchors.clear();
     ws.removeWorkFiles();
     session.statusText("Log File: NONE", 1);
+    // What the message pane said of the old workspace ("System file loaded")
+    // no longer holds.
+    session.statusText("Ready", 0);
     ws.est.releaseWorkArrays();
     ws.build = ModelBuild{};
     session.tokens.clear();
@@ -301,5 +295,7 @@ int handleSet(Session& session, const MString& arguments) {
     refreshStatusPanes(session);
     return 1;
 }
+
+OptionWords setOptionWords() { return setOptionTable().words(); }
 
 }  // namespace ordena

@@ -2,9 +2,15 @@
 // reset and set statements.
 #pragma once
 
+#include "command/option_table.h"
+
 namespace ordena {
 
 class Session;
+
+// The settings of the set statement (its items are word=value, split at
+// commas by the statement).
+const OptionTable<Session>& setOptionTable();
 
 // Returns the workspace to its start-up state, except the data file name,
 // the data layout with its missing-value codes and the item groups.

@@ -58,7 +58,7 @@ bool changeReport(Session& session, EstimationWork& work, int t, IterationChange
     } else {
         text += "Node weights             ==> " + printFormat("%10.5f", c.covariance) + "\r\n";
     }
-    session.appendOutput(text);
+    session.appendIterationReport(text);
     ProgressChanges shown;
     shown.hasDeviance = t > 1;
     shown.deviance = c.deviance;
@@ -73,8 +73,8 @@ bool changeReport(Session& session, EstimationWork& work, int t, IterationChange
     }
     session.progressChanges(shown);
     if (t > 1) {
-        session.appendOutput("Change in the deviance is" + printFormat("%14.5f", c.deviance) + "\r\n" +
-                             "..........................................\r\n");
+        session.appendIterationReport("Change in the deviance is" + printFormat("%14.5f", c.deviance) + "\r\n" +
+                                      "..........................................\r\n");
         if (std::fabs(c.deviance) < est.options.devianceChange) {
             session.appendOutput("Deviance change is less than covergence criterion\r\n");
             est.terminationReason = kTerminateDeviance;
@@ -160,9 +160,10 @@ int estimationDriver(Session& session) {
     ProgressWindowScope progress(session, false);
     for (int t = 1; est.options.iterations > 0; ++t) {
         Stopwatch clock;
-        session.appendOutput("\r\nIteration: " + itoMString(t) + "  ...........................\r\n");
+        session.appendIterationReport("\r\nIteration: " + itoMString(t) + "  ...........................\r\n");
         session.progressIteration(t);
         if (EStep(session, work) != 1) return -1;
+        session.progressDeviance(est.deviance);
         double step = 0.0;
         if (!work.allAnchored && MStep(session, work, step) != 1) return -1;
         IterationChanges changes;

@@ -340,7 +340,7 @@ int EStep(Session& session, EstimationWork& work) {
     const long long failed = static_cast<long long>(total.failedCases.size());
 
     est.deviance = -2.0 * total.logLikelihood;
-    session.appendOutput("Deviance = " + printFormat("%14.5f", est.deviance) + "\r\n");
+    session.appendIterationReport("Deviance = " + printFormat("%14.5f", est.deviance) + "\r\n");
     session.timing.addEStep(clock.seconds(), total.responses, Q);
     if (plan.factorised) ++session.timing.factorisedPasses;
     if (processed > 0 && failed == processed) {

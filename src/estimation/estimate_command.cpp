@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/driver.h"
@@ -11,149 +12,98 @@
 
 namespace ordena {
 
-namespace {
-
-const char* const kOptionWords[] = {"convergence",  "nodes",          "method",  "plausible", "iterations",
-                                    "storage",      "minnode",        "maxnode", "stderr",    "fit",
-                                    "distribution", "deviancechange", "alpha",   "abilities"};
-constexpr int kOptionCount = 14;
-
-bool yesNo(const MString& v, bool& out) {
-    if (v == "yes" || v == "y") {
-        out = true;
-        return true;
-    }
-    if (v == "no" || v == "n") {
-        out = false;
-        return true;
-    }
-    return false;
+const OptionTable<EstimateOptions>& estimateOptionTable() {
+    using V = const OptionValue&;
+    using O = EstimateOptions&;
+    static const OptionTable<EstimateOptions> table(
+        {"estimate", "Error in estimate option", " No option word found or incorrect option word in estimate"},
+        {
+            numberOption("convergence", " convergence criterion not a number", &EstimateOptions::convergence, "conv"),
+            {"nodes", OptionKind::Whole, " number of nodes not a number",
+             [](V v, O o) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 const double n = v.text.toDouble();
+                 if (n < 2.0) return v.refuse(" the number of nodes must be one or more");
+                 o.nodes = n > 2.0e9 ? 2000000000 : static_cast<std::int32_t>(n);
+                 return 1;
+             }},
+            {"method", OptionKind::Choice, "Estimation method incorrect",
+             [](V v, O o) {
+                 static const EstimationMethod kMethods[] = {EstimationMethod::Jml, EstimationMethod::Quadrature,
+                                                             EstimationMethod::MonteCarlo, EstimationMethod::Gauss};
+                 const int k = choiceOf(v.lower(), {"jml", "quadrature", "montecarlo", "gauss"});
+                 if (k < 0) return v.refuse();
+                 o.method = kMethods[k];
+                 return 1;
+             }},
+            {"plausible", OptionKind::File, "Can't create the plausible value file",
+             [](V v, O o) {
+                 if (!confirmOverwrite(v.session, v.text)) return v.refuse();
+                 o.plausibleFile = v.text;
+                 return 1;
+             }},
+            {"iterations", OptionKind::Whole, " Number of iterations is not a number",
+             [](V v, O o) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 const double n = v.text.toDouble();
+                 o.iterations = n > 2.0e9 ? 2000000000 : (n < -2.0e9 ? -2000000000 : static_cast<std::int32_t>(n));
+                 return 1;
+             },
+             "iter"},
+            {"storage", OptionKind::Choice, "Storage request must be 'disk' or 'ram'",
+             [](V v, O o) {
+                 const int k = choiceOf(v.lower(), {"disk", "ram"});
+                 if (k < 0) return v.refuse();
+                 o.storage = k == 0 ? StorageMode::Disk : StorageMode::Ram;
+                 return 1;
+             }},
+            {"minnode", OptionKind::Number, "Min_node is not a number",
+             [](V v, O o) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 o.minNode = static_cast<float>(v.text.toDouble());
+                 return 1;
+             }},
+            {"maxnode", OptionKind::Number, "Max_node is not a number",
+             [](V v, O o) {
+                 if (!v.text.isNumber()) return v.refuse();
+                 if (!(static_cast<float>(v.text.toDouble()) > o.minNode))
+                     return v.refuse("Min_node must be less than max_node");
+                 o.maxNode = static_cast<float>(v.text.toDouble());
+                 return 1;
+             }},
+            {"stderr", OptionKind::Choice, "StdErr option value must be either 'none', 'full' or 'quick'",
+             [](V v, O o) {
+                 static const StdErrMode kModes[] = {StdErrMode::None, StdErrMode::None, StdErrMode::Full,
+                                                     StdErrMode::Full, StdErrMode::Quick, StdErrMode::Quick};
+                 const int k = choiceOf(v.lower(), {"none", "n", "full", "f", "quick", "q"});
+                 if (k < 0) return v.refuse();
+                 o.stdErr = kModes[k];
+                 return 1;
+             }},
+            yesNoOption("fit", "Fit option value must be either 'yes' or 'no'", &EstimateOptions::fit),
+            {"distribution", OptionKind::Choice,
+             "The distribution option value must be either 'normal' or 'discrete'",
+             [](V v, O o) {
+                 const int k = choiceOf(v.lower(), {"discrete", "normal"});
+                 if (k < 0) return v.refuse();
+                 o.distribution = k == 0 ? Distribution::Discrete : Distribution::Normal;
+                 return 1;
+             }},
+            numberOption("deviancechange", " deviance convergence criterion not a number",
+                         &EstimateOptions::devianceChange, "deviance"),
+            numberOption("alpha", " the alpha value not a number", &EstimateOptions::alpha),
+            yesNoOption("abilities", "Abilities option value must be either 'yes' or 'no'",
+                        &EstimateOptions::abilities),
+        });
+    return table;
 }
-
-// One option; returns the refusal message, empty when accepted.
-MString applyOption(Session& session, int word, const MString& raw, EstimateOptions& o) {
-    const MString v = raw.lower();
-    switch (word) {
-        case 0:
-            if (!raw.isNumber()) return " convergence criterion not a number";
-            o.convergence = raw.toDouble();
-            return MString();
-        case 1: {
-            if (!raw.isNumber()) return " number of nodes not a number";
-            const double n = raw.toDouble();
-            if (n < 2.0) return " the number of nodes must be one or more";
-            o.nodes = n > 2.0e9 ? 2000000000 : static_cast<std::int32_t>(n);
-            return MString();
-        }
-        case 2:
-            if (v == "jml")
-                o.method = EstimationMethod::Jml;
-            else if (v == "quadrature")
-                o.method = EstimationMethod::Quadrature;
-            else if (v == "montecarlo")
-                o.method = EstimationMethod::MonteCarlo;
-            else if (v == "gauss")
-                o.method = EstimationMethod::Gauss;
-            else
-                return "Estimation method incorrect";
-            return MString();
-        case 3:
-            if (!confirmOverwrite(session, raw)) return "Can't create the plausible value file";
-            o.plausibleFile = raw;
-            return MString();
-        case 4: {
-            if (!raw.isNumber()) return " Number of iterations is not a number";
-            const double n = raw.toDouble();
-            o.iterations = n > 2.0e9 ? 2000000000 : (n < -2.0e9 ? -2000000000 : static_cast<std::int32_t>(n));
-            return MString();
-        }
-        case 5:
-            if (v == "disk")
-                o.storage = StorageMode::Disk;
-            else if (v == "ram")
-                o.storage = StorageMode::Ram;
-            else
-                return "Storage request must be 'disk' or 'ram'";
-            return MString();
-        case 6:
-            if (!raw.isNumber()) return "Min_node is not a number";
-            o.minNode = static_cast<float>(raw.toDouble());
-            return MString();
-        case 7:
-            if (!raw.isNumber()) return "Max_node is not a number";
-            if (!(static_cast<float>(raw.toDouble()) > o.minNode)) return "Min_node must be less than max_node";
-            o.maxNode = static_cast<float>(raw.toDouble());
-            return MString();
-        case 8:
-            if (v == "none" || v == "n")
-                o.stdErr = StdErrMode::None;
-            else if (v == "full" || v == "f")
-                o.stdErr = StdErrMode::Full;
-            else if (v == "quick" || v == "q")
-                o.stdErr = StdErrMode::Quick;
-            else
-                return "StdErr option value must be either 'none', 'full' or 'quick'";
-            return MString();
-        case 9:
-            if (!yesNo(v, o.fit)) return "Fit option value must be either 'yes' or 'no'";
-            return MString();
-        case 10:
-            if (v == "discrete")
-                o.distribution = Distribution::Discrete;
-            else if (v == "normal")
-                o.distribution = Distribution::Normal;
-            else
-                return "The distribution option value must be either 'normal' or 'discrete'";
-            return MString();
-        case 11:
-            if (!raw.isNumber()) return " deviance convergence criterion not a number";
-            o.devianceChange = raw.toDouble();
-            return MString();
-        case 12:
-            if (!raw.isNumber()) return " the alpha value not a number";
-            o.alpha = raw.toDouble();
-            return MString();
-        case 13:
-            if (!yesNo(v, o.abilities)) return "Abilities option value must be either 'yes' or 'no'";
-            return MString();
-        default:
-            return "Error in estimate option";
-    }
-}
-
-}  // namespace
 
 int parseEstimateOptions(Session& session, const MString& text, EstimateOptions& options) {
     options = EstimateOptions{};
     if (text.trim().isEmpty()) return 1;
-    int start = 0;
-    const int n = text.length();
-    while (start <= n) {
-        int comma = start;
-        while (comma < n && text[comma] != ',') ++comma;
-        const MString piece = text.mid(start, comma - start);
-        start = comma + 1;
-        const int eq = piece.find('=');
-        const MString word = (eq < 0 ? piece : piece.mid(0, eq)).trim();
-        const MString value = eq < 0 ? MString() : piece.mid(eq + 1, piece.length() - eq - 1).trim();
-        if (word.isEmpty()) {
-            session.errorReport("Error in estimate option");
-            options = EstimateOptions{};
-            return -1;
-        }
-        const int index = matchKeyword(word, kOptionWords, kOptionCount);
-        if (index < 0) {
-            session.errorReport(" No option word found or incorrect option word in estimate");
-            options = EstimateOptions{};
-            return -1;
-        }
-        const MString refusal = applyOption(session, index, value, options);
-        if (!refusal.isEmpty()) {
-            session.errorReport(refusal);
-            options = EstimateOptions{};
-            return -1;
-        }
-        if (comma >= n) break;
+    if (estimateOptionTable().read(session, text, options) != 1) {
+        options = EstimateOptions{};
+        return -1;
     }
     return 1;
 }
@@ -248,5 +198,7 @@ int estimateCommand(Session& session, const MString& text) {
     session.statusText(" ", 0);
     return result == 1 ? 1 : -1;
 }
+
+OptionWords estimateOptionWords() { return estimateOptionTable().words(); }
 
 }  // namespace ordena

@@ -377,12 +377,12 @@ int jmlDriver(Session& session) {
     ProgressWindowScope progress(session, true);
     for (int t = 1; est.options.iterations > 0; ++t) {
         Stopwatch clock;
-        session.appendOutput("\r\nIteration: " + itoMString(t) + "  ...........................\r\n");
+        session.appendIterationReport("\r\nIteration: " + itoMString(t) + "  ...........................\r\n");
         session.progressIteration(t);
         CaseChanges caseChanges;
         const int casesConverged = caseUpdate(session, work, responses, cases, t, caseChanges);
         if (casesConverged < 0) return -1;
-        session.appendOutput(caseChangeLines(caseChanges));
+        session.appendIterationReport(caseChangeLines(caseChanges));
         // The progress window shows the largest change of the cases (first
         // dimension), then that of the items.
         ProgressChanges shown;
@@ -394,10 +394,11 @@ int jmlDriver(Session& session) {
         const bool itemsUpdated = !work.allAnchored;
         if (itemsUpdated) {
             if (itemUpdate(session, work, responses, cases, itemChanges) != 1) return -1;
-            session.appendOutput("Maximum for item parameter estimates ==> " +
-                                 printFormat("%10.5f", itemChanges.largest) + " (Parameter: " +
-                                 itoMString(itemChanges.at) + ")\r\n" + "Average for item parameter estimates ==> " +
-                                 printFormat("%10.5f", itemChanges.mean) + "\r\n");
+            session.appendIterationReport("Maximum for item parameter estimates ==> " +
+                                          printFormat("%10.5f", itemChanges.largest) + " (Parameter: " +
+                                          itoMString(itemChanges.at) + ")\r\n" +
+                                          "Average for item parameter estimates ==> " +
+                                          printFormat("%10.5f", itemChanges.mean) + "\r\n");
         }
         if (itemsUpdated) {
             shown.hasDeviance = false;

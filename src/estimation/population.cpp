@@ -58,7 +58,7 @@ int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, co
         for (int r = 0; r < R; ++r) text += printFormat("%10.5f", est.beta[d][r]);
         text += "\r\n";
     }
-    session.appendOutput(text);
+    session.appendIterationReport(text);
 
     float low = 1000.0f, high = -1000.0f;
     for (int d = 0; d < D; ++d) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/session.h"
 
@@ -13,30 +14,6 @@ namespace ordena {
 const char* const kPlotTypeWords[kPlotTypeCount] = {"icc", "expected", "ccc", "tcc", "iinfo", "tinfo", "mcc"};
 
 namespace {
-
-const char* const kOptionWords[] = {"estimates", "bins",     "gins",   "mincut",  "maxcut", "rawdata",
-                                    "overlay",   "group",    "legend", "joinraw", "smooth", "bintype",
-                                    "minscale",  "maxscale", "table",  "keep",    "drop"};
-enum Option {
-    kEstimates,
-    kBins,
-    kGins,
-    kMincut,
-    kMaxcut,
-    kRawdata,
-    kOverlay,
-    kGroup,
-    kLegend,
-    kJoinraw,
-    kSmooth,
-    kBintype,
-    kMinscale,
-    kMaxscale,
-    kTable,
-    kKeep,
-    kDrop,
-    kOptionCount
-};
 
 // The pieces of a list: split at the separators, empty pieces dropped.
 std::vector<MString> pieces(const MString& text, const char* separators) {
@@ -83,76 +60,89 @@ bool yesNo(const MString& value, bool& flag) {
     return true;
 }
 
-int readOption(Session& session, int which, const MString& value, PlotSettings& s) {
-    auto fail = [&](const MString& message) {
-        session.errorReport(message);
-        return -1;
-    };
-    switch (which) {
-        case kEstimates: {
-            const MString v = value.lower();
-            if (v == "wle")
-                s.estimates = kCaseWle;
-            else if (v == "mle")
-                s.estimates = kCaseMle;
-            else if (v == "eap")
-                s.estimates = kCaseEap;
-            else if (v == "latent")
-                s.estimates = kCaseLatent;
-            else
-                return fail("The estimates option must be one of: wle, mle, eap or latent");
-            if (s.type == kPlotTinfo || s.type == kPlotIinfo || s.type == kPlotTcc)
-                return fail("Estimates is not a legal option for the selected plots");
-            s.estimatesGiven = true;
-            return 1;
-        }
-        case kBins: {
-            long long n = 0;
-            if (!wholeNumber(value, n)) return fail(" Number of bins is not a number");
-            s.bins = static_cast<int>(std::clamp(n, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
-            return 1;
-        }
-        case kGins:
-            if (parseItemList(value, s.allItems, s.items) != 1) return fail("Generalised item-list format error");
-            return 1;
-        case kMincut: return realNumber(value, s.mincut) ? 1 : fail("Minimum cut value is not a number");
-        case kMaxcut: return realNumber(value, s.maxcut) ? 1 : fail("Maximum cut value is not a number");
-        case kMinscale:
-            s.minscaleGiven = true;
-            return realNumber(value, s.minscale) ? 1 : fail("Minimum scale value is not a number");
-        case kMaxscale:
-            s.maxscaleGiven = true;
-            return realNumber(value, s.maxscale) ? 1 : fail("Maximum scale value is not a number");
-        case kRawdata: return yesNo(value, s.rawdata) ? 1 : fail("The rawdata option must be one of: yes or no");
-        case kOverlay: return yesNo(value, s.overlay) ? 1 : fail("The overlay option must be one of: yes or no");
-        case kLegend: return yesNo(value, s.legend) ? 1 : fail("The legend option must be one of: yes or no");
-        case kJoinraw: return yesNo(value, s.joinraw) ? 1 : fail("The joinraw option must be one of: yes or no");
-        case kSmooth: return yesNo(value, s.smooth) ? 1 : fail("The smooth option must be one of: yes or no");
-        case kTable: return yesNo(value, s.table) ? 1 : fail("The table option must be one of: yes or no");
-        case kBintype: {
-            const MString v = value.lower();
-            if (v == "size")
-                s.bintype = kBinSize;
-            else if (v == "width")
-                s.bintype = kBinWidth;
-            else
-                return fail("The bintype option must be one of: size or width");
-            return 1;
-        }
-        case kGroup: s.group = value; return 1;
-        case kKeep:
-        case kDrop: {
-            std::vector<MString>& list = which == kKeep ? s.keep : s.drop;
-            list = pieces(value, ": ");
-            if (list.empty()) return fail("Group keep and/or drop format error");
-            if (!s.keep.empty() && !s.drop.empty()) return fail("Only one of 'drop' and 'keep' is permitted");
-            return 1;
-        }
-        default: return fail("An incorrect plot argument");
-    }
+// The groups a keep or drop option names (separated by ":" or blanks);
+// only one of the two may be given.
+int groupList(const OptionValue& v, const PlotSettings& s, std::vector<MString>& list) {
+    list = pieces(v.text, ": ");
+    if (list.empty()) return v.refuse();
+    if (!s.keep.empty() && !s.drop.empty()) return v.refuse("Only one of 'drop' and 'keep' is permitted");
+    return 1;
 }
 
 }  // namespace
+
+const OptionTable<PlotSettings>& plotOptionTable() {
+    using V = const OptionValue&;
+    using S = PlotSettings&;
+    auto yesNoRow = [](const char* word, bool PlotSettings::*flag, const char* refusal,
+                       const char* dialogWord = nullptr) {
+        return OptionRow<PlotSettings>{word, OptionKind::YesNo, refusal,
+                                       [flag](V v, S s) { return yesNo(v.text, s.*flag) ? 1 : v.refuse(); },
+                                       dialogWord};
+    };
+    static const OptionTable<PlotSettings> table(
+        {"plot", "Error in plot argument", "An incorrect plot argument", nullptr, true},
+        {
+            {"estimates", OptionKind::Choice, "The estimates option must be one of: wle, mle, eap or latent",
+             [](V v, S s) {
+                 static const int kKinds[] = {kCaseWle, kCaseMle, kCaseEap, kCaseLatent};
+                 const int k = choiceOf(v.lower(), {"wle", "mle", "eap", "latent"});
+                 if (k < 0) return v.refuse();
+                 s.estimates = kKinds[k];
+                 if (s.type == kPlotTinfo || s.type == kPlotIinfo || s.type == kPlotTcc)
+                     return v.refuse("Estimates is not a legal option for the selected plots");
+                 s.estimatesGiven = true;
+                 return 1;
+             }},
+            {"bins", OptionKind::Whole, " Number of bins is not a number",
+             [](V v, S s) {
+                 long long n = 0;
+                 if (!wholeNumber(v.text, n)) return v.refuse();
+                 s.bins = static_cast<int>(
+                     std::clamp(n, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+                 return 1;
+             }},
+            {"gins", OptionKind::List, "Generalised item-list format error",
+             [](V v, S s) { return parseItemList(v.text, s.allItems, s.items) == 1 ? 1 : v.refuse(); }},
+            {"mincut", OptionKind::Number, "Minimum cut value is not a number",
+             [](V v, S s) { return realNumber(v.text, s.mincut) ? 1 : v.refuse(); }},
+            {"maxcut", OptionKind::Number, "Maximum cut value is not a number",
+             [](V v, S s) { return realNumber(v.text, s.maxcut) ? 1 : v.refuse(); }},
+            yesNoRow("rawdata", &PlotSettings::rawdata, "The rawdata option must be one of: yes or no", "raw"),
+            yesNoRow("overlay", &PlotSettings::overlay, "The overlay option must be one of: yes or no"),
+            {"group", OptionKind::Text, "",
+             [](V v, S s) {
+                 s.group = v.text;
+                 return 1;
+             }},
+            yesNoRow("legend", &PlotSettings::legend, "The legend option must be one of: yes or no"),
+            yesNoRow("joinraw", &PlotSettings::joinraw, "The joinraw option must be one of: yes or no"),
+            yesNoRow("smooth", &PlotSettings::smooth, "The smooth option must be one of: yes or no"),
+            {"bintype", OptionKind::Choice, "The bintype option must be one of: size or width",
+             [](V v, S s) {
+                 const int k = choiceOf(v.lower(), {"size", "width"});
+                 if (k < 0) return v.refuse();
+                 s.bintype = k == 0 ? kBinSize : kBinWidth;
+                 return 1;
+             }},
+            {"minscale", OptionKind::Number, "Minimum scale value is not a number",
+             [](V v, S s) {
+                 s.minscaleGiven = true;
+                 return realNumber(v.text, s.minscale) ? 1 : v.refuse();
+             }},
+            {"maxscale", OptionKind::Number, "Maximum scale value is not a number",
+             [](V v, S s) {
+                 s.maxscaleGiven = true;
+                 return realNumber(v.text, s.maxscale) ? 1 : v.refuse();
+             }},
+            yesNoRow("table", &PlotSettings::table, "The table option must be one of: yes or no"),
+            {"keep", OptionKind::List, "Group keep and/or drop format error",
+             [](V v, S s) { return groupList(v, s, s.keep); }},
+            {"drop", OptionKind::List, "Group keep and/or drop format error",
+             [](V v, S s) { return groupList(v, s, s.drop); }},
+        });
+    return table;
+}
 
 int parseItemList(const MString& text, bool& all, std::vector<ItemRange>& ranges) {
     const MString t = text.trim();
@@ -230,21 +220,9 @@ int parsePlotStatement(Session& session, const MString& text, bool jml, PlotSett
     }
     settings.file = split.file.trim();
     if (split.options.trim().isEmpty()) return 1;
-    for (const MString& piece : splitAt(split.options, ',')) {
-        const int eq = piece.find('=');
-        const MString name = (eq >= 0 ? piece.mid(0, eq) : piece).trim();
-        if (eq < 0 || name.isEmpty()) {
-            session.errorReport("Error in plot argument");
-            return -1;
-        }
-        const int which = matchKeyword(name, kOptionWords, kOptionCount);
-        if (which < 0) {
-            session.errorReport("An incorrect plot argument");
-            return -1;
-        }
-        if (readOption(session, which, piece.mid(eq + 1, piece.length()).trim(), settings) != 1) return -1;
-    }
-    return 1;
+    return plotOptionTable().read(session, split.options, settings);
 }
+
+OptionWords plotOptionWords() { return plotOptionTable().words(); }
 
 }  // namespace ordena

@@ -5,6 +5,7 @@
 
 #include "base/mstring.h"
 #include "estimation/estimate_options.h"
+#include "plot/plot_option_table.h"
 
 namespace ordena {
 

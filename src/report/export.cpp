@@ -2,25 +2,29 @@
 
 #include <cmath>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "base/binfile.h"
+#include "base/number_format.h"
 #include "command/labels.h"
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/data_passes.h"
 #include "data/work_file_io.h"
 #include "report/file_clauses.h"
 #include "report/log_file.h"
-#include "base/number_format.h"
 
 namespace ordena {
 
 namespace {
 
-const char* const kExportKeywords[] = {"parameters", "designmatrix", "reg_coefficients",
-                                       "covariance", "logfile",      "scoreddata"};
-enum ExportKeyword { kParameters = 0, kDesignMatrix, kRegression, kCovariance, kLogFile, kScoredData };
+enum ExportKeyword { kParameters, kDesignMatrix, kRegression, kCovariance, kLogFile, kScoredData };
+// The keywords of the file clauses and what each writes.
+const std::pair<const char*, ExportKeyword> kExportKeywords[] = {
+    {"parameters", kParameters}, {"designmatrix", kDesignMatrix}, {"reg_coefficients", kRegression},
+    {"covariance", kCovariance}, {"logfile", kLogFile},           {"scoreddata", kScoredData}};
 
 // Opens a writer's file: mode replace asks first. Returns 1 with the file
 // open, 0 when the question was cancelled, -1 when the file cannot be
@@ -332,14 +336,20 @@ int writeScoredDataFile(Session& session, const MString& name, int mode) {
     return 1;
 }
 
+const OptionWords& exportKeywords() {
+    static const OptionWords words = wordsOf(kExportKeywords, [](const auto& k) { return k.first; });
+    return words;
+}
+
 int handleExport(Session& session, const MString& arguments) {
     Workspace& ws = session.ws;
     return forEachFileClause(session, arguments, '>', "export", [&](const MString& keyword, const MString& name) {
-        int which = matchKeyword(keyword, kExportKeywords, 6);
-        if (which < 0) {
+        const int row = matchOptionWord(exportKeywords(), keyword);
+        if (row < 0) {
             session.errorReport("incorrect keyword in export statement");
             return -1;
         }
+        const ExportKeyword which = kExportKeywords[row].second;
         if (name.isEmpty()) {
             session.errorReport("Error in export statement");
             return -1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/mstring.h"
+#include "command/option_table.h"
 
 namespace ordena {
 
@@ -15,6 +16,8 @@ struct Workspace;
 enum ExportMode { kExportReplace = 0, kExportAppend = 1 };
 
 // The export statement.
+// The keywords of the export statement's file clauses.
+const OptionWords& exportKeywords();
 int handleExport(Session& session, const MString& arguments);
 
 // Each writer returns 1 (also after a cancelled question), or -1 after its

@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "command/option_table.h"
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
@@ -19,20 +20,23 @@ namespace ordena {
 
 namespace {
 
-const char* const kImportKeywords[] = {"init_parameters",       "anchor_parameters",       "designmatrix",
-                                       "init_reg_coefficients", "init_covariance",         "anchor_reg_coefficients",
-                                       "anchor_covariance"};
-// The anchor kind of each keyword; -1 for the design matrix.
-const int kKeywordKind[] = {kInitItem, kAnchorItem, -1, kInitRegression, kInitCovariance, kAnchorRegression,
-                            kAnchorCovariance};
-const char* const kMissingFileMessage[] = {
-    "The initial value file for the item parameters could not be openned",
-    "The anchor value file for the item parameters could not be openned",
-    "The design matrix file could not be openned",
-    "The initial value file for the regression coefficients could not be openned",
-    "The initial value file for the covariances could not be openned",
-    "The anchor value file for the regression coefficients could not be openned",
-    "The anchor value file for the covariances could not be openned"};
+// The keywords of the file clauses: the anchor kind each reads (-1 for the
+// design matrix) and the report for a file that cannot be opened.
+struct ImportKeyword {
+    const char* word;
+    int kind;
+    const char* missingFile;
+};
+const ImportKeyword kImportKeywords[] = {
+    {"init_parameters", kInitItem, "The initial value file for the item parameters could not be openned"},
+    {"anchor_parameters", kAnchorItem, "The anchor value file for the item parameters could not be openned"},
+    {"designmatrix", -1, "The design matrix file could not be openned"},
+    {"init_reg_coefficients", kInitRegression,
+     "The initial value file for the regression coefficients could not be openned"},
+    {"init_covariance", kInitCovariance, "The initial value file for the covariances could not be openned"},
+    {"anchor_reg_coefficients", kAnchorRegression,
+     "The anchor value file for the regression coefficients could not be openned"},
+    {"anchor_covariance", kAnchorCovariance, "The anchor value file for the covariances could not be openned"}};
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
@@ -179,6 +183,11 @@ int readImportFile(Session& session, const MString& fileName, int kind, std::vec
     return readImportText(session, fileName, text, kind, records);
 }
 
+const OptionWords& importKeywords() {
+    static const OptionWords words = wordsOf(kImportKeywords, [](const ImportKeyword& k) { return k.word; });
+    return words;
+}
+
 int handleImport(Session& session, const MString& arguments) {
     Workspace& ws = session.ws;
     return forEachFileClause(session, arguments, '<', "import", [&](const MString& keyword, const MString& name) {
@@ -186,16 +195,16 @@ int handleImport(Session& session, const MString& arguments) {
             session.errorReport("Import file cannot be opened");
             return -1;
         }
-        int which = matchKeyword(keyword, kImportKeywords, 7);
+        const int which = matchOptionWord(importKeywords(), keyword);
         if (which < 0) {
             session.errorReport("Processing of the import terminated at this command");
             return -1;
         }
         if (!fileExists(name)) {
-            session.errorReport(kMissingFileMessage[which]);
+            session.errorReport(kImportKeywords[which].missingFile);
             return -1;
         }
-        const int kind = kKeywordKind[which];
+        const int kind = kImportKeywords[which].kind;
         if (kind < 0) {
             ws.files.importDesignFile = name;
         } else {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/mstring.h"
+#include "command/option_table.h"
 #include "estimation/estimate_options.h"
 
 namespace ordena {
@@ -13,6 +14,8 @@ namespace ordena {
 class Session;
 
 // The import statement.
+// The keywords of the import statement's file clauses.
+const OptionWords& importKeywords();
 int handleImport(Session& session, const MString& arguments);
 
 // Reads an import file of one anchor kind (0-5) and appends its records to

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
+#include "base/number_format.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/hooks.h"
-#include "base/number_format.h"
 
 namespace ordena {
 

@@ -1,8 +1,9 @@
 #include "report/show_command.h"
 
+#include "command/option_table.h"
 #include "command/parse.h"
-#include "estimation/case_estimates.h"
 #include "command/session.h"
+#include "estimation/case_estimates.h"
 #include "report/report_tables.h"
 #include "report/report_writer.h"
 
@@ -91,65 +92,51 @@ int labelledOption(Session& session, const MString& value, ShowRequest& request)
     return 1;
 }
 
-int applyOptions(Session& session, const MString& options, ShowRequest& request) {
-    static const char* const kWords[] = {"estimates", "labelled", "tables"};
-    int start = 0;
-    while (start <= options.length()) {
-        int comma = options.mid(start, options.length()).find(',');
-        int end = comma < 0 ? options.length() : start + comma;
-        MString piece = options.mid(start, end - start);
-        start = end + 1;
-        int equals = piece.find('=');
-        MString word = (equals < 0 ? piece : piece.mid(0, equals)).trim();
-        MString value;
-        if (equals >= 0) {
-            int v = equals;
-            while (v < piece.length() && piece[v] == '=') ++v;
-            value = piece.mid(v, piece.length());
-        }
-        if (word.isEmpty()) {
-            session.errorReport("Syntax error in the show command options");
-            return -1;
-        }
-        int option = matchKeyword(word, kWords, 3);
-        if (option < 0) {
-            session.errorReport(" No option word found or incorrect option word in estimate");
-            return -1;
-        }
-        if (option == 0) {
-            static const char* const kTypes[] = {"latent", "eap", "mle", "wle", "none"};
-            static const int kCodes[] = {kCaseLatent, kCaseEap, kCaseMle, kCaseWle, kCaseNone};
-            MString v = value.trim().lower();
-            int found = -1;
-            for (int k = 0; k < 5; ++k)
-                if (v == kTypes[k]) found = k;
-            if (found < 0) {
-                session.errorReport("The distribution value must be one of 'latent', 'eap', 'mle', 'wle' or 'none'");
-                return -1;
-            }
-            // Joint maximum likelihood has no population model to draw
-            // EAPs or plausible values from, for case output or maps.
-            if (isJml(session.ws.est) && kCodes[found] == kCaseEap) {
-                session.errorReport("EAP estimates are not available with JML");
-                return -1;
-            }
-            if (isJml(session.ws.est) && kCodes[found] == kCaseLatent) {
-                session.errorReport("Plausible values are not available with JML");
-                return -1;
-            }
-            session.ws.est.caseEstimateType = kCodes[found];
-        } else if (option == 1) {
-            if (request.cases) session.warningReport("The label option is ignored when the argument is 'cases'");
-            else if (labelledOption(session, value, request) != 1) return -1;
-        } else {
-            if (request.cases) session.warningReport("The table option is ignored when the argument is 'cases'");
-            else if (tablesOption(session, value, request) != 1) return -1;
-        }
-    }
-    return 1;
+}  // namespace
+
+const OptionTable<ShowRequest>& showOptionTable() {
+    using V = const OptionValue&;
+    using R = ShowRequest&;
+    static const OptionTable<ShowRequest> table(
+        {"show", "Syntax error in the show command options",
+         " No option word found or incorrect option word in estimate", nullptr, false, false, true},
+        {
+            {"estimates", OptionKind::Choice,
+             "The distribution value must be one of 'latent', 'eap', 'mle', 'wle' or 'none'",
+             [](V v, R) {
+                 static const int kCodes[] = {kCaseLatent, kCaseEap, kCaseMle, kCaseWle, kCaseNone};
+                 const int found = choiceOf(v.lower(), {"latent", "eap", "mle", "wle", "none"});
+                 if (found < 0) return v.refuse();
+                 // Joint maximum likelihood has no population model to draw
+                 // EAPs or plausible values from, for case output or maps.
+                 EstimationState& est = v.session.ws.est;
+                 if (isJml(est) && kCodes[found] == kCaseEap)
+                     return v.refuse("EAP estimates are not available with JML");
+                 if (isJml(est) && kCodes[found] == kCaseLatent)
+                     return v.refuse("Plausible values are not available with JML");
+                 est.caseEstimateType = kCodes[found];
+                 return 1;
+             }},
+            {"labelled", OptionKind::YesNo, "Labelled value must be either 'yes' or 'no'",
+             [](V v, R request) {
+                 if (request.cases)
+                     v.session.warningReport("The label option is ignored when the argument is 'cases'");
+                 else if (labelledOption(v.session, v.text, request) != 1)
+                     return -1;
+                 return 1;
+             }},
+            {"tables", OptionKind::List, "There is an illegal character in the 'table' option",
+             [](V v, R request) {
+                 if (request.cases)
+                     v.session.warningReport("The table option is ignored when the argument is 'cases'");
+                 else if (tablesOption(v.session, v.text, request) != 1)
+                     return -1;
+                 return 1;
+             }},
+        });
+    return table;
 }
 
-}  // namespace
 
 int parseShow(Session& session, const MString& arguments, ShowRequest& request) {
     Workspace& ws = session.ws;
@@ -176,7 +163,7 @@ int parseShow(Session& session, const MString& arguments, ShowRequest& request) 
     }
     ws.est.caseEstimateType = defaultCaseType(ws.est);
     request.unlabelled = !ws.files.importDesignFile.isEmpty();
-    if (!split.options.trim().isEmpty() && applyOptions(session, split.options, request) != 1) return -1;
+    if (!split.options.trim().isEmpty() && showOptionTable().read(session, split.options, request) != 1) return -1;
     return 1;
 }
 
@@ -236,5 +223,7 @@ int showCommand(Session& session, const MString& arguments) {
     if (parseShow(session, arguments, request) != 1) return -1;
     return printShow(session, request);
 }
+
+OptionWords showOptionWords() { return showOptionTable().words(); }
 
 }  // namespace ordena

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "base/mstring.h"
+#include "command/option_table.h"
 
 namespace ordena {
 
@@ -18,6 +19,8 @@ struct ShowRequest {
     MString file;                     // empty: the output pane
 };
 
+// The options of the show statement.
+const OptionTable<ShowRequest>& showOptionTable();
 // Reads argument and options into request and sets the case-estimate type.
 // 1, or -1 after the report of the first fault (a cancelled overwrite
 // question ends it silently).

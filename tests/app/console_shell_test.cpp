@@ -2,6 +2,7 @@
 // the output pane on the output stream with LF line ends.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <cstdio>
@@ -32,8 +33,16 @@ protected:
         std::fclose(out);
         std::fclose(err);
     }
+    // The shell's progress line reads this test's clock.
+    void useClock(ConsoleShell& shell) {
+        shell.progressLine().setClock([this] {
+            return ProgressLine::Clock::time_point{} +
+                   std::chrono::duration_cast<ProgressLine::Clock::duration>(std::chrono::duration<double>(seconds));
+        });
+    }
     std::FILE* out;
     std::FILE* err;
+    double seconds = 1000.0;
 };
 
 TEST_F(ConsoleShellTest, ReportsAreOneLineEachWithTheirPrefix) {
@@ -145,6 +154,113 @@ TEST_F(ConsoleShellTest, EachGraphIsWrittenAsPictureAndDocument) {
                                  "General: Plot file written: " + d + "/a_b.zgf\n" +
                                  "Error: Error in creating file. (" + d + "/missing/x)\n");
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(ConsoleShellTest, QuietLeavesOutEchoAndIterationsOnly) {
+    ConsoleShell shell(false, out, err);
+    shell.setQuiet(true);
+    shell.appendEcho("=>estimate;\r\n");
+    shell.appendOutput("No. of cases = 600\r\n");
+    shell.appendIterationReport("\r\nIteration: 1  ...........................\r\n");
+    shell.appendOutput("Iterations will terminate\r\n");
+    shell.errorReport("Something");
+    EXPECT_EQ(contents(out), "No. of cases = 600\nIterations will terminate\n");
+    EXPECT_EQ(contents(err), "Error: Something\n");
+}
+
+TEST_F(ConsoleShellTest, WithoutATerminalNothingButTheMessages) {
+    ConsoleShell shell(false, out, err);
+    useClock(shell);
+    shell.appendEcho("=>estimate;\r\n");
+    seconds += 30.0;
+    shell.progressIteration(1);
+    shell.statusText("EStep: 30%", 0);
+    shell.progressDeviance(100.0);
+    EXPECT_FALSE(shell.takeStopRequest());
+    shell.warningReport("w");
+    EXPECT_TRUE(shell.finish());
+    EXPECT_EQ(contents(out), "=>estimate;\n");
+    EXPECT_EQ(contents(err), "Warning: w\n");
+}
+
+// What the progress line writes: the line, drawn from the start of the
+// terminal's line, and the blanks that take it off again.
+std::string drawn(const std::string& line) {
+    std::string s(1, '\r');
+    return s.append(line);
+}
+std::string takenOff(const std::string& line) {
+    std::string s(1, '\r');
+    s.append(line.size(), ' ');
+    return s.append(1, '\r');
+}
+
+TEST_F(ConsoleShellTest, TheLineIsTakenOffBeforeMessagesAndAtTheEnd) {
+    ConsoleShell shell(false, out, err);
+    useClock(shell);
+    shell.showProgress(false);
+    shell.appendEcho("=>estimate;\r\n");
+    // A statement that ends at once shows nothing.
+    seconds += 0.2;
+    shell.statusText("EStep: 0%", 0);
+    EXPECT_EQ(contents(err), "");
+    seconds += 0.1;
+    shell.progressIteration(3);
+    const std::string line = "estimate | Iteration 3 | 0:00 | EStep: 0%";
+    EXPECT_EQ(contents(err), drawn(line));
+    shell.warningReport("w");
+    const std::string warning = drawn(line) + takenOff(line) + "Warning: w\n";
+    EXPECT_EQ(contents(err), warning);
+    // Output to a file beside the terminal leaves the line alone.
+    seconds += 70.0;
+    shell.statusText("MStep:Parameter 2", 0);
+    const std::string second = "estimate | Iteration 3 | 1:10 | MStep:Parameter 2";
+    shell.appendOutput("Deviance = 1\r\n");
+    // The next statement, and the end of the run, take it off.
+    shell.appendEcho("=>show;\r\n");
+    EXPECT_TRUE(shell.finish());
+    EXPECT_EQ(contents(err), warning + drawn(second) + takenOff(second));
+    EXPECT_EQ(contents(out), "=>estimate;\nDeviance = 1\n=>show;\n");
+}
+
+TEST_F(ConsoleShellTest, OutputOnTheSameTerminalTakesTheLineOffFirst) {
+    ConsoleShell shell(false, out, err);
+    useClock(shell);
+    shell.showProgress(true);
+    shell.appendEcho("=>estimate;\r\n");
+    seconds += 2.0;
+    shell.statusText("Long statement status", 0);
+    const std::string line = "estimate | 0:02 | Long statement status";
+    shell.appendOutput("Deviance = 1\r\n");
+    std::string expected = drawn(line) + takenOff(line);
+    // At most ten drawings a second.
+    seconds += 0.05;
+    shell.statusText("Short", 0);
+    EXPECT_EQ(contents(err), expected);
+    seconds += 0.07;
+    EXPECT_FALSE(shell.takeStopRequest());
+    expected += drawn("estimate | 0:02 | Short");
+    EXPECT_EQ(contents(err), expected);
+    // Unchanged, the line is drawn again once a second for its clock.
+    seconds += 0.6;
+    EXPECT_FALSE(shell.takeStopRequest());
+    EXPECT_EQ(contents(err), expected);
+    seconds += 0.6;
+    EXPECT_FALSE(shell.takeStopRequest());
+    expected += drawn("estimate | 0:03 | Short");
+    EXPECT_EQ(contents(err), expected);
+    // A shorter line blanks what the longer one left.
+    seconds += 0.15;
+    shell.statusText("Long statement status", 0);
+    shell.statusText("S", 0);
+    seconds += 0.15;
+    shell.statusText("S", 0);
+    const std::string longer = "estimate | 0:03 | Long statement status";
+    const std::string last = "estimate | 0:03 | S";
+    expected += drawn(longer) + drawn(last) + std::string(longer.size() - last.size(), ' ');
+    EXPECT_EQ(contents(err), expected);
+    EXPECT_TRUE(shell.finish());
+    EXPECT_EQ(contents(out), "=>estimate;\nDeviance = 1\n");
 }
 
 }  // namespace

@@ -79,8 +79,10 @@ TEST(PlotCompose, FullForm) {
     EXPECT_TRUE(plotFullForm(PlotType::Icc));
     EXPECT_TRUE(plotFullForm(PlotType::Mcc));
     EXPECT_FALSE(plotFullForm(PlotType::Tcc));
+    // The scale fields open empty (no "999" and "-999" to read): the
+    // statement then leaves the scale to the plot.
     EXPECT_EQ(composePlot(PlotType::Icc, PlotFields{}),
-              "plot icc! gins=all,bins=10,mincut=-5,maxcut=5,minscale=999,maxscale=-999,raw=yes,overlay=no,"
+              "plot icc! gins=all,bins=10,mincut=-5,maxcut=5,raw=yes,overlay=no,"
               "legend=no,table=no,estimates=latent,bintype=size");
 
     PlotFields f;
@@ -104,23 +106,28 @@ TEST(PlotCompose, FullForm) {
     f.estimates = E::Mle;
     EXPECT_EQ(composePlot(PlotType::Expected, f).mid(0, 24), "plot expected! gins=all,");
     f.estimates = E::Eap;
+    f.minScale = "-3";
+    f.maxScale = " ";
     EXPECT_EQ(composePlot(PlotType::Mcc, f),
-              "plot mcc! gins=all,bins=10,mincut=-5,maxcut=5,minscale=999,maxscale=-999,raw=yes,overlay=no,"
+              "plot mcc! gins=all,bins=10,mincut=-5,maxcut=5,minscale=-3,raw=yes,overlay=no,"
               "legend=no,table=no,estimates=eap,bintype=size");
 }
 
 TEST(PlotCompose, ShortForm) {
+    // Low and High are the scale the curves are drawn over: these plots
+    // have no observed data for cuts to group.
     EXPECT_EQ(composePlotShort(PlotType::Tcc, PlotShortFields{}),
-              "plot tcc! gins=all,mincut=-4,maxcut=4,overlay=no,legend=no");
+              "plot tcc! gins=all,minscale=-4,maxscale=4,overlay=no,legend=no");
     PlotShortFields f;
     f.items = "2";
     f.low = "-3";
     f.high = "3.5";
     f.overlay = true;
     f.legend = true;
-    EXPECT_EQ(composePlotShort(PlotType::Iinfo, f), "plot iinfo! gins=2,mincut=-3,maxcut=3.5,overlay=yes,legend=yes");
+    EXPECT_EQ(composePlotShort(PlotType::Iinfo, f),
+              "plot iinfo! gins=2,minscale=-3,maxscale=3.5,overlay=yes,legend=yes");
     EXPECT_EQ(composePlotShort(PlotType::Tinfo, PlotShortFields{}),
-              "plot tinfo! gins=all,mincut=-4,maxcut=4,overlay=no,legend=no");
+              "plot tinfo! gins=all,minscale=-4,maxscale=4,overlay=no,legend=no");
 }
 
 }  // namespace

@@ -276,17 +276,27 @@ TEST_F(DataDialogs, FormatBuilderHeadAndTail) {
     EXPECT_EQ(layout().recordsPerCase, 2);
 }
 
-TEST_F(DataDialogs, FormatFieldCutAt99Characters) {
-    // 108 characters: the cut drops the end of the last field before the addition.
+// The statement fields are read whole: a statement longer than 99
+// characters keeps its end through every addition (a cut would run a
+// different statement than the one shown). One-line fields keep their cut.
+TEST_F(DataDialogs, StatementFieldsAreReadWhole) {
     const MString longText = "format response 1-10 " + MString::repeat('x', 80) + " a 1-30";
     ASSERT_EQ(longText.length(), 108);
     FormatFields levels;
     levels.name = "item";
     levels.levels = "10";
-    EXPECT_EQ(formatAdd(longText, FormatVariableType::Implicit, levels),
-              "format response 1-10 " + MString::repeat('x', 78) + "! item(10)");
-    EXPECT_EQ(formatInsertAtHead(longText, '/'), longText.mid(0, 99) + "/");
+    EXPECT_EQ(formatAdd(longText, FormatVariableType::Implicit, levels), longText + "! item(10)");
+    EXPECT_EQ(formatInsertAtHead(longText, '/'), longText + "/");
+    FormatFields response;
+    response.startColumn = "31";
+    response.endColumn = "40";
+    EXPECT_EQ(formatAdd(longText + "! item(10)", FormatVariableType::Response, response),
+              longText + " response 31-40! item(10)");
+    const MString model = "model " + MString::repeat('a', 100);
+    EXPECT_EQ(modelAddOperator(model, '+'), model + " +");
+    EXPECT_EQ(modelAddName(model + " +", "step"), model + " + step");
     EXPECT_EQ(fieldText(longText), longText.mid(0, 99));
+    EXPECT_EQ(composeTitle(MString::repeat('t', 120)), "Title " + MString::repeat('t', 99));
 }
 
 }  // namespace

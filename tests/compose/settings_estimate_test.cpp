@@ -2,6 +2,7 @@
 // "Estimate": the differences they compose, and that the handlers take them.
 #include <gtest/gtest.h>
 
+#include "app/compose/dialog_fields.h"
 #include "app/compose/estimate_dialog.h"
 #include "app/compose/settings_dialog.h"
 #include "compose_fixture.h"
@@ -142,7 +143,7 @@ TEST(EstimateFields, ShowTheOptions) {
     EXPECT_EQ(f.distribution, Distribution::Normal);
     EXPECT_EQ(f.stdErr, StdErrMode::Quick);
     EXPECT_TRUE(f.fit);
-    EXPECT_TRUE(f.abilities);
+    EXPECT_FALSE(f.abilities);  // the statement computes no case estimates by default
 
     EstimateOptions o;
     o.method = EstimationMethod::MonteCarlo;
@@ -151,11 +152,13 @@ TEST(EstimateFields, ShowTheOptions) {
     o.stdErr = StdErrMode::None;
     o.abilities = false;
     f = estimateFields(o);
-    EXPECT_EQ(f.nodes, "15");  // shown as 15 whatever the options hold
+    EXPECT_EQ(f.nodes, "2000");  // the nodes in force
     EXPECT_EQ(f.iterations, "50");
     EXPECT_EQ(f.method, EstimateMethodChoice::MonteCarlo);
     EXPECT_EQ(f.stdErr, StdErrMode::None);
-    EXPECT_TRUE(f.abilities);
+    EXPECT_FALSE(f.abilities);
+    o.nodes = 0;
+    EXPECT_EQ(estimateFields(o).nodes, "1000");  // none given: Monte Carlo's default
     o.method = EstimationMethod::Quadrature;
     EXPECT_EQ(estimateFields(o).method, EstimateMethodChoice::BockAitken);
     o.method = EstimationMethod::Gauss;
@@ -163,13 +166,28 @@ TEST(EstimateFields, ShowTheOptions) {
     EXPECT_EQ(estimateFields(o).distribution, Distribution::Normal);
 }
 
-TEST(EstimateCompose, UnchangedDialogAsksForCaseStatistics) {
+TEST(EstimateCompose, UnchangedDialogComposesTheDefaultEstimate) {
     EstimateFields f = estimateFields(EstimateOptions{});
+    EXPECT_EQ(composeEstimate(f), "Estimate");
+    f.abilities = true;
     EXPECT_EQ(composeEstimate(f), "Estimate ! abilities=yes");
     f.abilities = false;
-    EXPECT_EQ(composeEstimate(f), "Estimate");
     f.fit = false;
     EXPECT_EQ(composeEstimate(f), "Estimate ! fit=no");
+}
+
+// The reals show the digits they need to read back as the value in force.
+TEST(EstimateFields, RealsWithTheDigitsTheyNeed) {
+    EXPECT_EQ(realFieldText(0.0001), "0.00010");
+    EXPECT_EQ(realFieldText(0.000001), "0.000001");
+    EXPECT_EQ(realFieldText(1.0 / 3.0), "0.3333333333333333");
+    EXPECT_EQ(realFieldText(-2.5e-9), "-0.0000000025");
+    EXPECT_EQ(realFieldText(1e-30), "1.0000000000000001e-30");
+    EXPECT_EQ(realFieldText(-6.0f), "-6.00000");
+    EXPECT_EQ(realFieldText(0.1f), "0.10000");  // a float reads back as itself at five decimals
+    EXPECT_EQ(realFieldText(-3.123456f), "-3.123456");
+    for (double v : {0.000001, 1.0 / 3.0, 123456.789, -2.5e-9, 1e-30, 0.0})
+        EXPECT_EQ(realFieldText(v).toDouble(), v) << v;
 }
 
 TEST(EstimateCompose, EveryOptionInOrder) {
@@ -184,6 +202,7 @@ TEST(EstimateCompose, EveryOptionInOrder) {
     f.alpha = "0.5";
     f.stdErr = StdErrMode::Full;
     f.fit = false;
+    f.abilities = true;
     EXPECT_EQ(composeEstimate(f),
               "Estimate ! nodes=20, minnode=-4, maxnode=4, iter=50, conv=0.001, deviance=0.01, alpha=0.5, "
               "stderr=full, method=quadrature, fit=no, abilities=yes");
@@ -252,6 +271,40 @@ TEST(EstimateCompose, DistributionChoices) {
     EXPECT_EQ(composeEstimate(f), "Estimate ! stderr=none, method=montecarlo");
 }
 
+// The fault users met: after a Monte Carlo estimate with 4000 nodes and a
+// criterion of 0.000001, the dialog pasted unchanged gave nodes=15 and
+// conv=0.00000. Left as it opens, it composes the estimate in force.
+TEST_F(EstimateDialog, UnchangedItComposesTheEstimateInForce) {
+    for (const char* given : {"method=montecarlo, nodes=4000, convergence=0.000001",
+                              "method=quadrature, minnode=-4.25, maxnode=3.1, deviancechange=0.0000005, fit=no",
+                              "iterations=17, alpha=0.125, abilities=yes, stderr=full",
+                              "distribution=discrete, method=quadrature, stderr=none, nodes=31"}) {
+        EstimateOptions& o = ws().est.options;
+        o = EstimateOptions{};
+        ASSERT_EQ(parseEstimateOptions(session, given, o), 1) << given;
+        const MString statement = composeEstimate(estimateFields(o));
+        ASSERT_EQ(statement.mid(0, 11), "Estimate ! ") << given;
+        EstimateOptions again;
+        ASSERT_EQ(parseEstimateOptions(session, statement.mid(11, statement.length() - 11), again), 1) << statement;
+        EXPECT_EQ(again.method, o.method) << statement;
+        EXPECT_EQ(again.nodes, o.nodes) << statement;
+        EXPECT_EQ(again.convergence, o.convergence) << statement;
+        EXPECT_EQ(again.devianceChange, o.devianceChange) << statement;
+        EXPECT_EQ(again.minNode, o.minNode) << statement;
+        EXPECT_EQ(again.maxNode, o.maxNode) << statement;
+        EXPECT_EQ(again.iterations, o.iterations) << statement;
+        EXPECT_EQ(again.alpha, o.alpha) << statement;
+        EXPECT_EQ(again.stdErr, o.stdErr) << statement;
+        EXPECT_EQ(again.distribution, o.distribution) << statement;
+        EXPECT_EQ(again.fit, o.fit) << statement;
+        EXPECT_EQ(again.abilities, o.abilities) << statement;
+    }
+    EstimateOptions o;
+    ASSERT_EQ(parseEstimateOptions(session, "method=montecarlo, nodes=4000, convergence=0.000001", o), 1);
+    EXPECT_EQ(composeEstimate(estimateFields(o)), "Estimate ! nodes=4000, conv=0.000001, method=montecarlo");
+    EXPECT_TRUE(shell.errors.empty());
+}
+
 TEST_F(EstimateDialog, TheStatementReproducesWhatTheDialogShows) {
     // Options of the last estimate statement, as the dialog finds them.
     EstimateOptions& o = ws().est.options;
@@ -275,6 +328,7 @@ TEST_F(EstimateDialog, TheStatementReproducesWhatTheDialogShows) {
     f.convergence = "0.002";
     f.devianceChange = "0.05";
     f.alpha = "0.25";
+    f.abilities = true;
     chooseEstimateDistribution(f, Distribution::Discrete);
     const MString full = composeEstimate(f);
     ASSERT_EQ(full.mid(0, 11), "Estimate ! ");

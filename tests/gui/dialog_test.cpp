@@ -10,9 +10,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 
 #include "app/gui/command_dialogs.h"
+#include "app/gui/curvana/graph_window.h"
 #include "command/session.h"
+#include "estimation/estimate_command.h"
 #include "gui_test.h"
 
 namespace ordena::gui::test {
@@ -100,6 +103,37 @@ void select(QListWidget* l, const std::vector<QString>& texts) {
 
 bool accepted(const QDialog& d) { return d.result() == QDialog::Accepted; }
 
+// Every button, group and labelled field of the dialog has an Alt letter
+// of its own.
+void checkMnemonics(QDialog& dialog) {
+    QStringList texts;
+    for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>()) texts << b->text();
+    for (QGroupBox* g : dialog.findChildren<QGroupBox*>())
+        if (!g->title().isEmpty()) texts << g->title();
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+        if (l->buddy() != nullptr) texts << l->text();
+    QSet<QChar> letters;
+    QStringList without;
+    for (const QString& t : texts) {
+        const int at = QString(t).replace("&&", "__").indexOf('&');
+        if (at < 0) {
+            without << t;
+            continue;
+        }
+        const QChar letter = t[at + 1].toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(dialog.windowTitle() + ": " + t));
+        letters.insert(letter);
+    }
+    // One goes without only when every character it has is another's.
+    for (const QString& t : without)
+        for (QChar c : t)
+            if (!c.isSpace() && c != '&')
+                QVERIFY2(letters.contains(c.toLower()), qPrintable(dialog.windowTitle() + ": " + t));
+    QVERIFY2(texts.size() >= 2, qPrintable(dialog.windowTitle()));  // a button that runs, and Cancel
+    // Most have one even in the largest dialog.
+    QVERIFY2(without.size() * 3 <= texts.size(), qPrintable(dialog.windowTitle() + ": " + without.join(" | ")));
+}
+
 }  // namespace
 
 class DialogTest : public QObject {
@@ -150,6 +184,7 @@ private slots:
                     QCOMPARE(f->maxLength(), 99);
                     ++fields;
                 }
+                checkMnemonics(dialog);
             }));
             QCOMPARE(seen, QString(title));
             if (d != CommandDialog::Delete && d != CommandDialog::RegressionModel &&
@@ -565,11 +600,12 @@ private slots:
             b.click(d, "OK");
             QVERIFY(accepted(d));
         }));
-        QCOMPARE(b.host.pasted.back(), QString("plot icc! gins=all,bins=10,mincut=-5,maxcut=5,minscale=999,"
-                                               "maxscale=-999,raw=yes,overlay=no,legend=no,table=no,"
+        // No sentinel scale: empty fields leave the scale to the plot.
+        QCOMPARE(b.host.pasted.back(), QString("plot icc! gins=all,bins=10,mincut=-5,maxcut=5,"
+                                               "raw=yes,overlay=no,legend=no,table=no,"
                                                "estimates=latent,bintype=size"));
-        QCOMPARE(b.host.run.back(), QString("plot icc! gins=1,bins=10,mincut=-5,maxcut=5,minscale=999,"
-                                            "maxscale=-999,raw=yes,overlay=no,legend=no,table=no,"
+        QCOMPARE(b.host.run.back(), QString("plot icc! gins=1,bins=10,mincut=-5,maxcut=5,"
+                                            "raw=yes,overlay=no,legend=no,table=no,"
                                             "estimates=latent,bintype=width"));
         QVERIFY(b.window->curvanaWindow() != nullptr);
 
@@ -583,9 +619,16 @@ private slots:
             b.press(d, "OK");
             QVERIFY(accepted(d));
         }));
-        QCOMPARE(b.host.run.back(), QString("plot tinfo! gins=all,mincut=-3,maxcut=4,overlay=no,legend=yes"));
+        QCOMPARE(b.host.run.back(), QString("plot tinfo! gins=all,minscale=-3,maxscale=4,overlay=no,legend=yes"));
         QCOMPARE(b.host.run[b.host.run.size() - 2],
-                 QString("plot tinfo! gins=all,mincut=x,maxcut=4,overlay=no,legend=no"));
+                 QString("plot tinfo! gins=all,minscale=x,maxscale=4,overlay=no,legend=no"));
+        // Low and High are where the curve is drawn: from -3 to 4.
+        {
+            const CGraph& g = b.window->curvanaWindow()->graphWindows().last()->graph();
+            QVERIFY(!g.series.empty() && g.series[0].points.size() > 2);
+            QCOMPARE(g.series[0].points.front().x, -3.0);
+            QCOMPARE(g.series[0].points.back().x, 4.0);
+        }
 
         // Under joint maximum likelihood there are no EAPs or plausible values.
         b.window->session().ws.est.method = EstimationMethod::Jml;
@@ -598,6 +641,71 @@ private slots:
                 QVERIFY(button(d, "MLE")->isEnabled());
             }));
         }
+    }
+
+    // A statement field longer than 99 characters runs and pastes whole:
+    // the statement shown is the statement run.
+    void statementFieldsRunWhatTheyShow() {
+        Scratch s;
+        s.copyExample("demo.dat");
+        DialogBench b;
+        QVERIFY(b.runAll(kSpecification));
+        const QString model = "model item + item*step" + QString(80, ' ') + " + item - item + step";
+        QVERIFY(model.size() > 110);
+        QVERIFY(b.open(CommandDialog::Model, [&](QDialog& d) {
+            control<QPlainTextEdit>(d, "statement")->setPlainText(model);
+            b.click(d, "Paste");
+            b.click(d, "+");
+            QCOMPARE(statementField(d), model + " +");
+            control<QPlainTextEdit>(d, "statement")->setPlainText(model);
+            b.press(d, "OK");
+        }));
+        QCOMPARE(b.host.pasted.back(), model);
+        QCOMPARE(b.host.run.back(), model);
+        // The executor echoes it with its blanks collapsed: the last term is there.
+        QVERIFY(b.output().contains("=>model item + item*step + item - item + step;"));
+        const QString format = "format id 1-4 group 6 responses 8-19" + QString(70, ' ') + " ! item(12)";
+        QVERIFY(b.open(CommandDialog::Format, [&](QDialog& d) {
+            control<QPlainTextEdit>(d, "statement")->setPlainText(format);
+            b.click(d, "  /  ");
+            QCOMPARE(statementField(d), QString(format).replace("! item(12)", "/! item(12)"));
+            b.click(d, "Paste");
+        }));
+        QCOMPARE(b.host.pasted.back(), QString(format).replace("! item(12)", "/! item(12)"));
+    }
+
+    // Left as it opens, Estimate composes the estimate in force, with the
+    // digits its values need.
+    void estimateDialogShowsTheEstimateInForce() {
+        Scratch s;
+        DialogBench b;
+        EstimateOptions& o = b.window->session().ws.est.options;
+        QCOMPARE(parseEstimateOptions(b.window->session(), "method=montecarlo, nodes=4000, convergence=0.000001", o), 1);
+        QVERIFY(b.open(CommandDialog::Estimate, [&](QDialog& d) {
+            QCOMPARE(field(d, "Number of nodes")->text(), QString("4000"));
+            QCOMPARE(field(d, "Convergence criterion")->text(), QString("0.000001"));
+            QVERIFY(static_cast<QRadioButton*>(button(d, "Monte Carlo"))->isChecked());
+            b.click(d, "Paste");
+        }));
+        QCOMPARE(b.host.pasted.back(), QString("Estimate ! nodes=4000, conv=0.000001, method=montecarlo"));
+    }
+
+    // The key string lines up with the response columns; the plot form
+    // shows no sentinel scale.
+    void keyInAMonospaceFontAndNoSentinels() {
+        Scratch s;
+        s.copyExample("demo.dat");
+        DialogBench b;
+        QVERIFY(b.runAll(QString(kSpecification) + "estimate ! iter=2;"));
+        QVERIFY(b.open(CommandDialog::ScoringKey, [&](QDialog& d) {
+            const QFontMetricsF metrics(field(d, "Key String:")->font());
+            for (QChar c : QString("iW*0"))
+                QCOMPARE(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QChar('m')));
+        }));
+        QVERIFY(b.open(CommandDialog::PlotIcc, [&](QDialog& d) {
+            QCOMPARE(field(d, "Min")->text(), QString());
+            QCOMPARE(field(d, "Max")->text(), QString());
+        }));
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <cmath>
 #include <map>
@@ -153,6 +154,14 @@ private slots:
                      render::renderGraph(w->graph()).convertToFormat(QImage::Format_RGB888));
         }
         QVERIFY(s.read("Item 1 - ICC.png") != s.read("Item 2 - ICC.png"));
+        // It says where they went, in a box that stays until read.
+        QCOMPARE(b.prompter.boxes.size(), std::size_t(1));
+        QCOMPARE(b.prompter.boxes[0].icon, BoxIcon::Information);
+        QVERIFY(b.prompter.boxes[0].text.startsWith(QString("%1 pictures written to %2:\n")
+                                                        .arg(windows.size())
+                                                        .arg(QDir::currentPath())));
+        for (GraphWindow* w : windows) QVERIFY(b.prompter.boxes[0].text.contains(w->title() + ".png"));
+        b.prompter.boxes.clear();
 
         // Save As a plot document, then open it: the same graph, series for
         // series, in a window titled by the file.
@@ -191,7 +200,9 @@ private slots:
         c->addGraph(a2);
         c->addGraph(lineGraph("x/y"));
         c->action("image.pngall")->trigger();
-        QVERIFY(b.prompter.boxes.empty());
+        QCOMPARE(b.prompter.boxes.size(), std::size_t(1));
+        QCOMPARE(b.prompter.boxes[0].text,
+                 QString("4 pictures written to %1:\nA.png, B.png, A (2).png, x_y.png").arg(QDir::currentPath()));
         for (const char* name : {"A.png", "B.png", "A (2).png", "x_y.png"}) QVERIFY2(QFile::exists(s.path(name)), name);
         QCOMPARE(QImage(s.path("A (2).png")).convertToFormat(QImage::Format_RGB888),
                  render::renderGraph(a2).convertToFormat(QImage::Format_RGB888));
@@ -405,6 +416,21 @@ private slots:
         for (const char* name : {"plot.options", "plot.colours", "plot.precision"}) c->action(name)->trigger();
         QVERIFY(w->graph() == before);
 
+        // A new window fits the picture to itself, without scroll bars.
+        QVERIFY(c->action("zoom.fit")->isChecked());
+        QCOMPARE(w->zoom(), 0);
+        const auto fitted = [&] {
+            const QSize room = w->viewport()->size();
+            const QSize shown = w->widget()->size();
+            return shown.width() <= room.width() && shown.height() <= room.height() &&
+                   (std::abs(shown.width() - room.width()) <= 1 || std::abs(shown.height() - room.height()) <= 1);
+        };
+        QVERIFY(fitted());
+        w->parentWidget()->resize(w->parentWidget()->size() + QSize(120, 40));
+        QCoreApplication::processEvents();
+        QVERIFY(fitted());
+        QVERIFY(!w->horizontalScrollBar()->isVisible() && !w->verticalScrollBar()->isVisible());
+        c->action("zoom.75")->trigger();
         QVERIFY(c->action("zoom.75")->isChecked());
         QCOMPARE(w->widget()->size(), QSize(300, 225));
         c->action("zoom.50")->trigger();

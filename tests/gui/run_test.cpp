@@ -163,7 +163,12 @@ private slots:
         }
         QVERIFY(!asked[1].regressionValue.isEmpty());
         QVERIFY(asked[1].iteration.toInt() >= first + 2);
-        QCOMPARE(statuses, (QStringList{"Estimation Continuing", "Estimation Stopped"}));
+        // The stop stays in view: the status line keeps it after the
+        // handler's own last texts, and the output pane records it.
+        QCOMPARE(statuses, (QStringList{"Estimation Continuing", "Estimation Stopped", "Estimation Stopped"}));
+        QCOMPARE(b.window->statusPaneText(0), QString("Estimation Stopped"));
+        QVERIFY(b.output().endsWith("Estimation Stopped\r\n"));
+        QCOMPARE(b.output().count("Estimation Stopped"), 1);
         QVERIFY(b.window->progressWindow() == nullptr);
         QVERIFY(!b.output().contains("Iterations will terminate"));
         QVERIFY(!b.enabled("run.stop"));
@@ -246,7 +251,8 @@ private slots:
         QCOMPARE(b.prompter.boxes.size(), std::size_t(1));
         QCOMPARE(b.prompter.boxes[0].title, QString("Error"));
         QCOMPARE(b.prompter.boxes[0].icon, BoxIcon::Stop);
-        QCOMPARE(outputAtBox, QString("=>title One;\n=> nonsense;\n"));
+        // The message stays in the output pane after the failing statement.
+        QCOMPARE(outputAtBox, QString("=>title One;\n=> nonsense;\nError: Unknown command or argument: 'nonsense'\n"));
         QVERIFY(!b.output().contains("Two"));
     }
 

@@ -5,8 +5,9 @@
 //
 // Runs the example analysis in a copy of the examples directory, then
 // grabs the main window, the progress window during a longer estimate, the
-// "Estimate" and "Building Format" dialogs, and the plot window of the first
-// item's characteristic curves.
+// "Estimate" and "Building Format" dialogs, the plot window of the first
+// item's characteristic curves, and the editor: a failed statement marked
+// in a coloured script, Find and Replace, and the help window.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -24,6 +25,9 @@
 #include <QMdiSubWindow>
 
 #include "app/gui/command_dialogs.h"
+#include "app/gui/find_bar.h"
+#include "app/gui/help_window.h"
+#include "app/gui/script_editor.h"
 #include "app/gui/curvana/curvana_window.h"
 #include "app/gui/curvana/graph_window.h"
 #include "app/gui/main_window.h"
@@ -183,5 +187,51 @@ int main(int argc, char** argv) {
         sub->setGeometry(sub->mdiArea()->viewport()->rect());
     QTest::qWait(50);
     ok = save(curvana, out + "/plot-window.png") && ok;
+    curvana->hide();
+
+    // The editor after a statement failed: its colours, the line numbers,
+    // the failing statement selected and marked, the message in the output.
+    window.inputPane()->setPlainText(
+        "/* The example analysis: the method is misspelt */\n"
+        "title Example analysis;\n"
+        "datafile demo.dat;\n"
+        "format id 1-4 group 6 responses 8-19;\n"
+        "codes 0,1,2;\n"
+        "model item + item*step;\n"
+        "set seed=7, warnings=no;\n"
+        "dofor k=1,2;\n"
+        "  title \"Run %k%\";\n"
+        "enddo;\n"
+        "estimate ! method=gaus, nodes=20, iterations=200;\n"
+        "show ! tables=1:2 >> results.txt;\n");
+    window.runAll();
+    ok = waitIdle(window) && ok;
+    ok = save(&window, out + "/editor-failed-statement.png") && ok;
+
+    // Find and Replace over the script.
+    window.inputPane()->setFocus();
+    window.action("edit.replace")->trigger();
+    window.findBar()->findField()->setText("item");
+    window.findBar()->replaceField()->setText("rater");
+    QTextCursor start = window.inputPane()->textCursor();
+    start.setPosition(0);
+    window.inputPane()->setTextCursor(start);
+    window.findBar()->findNext();
+    window.findBar()->findNext();
+    ok = save(&window, out + "/find-replace.png") && ok;
+    window.findBar()->hide();
+
+    // Help on the estimate statement.
+    QTextCursor onEstimate = window.inputPane()->textCursor();
+    onEstimate.setPosition(window.inputPane()->toPlainText().indexOf("estimate") + 3);
+    window.inputPane()->setTextCursor(onEstimate);
+    window.helpOnStatement();
+    if (HelpWindow* help = window.helpWindow()) {
+        help->resize(900, 620);
+        QTest::qWait(50);
+        ok = save(help, out + "/help-window.png") && ok;
+    } else {
+        ok = false;
+    }
     return ok ? 0 : 1;
 }

@@ -1,5 +1,9 @@
 #include "app/compose/analysis_dialogs.h"
 
+#include "analysis/descriptives.h"
+#include "analysis/itanal.h"
+#include "plot/plot_option_table.h"
+
 namespace ordena {
 
 namespace {
@@ -26,17 +30,20 @@ const char* yesNo(bool on) { return on ? "yes" : "no"; }
 
 MString composeItanal(CaseEstimateChoice estimates) {
     if (estimates == CaseEstimateChoice::None) return "itanal ";
-    return MString("itanal ! estimates=") + estimateWord(estimates);
+    return "itanal ! " + itanalOptionTable().dialogText("estimates") + estimateWord(estimates);
 }
 
 MString composeDescriptives(const DescriptivesFields& f) {
-    MString s = "descriptives !estimates=";
+    const OptionTable<DescriptivesOptions>& t = descriptivesOptionTable();
+    MString s = "descriptives !" + t.dialogText("estimates");
     s += f.estimates == CaseEstimateChoice::PlausibleValues ? "pv" : estimateWord(f.estimates);
-    if (!f.group.isEmpty()) s += ",group=" + f.group;
+    if (!f.group.isEmpty()) s += "," + t.dialogText("group") + f.group;
     if (f.benchmark)
-        s += ",bench=" + fieldText(f.location) + ":" + fieldText(f.uncertainty) + ":" + fieldText(f.replications);
-    if (f.percentiles && !f.percentileList.empty()) s += ",percentiles=" + joinTexts(f.percentileList, ":");
-    if (f.bands && !f.bandList.empty()) s += ",cuts=" + joinTexts(f.bandList, ":");
+        s += "," + t.dialogText("benchmark") + fieldText(f.location) + ":" + fieldText(f.uncertainty) + ":" +
+             fieldText(f.replications);
+    if (f.percentiles && !f.percentileList.empty())
+        s += "," + t.dialogText("percentiles") + joinTexts(f.percentileList, ":");
+    if (f.bands && !f.bandList.empty()) s += "," + t.dialogText("cuts") + joinTexts(f.bandList, ":");
     return s;
 }
 
@@ -65,25 +72,33 @@ bool plotFullForm(PlotType type) {
 }
 
 MString composePlot(PlotType type, const PlotFields& f) {
-    MString s = MString("plot ") + plotTypeWord(type) + "! gins=" + fieldText(f.items);
-    s += ",bins=" + fieldText(f.bins);
-    s += ",mincut=" + fieldText(f.lower);
-    s += ",maxcut=" + fieldText(f.upper);
-    s += ",minscale=" + fieldText(f.minScale);
-    s += ",maxscale=" + fieldText(f.maxScale);
-    s += MString(",raw=") + yesNo(f.raw);
-    s += MString(",overlay=") + yesNo(f.overlay);
-    s += MString(",legend=") + yesNo(f.legend);
-    s += MString(",table=") + yesNo(f.table);
-    s += MString(",estimates=") + estimateWord(f.estimates);
-    s += f.equalWidth ? ",bintype=width" : ",bintype=size";
-    if (!f.group.isEmpty()) s += ",group=" + f.group;
+    const OptionTable<PlotSettings>& t = plotOptionTable();
+    auto option = [&](const char* word, const MString& value) { return "," + t.dialogText(word) + value; };
+    MString s = MString("plot ") + plotTypeWord(type) + "! " + t.dialogText("gins") + fieldText(f.items);
+    s += option("bins", fieldText(f.bins));
+    s += option("mincut", fieldText(f.lower));
+    s += option("maxcut", fieldText(f.upper));
+    // An empty scale field leaves the scale to the plot.
+    if (!fieldText(f.minScale).isBlank()) s += option("minscale", fieldText(f.minScale));
+    if (!fieldText(f.maxScale).isBlank()) s += option("maxscale", fieldText(f.maxScale));
+    s += option("rawdata", yesNo(f.raw));
+    s += option("overlay", yesNo(f.overlay));
+    s += option("legend", yesNo(f.legend));
+    s += option("table", yesNo(f.table));
+    s += option("estimates", estimateWord(f.estimates));
+    s += option("bintype", f.equalWidth ? "width" : "size");
+    if (!f.group.isEmpty()) s += option("group", f.group);
     return s;
 }
 
 MString composePlotShort(PlotType type, const PlotShortFields& f) {
-    return MString("plot ") + plotTypeWord(type) + "! gins=" + fieldText(f.items) + ",mincut=" + fieldText(f.low) +
-           ",maxcut=" + fieldText(f.high) + ",overlay=" + yesNo(f.overlay) + ",legend=" + yesNo(f.legend);
+    const OptionTable<PlotSettings>& t = plotOptionTable();
+    auto option = [&](const char* word, const MString& value) { return "," + t.dialogText(word) + value; };
+    // These curves have no observed data to cut into groups: Low and High
+    // are the range of abilities they are drawn over.
+    return MString("plot ") + plotTypeWord(type) + "! " + t.dialogText("gins") + fieldText(f.items) +
+           option("minscale", fieldText(f.low)) + option("maxscale", fieldText(f.high)) +
+           option("overlay", yesNo(f.overlay)) + option("legend", yesNo(f.legend));
 }
 
 }  // namespace ordena

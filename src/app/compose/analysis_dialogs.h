@@ -35,8 +35,9 @@ struct PlotFields {
     MString bins = "10";
     MString lower = "-5";
     MString upper = "5";
-    MString minScale = "999";
-    MString maxScale = "-999";
+    // Empty: the plot chooses its scale (the statement leaves both out).
+    MString minScale;
+    MString maxScale;
     bool raw = true;
     bool overlay = false;
     bool legend = false;
@@ -54,6 +55,7 @@ struct PlotShortFields {
     bool overlay = false;
     bool legend = false;
 };
+// Low and High are the curves' scale (minscale, maxscale).
 MString composePlotShort(PlotType type, const PlotShortFields& fields);
 
 }  // namespace ordena

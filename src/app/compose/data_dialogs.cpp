@@ -93,9 +93,9 @@ MString composeGroup(const std::vector<MString>& selectedNames) {
     return selectedNames.empty() ? MString() : "group " + joinTexts(selectedNames, ", ");
 }
 
-MString modelAddName(const MString& statement, const MString& name) { return fieldText(statement) + " " + name; }
+MString modelAddName(const MString& statement, const MString& name) { return statement + " " + name; }
 
-MString modelAddOperator(const MString& statement, char op) { return fieldText(statement) + " " + op; }
+MString modelAddOperator(const MString& statement, char op) { return statement + " " + op; }
 
 namespace {
 
@@ -122,7 +122,7 @@ MString formatColumnRange(const MString& startColumn, const MString& endColumn) 
 }
 
 MString formatAdd(const MString& statement, FormatVariableType type, const FormatFields& fields) {
-    const MString text = fieldText(statement);
+    const MString& text = statement;
     const HeadTail parts = splitFormat(text);
     const MString range = formatColumnRange(fields.startColumn, fields.endColumn);
     switch (type) {
@@ -151,7 +151,7 @@ MString formatAdd(const MString& statement, FormatVariableType type, const Forma
 }
 
 MString formatInsertAtHead(const MString& statement, char c) {
-    const HeadTail parts = splitFormat(fieldText(statement));
+    const HeadTail parts = splitFormat(statement);
     return parts.head + c + parts.tail;
 }
 

@@ -1,8 +1,9 @@
 // The statements of the data specification dialogs (Command menu): title,
 // codes, recodes, scores, key, delete, missing values, case weight,
 // regression, grouping, model and format. Each function takes the dialog's
-// field texts as the widgets hold them and reads them as the dialogs do
-// (fieldText); none changes the workspace.
+// field texts as the widgets hold them and reads the one-line fields as the
+// dialogs do (fieldText); the multi-line statement fields are read whole,
+// so the statement shown is the statement run. None changes the workspace.
 #pragma once
 
 #include <vector>

@@ -2,6 +2,7 @@
 #include "base/number_format.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace ordena {
 
@@ -17,7 +18,39 @@ MString fieldText(const MString& text) {
     return text;
 }
 
-MString realFieldText(double value) { return dtoMString(value, "%10.5f").trimLeft(); }
+namespace {
+
+MString fixed(double value, int decimals) {
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return MString(buffer);
+}
+
+MString general(double value, int digits) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+    return MString(buffer);
+}
+
+}  // namespace
+
+MString realFieldText(double value) {
+    // Five decimals, or as many more as the value needs to read back as
+    // itself: 0.000001 must not show as 0.00000.
+    for (int decimals = 5; decimals <= 17; ++decimals) {
+        const MString text = fixed(value, decimals);
+        if (text.toDouble() == value) return text;
+    }
+    return general(value, 17);
+}
+
+MString realFieldText(float value) {
+    for (int decimals = 5; decimals <= 12; ++decimals) {
+        const MString text = fixed(value, decimals);
+        if (static_cast<float>(text.toDouble()) == value) return text;
+    }
+    return general(value, 9);
+}
 
 MString joinTexts(const std::vector<MString>& texts, const char* separator) {
     MString joined;

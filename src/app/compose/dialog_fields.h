@@ -15,9 +15,12 @@ namespace ordena {
 inline constexpr int kFieldCharacters = 99;
 MString fieldText(const MString& text);
 
-// A real as the settings and estimate dialogs show it: "%10.5f" without
-// its leading blanks.
+// A real as the settings and estimate dialogs show it: five decimals
+// ("%10.5f" without its leading blanks), or more when the value needs them
+// to read back unchanged, so that a dialog left as it opened composes the
+// value in force. A float is read back as a float.
 MString realFieldText(double value);
+MString realFieldText(float value);
 
 // Joins texts with a separator.
 MString joinTexts(const std::vector<MString>& texts, const char* separator);

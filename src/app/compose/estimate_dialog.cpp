@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/compose/dialog_fields.h"
+#include "estimation/estimate_command.h"
 
 namespace ordena {
 
@@ -53,18 +54,21 @@ const char* stdErrWord(StdErrMode mode) {
 
 EstimateFields estimateFields(const EstimateOptions& o) {
     EstimateFields f;
-    f.nodes = "15";
+    f.method = choiceOf(o.method);
+    // The estimate in force, so that the dialog left as it opened composes
+    // it again: its nodes (or the method's default when it gave none), its
+    // reals with the digits they need, its fit and case statistics.
+    f.nodes = itoMString(o.nodes > 0 ? o.nodes : defaultEstimateNodes(f.method));
     f.minNode = realFieldText(o.minNode);
     f.maxNode = realFieldText(o.maxNode);
     f.iterations = itoMString(o.iterations);
     f.convergence = realFieldText(o.convergence);
     f.devianceChange = realFieldText(o.devianceChange);
     f.alpha = realFieldText(o.alpha);
-    f.method = choiceOf(o.method);
     f.distribution = o.distribution;
     f.stdErr = o.stdErr;
-    f.fit = true;
-    f.abilities = true;
+    f.fit = o.fit;
+    f.abilities = o.abilities;
     // A method that has no latent distribution to choose shows the normal one.
     if (!estimateEnabled(f.method).distribution) f.distribution = Distribution::Normal;
     return f;
@@ -128,31 +132,34 @@ void chooseEstimateDistribution(EstimateFields& f, Distribution distribution) {
 MString composeEstimate(const EstimateFields& f) {
     const EstimateOptions defaults;
     const EstimateEnabled on = estimateEnabled(f.method);
+    const OptionTable<EstimateOptions>& table = estimateOptionTable();
     std::vector<MString> items;
-    auto integer = [&](bool enabled, const char* word, const MString& field, int byDefault) {
+    auto integer = [&](bool enabled, const char* option, const MString& field, int byDefault) {
         const MString text = fieldText(field);
-        if (enabled && text.toInt() != byDefault) items.push_back(word + text);
+        if (enabled && text.toInt() != byDefault) items.push_back(table.dialogText(option) + text);
     };
-    auto real = [&](bool enabled, const char* word, const MString& field, double byDefault) {
+    auto real = [&](bool enabled, const char* option, const MString& field, double byDefault) {
         const MString text = fieldText(field);
-        if (enabled && text.toDouble() != byDefault) items.push_back(word + text);
+        if (enabled && text.toDouble() != byDefault) items.push_back(table.dialogText(option) + text);
     };
-    integer(on.nodes, "nodes=", f.nodes, defaultEstimateNodes(f.method));
-    real(on.minMaxNode, "minnode=", f.minNode, defaults.minNode);
-    real(on.minMaxNode, "maxnode=", f.maxNode, defaults.maxNode);
-    integer(true, "iter=", f.iterations, defaults.iterations);
-    real(true, "conv=", f.convergence, defaults.convergence);
-    real(on.devianceChange, "deviance=", f.devianceChange, defaults.devianceChange);
-    real(true, "alpha=", f.alpha, defaults.alpha);
-    if (on.stdErr && f.stdErr != defaults.stdErr) items.push_back(MString("stderr=") + stdErrWord(f.stdErr));
+    auto word = [&](bool enabled, const char* option, const char* value) {
+        if (enabled) items.push_back(table.dialogText(option) + value);
+    };
+    integer(on.nodes, "nodes", f.nodes, defaultEstimateNodes(f.method));
+    real(on.minMaxNode, "minnode", f.minNode, defaults.minNode);
+    real(on.minMaxNode, "maxnode", f.maxNode, defaults.maxNode);
+    integer(true, "iterations", f.iterations, defaults.iterations);
+    real(true, "convergence", f.convergence, defaults.convergence);
+    real(on.devianceChange, "deviancechange", f.devianceChange, defaults.devianceChange);
+    real(true, "alpha", f.alpha, defaults.alpha);
+    word(on.stdErr && f.stdErr != defaults.stdErr, "stderr", stdErrWord(f.stdErr));
     // The Gauss-Hermite choice stands for a statement without a method, which
     // chooses Bock/Aitken quadrature by itself when there are regressors.
-    if (f.method != EstimateMethodChoice::Gauss) items.push_back(MString("method=") + methodWord(f.method));
-    if (on.distribution && f.distribution != defaults.distribution)
-        items.push_back(MString("distribution=") + (f.distribution == Distribution::Discrete ? "discrete" : "normal"));
-    if (on.fit && f.fit != defaults.fit) items.push_back(MString("fit=") + (f.fit ? "yes" : "no"));
-    if (on.abilities && f.abilities != defaults.abilities)
-        items.push_back(MString("abilities=") + (f.abilities ? "yes" : "no"));
+    word(f.method != EstimateMethodChoice::Gauss, "method", methodWord(f.method));
+    word(on.distribution && f.distribution != defaults.distribution, "distribution",
+         f.distribution == Distribution::Discrete ? "discrete" : "normal");
+    word(on.fit && f.fit != defaults.fit, "fit", f.fit ? "yes" : "no");
+    word(on.abilities && f.abilities != defaults.abilities, "abilities", f.abilities ? "yes" : "no");
     if (items.empty()) return "Estimate";
     return "Estimate ! " + joinTexts(items, ", ");
 }

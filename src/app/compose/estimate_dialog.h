@@ -26,8 +26,9 @@ struct EstimateFields {
     bool abilities = true;  // "Cases statistics"
 };
 
-// The controls on opening: the options' values, the nodes shown as 15 and
-// both check boxes checked; Gauss-Hermite when no method was given.
+// The controls on opening: the estimate in force, every option as it holds
+// it (the nodes the method takes by default when none were given);
+// Gauss-Hermite when no method was given.
 EstimateFields estimateFields(const EstimateOptions& options);
 
 // Which controls a method leaves enabled.

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/compose/dialog_fields.h"
+#include "command/set_reset.h"
 
 namespace ordena {
 
@@ -40,34 +41,37 @@ SettingsFields settingsFields(const Settings& s) {
 }
 
 MString composeSet(const SettingsFields& f, const Settings& s) {
+    const OptionTable<Session>& table = setOptionTable();
     std::vector<MString> items;
     auto integer = [&](const char* word, const MString& field, int setting) {
         const MString text = fieldText(field);
-        if (text.toInt() != setting) items.push_back(word + text);
+        if (text.toInt() != setting) items.push_back(table.dialogText(word) + text);
     };
     auto real = [&](const char* word, const MString& field, double setting) {
         const MString text = fieldText(field);
-        if (text.toDouble() != setting) items.push_back(word + text);
+        if (text.toDouble() != setting) items.push_back(table.dialogText(word) + text);
     };
-    integer("seed=", f.seed, s.seed);
-    integer("buffersize=", f.buffersize, s.buffersize);
-    integer("fitdraws=", f.fitdraws, s.fitdraws);
-    integer("iterlimit=", f.iterlimit, s.iterlimit);
-    integer("p_nodes=", f.p_nodes, s.p_nodes);
-    integer("n_plausible=", f.n_plausible, s.n_plausible);
-    integer("f_nodes=", f.f_nodes, s.f_nodes);
-    integer("innerloops=", f.innerloops, s.innerloops);
-    real("mle_criteria=", f.mle_criteria, s.mle_criteria);
-    real("zero/perfect=", f.zero_perfect, s.zero_perfect);
+    auto word = [&](bool changed, const char* option, const char* value) {
+        if (changed) items.push_back(table.dialogText(option) + value);
+    };
+    integer("seed", f.seed, s.seed);
+    integer("buffersize", f.buffersize, s.buffersize);
+    integer("fitdraws", f.fitdraws, s.fitdraws);
+    integer("iterlimit", f.iterlimit, s.iterlimit);
+    integer("p_nodes", f.p_nodes, s.p_nodes);
+    integer("n_plausible", f.n_plausible, s.n_plausible);
+    integer("f_nodes", f.f_nodes, s.f_nodes);
+    integer("innerloops", f.innerloops, s.innerloops);
+    real("mle_criteria", f.mle_criteria, s.mle_criteria);
+    real("zero/perfect", f.zero_perfect, s.zero_perfect);
     const MString keyDefault = fieldText(f.key_default);
-    if (keyDefault != s.key_default) items.push_back("key_default=" + keyDefault);
-    if (f.constraints != s.constraints)
-        items.push_back(MString("constraint=") + wordOf(kConstraintWords, f.constraints));
-    if (f.respmiss != s.respmiss) items.push_back(MString("respmiss=") + wordOf(kRespMissWords, f.respmiss));
-    if (f.warnings != s.warnings) items.push_back(MString("warnings=") + yesNo(f.warnings));
-    if (f.logestimates != s.logestimates) items.push_back(MString("logestimates=") + yesNo(f.logestimates));
-    if (f.keeplastests != s.keeplastests) items.push_back(MString("keeplastests=") + yesNo(f.keeplastests));
-    if (f.update != s.update) items.push_back(MString("update=") + yesNo(f.update));
+    if (keyDefault != s.key_default) items.push_back(table.dialogText("key_default") + keyDefault);
+    word(f.constraints != s.constraints, "constraints", wordOf(kConstraintWords, f.constraints));
+    word(f.respmiss != s.respmiss, "respmiss", wordOf(kRespMissWords, f.respmiss));
+    word(f.warnings != s.warnings, "warnings", yesNo(f.warnings));
+    word(f.logestimates != s.logestimates, "logestimates", yesNo(f.logestimates));
+    word(f.keeplastests != s.keeplastests, "keeplastests", yesNo(f.keeplastests));
+    word(f.update != s.update, "update", yesNo(f.update));
     // "Set " alone would restore every default, not leave the settings as shown.
     if (items.empty()) return MString();
     return "Set " + joinTexts(items, ", ");

@@ -76,6 +76,8 @@ const char* ConsoleShell::signalName(int signal) {
 }
 
 bool ConsoleShell::takeStopRequest() {
+    // Polled often during long computations: the progress line's clock.
+    progress_.refresh();
     bool pending = interruptPending != 0;
     interruptPending = 0;
     return pending || terminationPending != 0 || outputError_ != 0;
@@ -91,6 +93,7 @@ bool ConsoleShell::terminationRequested() {
 }
 
 void ConsoleShell::line(const char* prefix, const std::string& text) {
+    progress_.clear();
     // Output written so far comes first when both streams go to one terminal.
     std::fflush(out_);
     std::string out = prefix;
@@ -143,8 +146,22 @@ void ConsoleShell::appendOutput(const MString& text) {
             out += c;
         }
     }
+    if (progress_.outputOnTerminal()) progress_.clear();
     int e = writeOut(out_, out);
     if (outputError_ == 0) outputError_ = e;
+}
+
+void ConsoleShell::appendEcho(const MString& text) {
+    progress_.statementStarted(text.str());
+    if (!quiet_) appendOutput(text);
+}
+
+void ConsoleShell::appendIterationReport(const MString& text) {
+    if (!quiet_) appendOutput(text);
+}
+
+void ConsoleShell::statusText(const MString& text, int pane) {
+    if (pane == 0) progress_.status(text.str());
 }
 
 MString ConsoleShell::outputFailure() {
@@ -155,6 +172,7 @@ MString ConsoleShell::outputFailure() {
 }
 
 bool ConsoleShell::finish() {
+    progress_.clear();
     if (heldCarriageReturn_) std::fputc('\r', out_);
     heldCarriageReturn_ = false;
     return outputFailure().isEmpty();

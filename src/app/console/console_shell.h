@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/console/progress_line.h"
 #include "base/shell.h"
 
 namespace ordena {
@@ -13,7 +14,17 @@ class ConsoleShell final : public Shell {
 public:
     // answerNo: questions take the answer Cancel or No instead of OK or Yes.
     explicit ConsoleShell(bool answerNo, std::FILE* out = stdout, std::FILE* err = stderr)
-        : answerNo_(answerNo), out_(out), err_(err) {}
+        : answerNo_(answerNo), out_(out), err_(err), progress_(err) {}
+
+    // Quiet: the echo of the statements and the iteration reports stay off
+    // standard output; reports, tables and messages are written as ever.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
+    // The progress line on the error stream, a terminal; outputOnTerminal
+    // when standard output goes to the terminal too.
+    void showProgress(bool outputOnTerminal) { progress_.switchOn(outputOnTerminal, out_); }
+    // Takes the progress line off the terminal (the run is over).
+    void endProgress() { progress_.clear(); }
+    ProgressLine& progressLine() { return progress_; }
 
     void errorReport(const MString& text) override { line("Error: ", text.str()); }
     void warningReport(const MString& text) override { line("Warning: ", text.str()); }
@@ -21,10 +32,15 @@ public:
     bool confirmQuestion(const MString& text) override;
     bool yesNoQuestion(const MString& text) override;
     void appendOutput(const MString& text) override;
+    void appendEcho(const MString& text) override;
+    void appendIterationReport(const MString& text) override;
     // Standard output cannot be taken back: clearing leaves it as it is.
     void clearOutput() override {}
-    // There is no status line.
-    void statusText(const MString&, int) override {}
+    // The message pane shows on the progress line; the other panes nowhere.
+    void statusText(const MString& text, int pane) override;
+    void progressIteration(int iteration) override { progress_.iteration(iteration); }
+    void progressDeviance(double deviance) override { progress_.deviance(deviance); }
+    void progressClose() override { progress_.iterationsEnded(); }
     // A Ctrl-C since the last call counts as a stop request; so does, at
     // every call, a pending termination (see terminationRequested).
     bool takeStopRequest() override;
@@ -69,6 +85,8 @@ private:
     std::FILE* err_;
     int outputError_ = 0;  // errno of the first failed write to standard output
     bool heldCarriageReturn_ = false;  // a CR at the end of the last output, perhaps half of a CR LF
+    bool quiet_ = false;
+    ProgressLine progress_;
     std::string plotDirectory_;
 };
 

@@ -9,6 +9,8 @@
 #include <new>
 #include <string>
 
+#include <unistd.h>
+
 #include "app/console/console_shell.h"
 #include "app/render/offscreen.h"
 #include "command/reader.h"
@@ -17,14 +19,20 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: ordena [--no] [--plots DIR] [script.zrc]\n"
+    "Usage: ordena [--no] [--quiet] [--plots DIR] [script.zrc]\n"
     "\n"
     "Runs the command file (the script on standard input when no file or \"-\" is\n"
     "given) after a reset, as Run All does. Reports go to standard output; errors,\n"
     "warnings, information and questions go to standard error, one line each.\n"
+    "When standard error is a terminal, a line there shows how far the run has got\n"
+    "(statement, iteration, deviance, time taken, what it does) and is cleared at\n"
+    "the end; it is never written to a file or a pipe.\n"
     "\n"
     "Options:\n"
     "  --no       answer questions with Cancel or No (default: OK or Yes)\n"
+    "  -q, --quiet\n"
+    "             leave the echo of each statement and the report of each\n"
+    "             iteration out of standard output, and show no progress line\n"
     "  --plots DIR\n"
     "             write the pictures (.png) and plot documents (.zgf) of plot\n"
     "             statements into DIR (default: the working directory)\n"
@@ -65,6 +73,7 @@ std::string tooLargeText() {
 
 int main(int argc, char** argv) {
     bool answerNo = false;
+    bool quiet = false;
     bool optionsEnded = false;
     const char* scriptName = nullptr;
     std::string plotDirectory;
@@ -80,6 +89,8 @@ int main(int argc, char** argv) {
         }
         if (!optionsEnded && std::strcmp(a, "--no") == 0) {
             answerNo = true;
+        } else if (!optionsEnded && (std::strcmp(a, "--quiet") == 0 || std::strcmp(a, "-q") == 0)) {
+            quiet = true;
         } else if (!optionsEnded && (std::strcmp(a, "--plots") == 0 || std::strncmp(a, "--plots=", 8) == 0)) {
             const char* dir = a[7] == '=' ? a + 8 : (k + 1 < argc ? argv[++k] : nullptr);
             std::error_code error;
@@ -118,6 +129,8 @@ int main(int argc, char** argv) {
     ordena::ConsoleShell::catchSignals();
     ordena::ConsoleShell shell(answerNo);
     shell.setPlotDirectory(plotDirectory);
+    shell.setQuiet(quiet);
+    if (!quiet && isatty(STDERR_FILENO)) shell.showProgress(isatty(STDOUT_FILENO) != 0);
     int status = 1;
     try {
         // The session's destructor removes the work files and closes the log
@@ -135,6 +148,7 @@ int main(int argc, char** argv) {
         if (const int signal = ordena::ConsoleShell::terminationSignal())
             session.errorReport(ordena::MString("The run was ended by the signal ") +
                                 ordena::ConsoleShell::signalName(signal));
+        shell.endProgress();
         // The benchmark program reads the engine's figures from here.
         const char* timing = std::getenv("ORDENA_TIMING");
         if (timing && std::string(timing) == "1") std::fprintf(stderr, "%s\n", session.timing.report().c_str());

@@ -381,8 +381,11 @@ public:
         bins_ = addField(form, "Number of Ability Groups", "10");
         lower_ = addField(form, "Lower", "-5");
         upper_ = addField(form, "Upper", "5");
-        minScale_ = addField(form, "Min", "999");
-        maxScale_ = addField(form, "Max", "-999");
+        minScale_ = addField(form, "Min", QString());
+        maxScale_ = addField(form, "Max", QString());
+        // Left empty, the plot takes the range of the estimates.
+        minScale_->setPlaceholderText("automatic");
+        maxScale_->setPlaceholderText("automatic");
         raw_ = addCheck(left, "Include Raw Data", true);
         smooth_ = addCheck(left, "Smooth Raw Data", true);
         smooth_->setEnabled(false);

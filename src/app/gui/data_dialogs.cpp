@@ -18,6 +18,7 @@
 
 #include "app/compose/data_dialogs.h"
 #include "app/gui/gui_shell.h"
+#include "app/gui/pane_font.h"
 #include "app/gui/prompter.h"
 #include "app/gui/statement_dialog.h"
 #include "command/session.h"
@@ -190,6 +191,8 @@ public:
         body()->addLayout(form);
         key_ = addField(form, "Key String:", q(initialKeyString(workspace().data.layout)));
         key_->setMinimumWidth(360);
+        // One character per response column: they must line up.
+        key_->setFont(paneFont());
         scoredAs_ = addField(form, "To be scored as:", "1");
         addButtons();
     }

@@ -55,7 +55,14 @@ BoxAnswer GuiShell::ask(const QString& title, const MString& text, BoxIcon icon,
     return answer;
 }
 
-void GuiShell::errorReport(const MString& text) { ask("Error", text, BoxIcon::Stop, BoxButtons::Ok); }
+void GuiShell::errorReport(const MString& text) {
+    // The message also stays in the output pane, after the statement's echo,
+    // as the batch program's standard error has it.
+    QString line = "Error: " + toQString(text);
+    line.replace("\r\n", "\n").replace('\r', '\n').replace('\n', "\r\n");
+    post([this, line = line + "\r\n"] { view_.shellAppend(line); });
+    ask("Error", text, BoxIcon::Stop, BoxButtons::Ok);
+}
 
 void GuiShell::warningReport(const MString& text) { ask("Warning", text, BoxIcon::Information, BoxButtons::Ok); }
 

@@ -12,17 +12,25 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScreen>
 #include <QSaveFile>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "app/gui/find_bar.h"
+#include "app/gui/help_window.h"
+#include "app/gui/ini_section.h"
 #include "app/gui/output_pane.h"
 #include "app/gui/pane_font.h"
+#include "app/gui/script_editor.h"
 #include "app/gui/progress_window.h"
 #include "app/gui/runner.h"
 #include "app/gui/text_printer.h"
+#include "command/command_table.h"
+#include "command/parse.h"
 #include "command/reader.h"
 
 namespace ordena::gui {
@@ -33,8 +41,10 @@ constexpr const char* kStartTitle = "Ordena: Generalised Item Response Modelling
 constexpr const char* kOpenFilter = "Command Files (*.zrc)|*.zrc|All Files (*.*)|*.*||";
 constexpr const char* kSaveFilter = "Ordena Control Files (*.zrc)|*.zrc|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 constexpr const char* kOutputFilter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
-// A command file must be smaller than this.
-constexpr qint64 kInputFileLimit = 32767;
+// A command file must be smaller than the most a script may hold.
+constexpr qint64 kInputFileLimit = static_cast<qint64>(kMaxScriptBytes);
+// The section of ordena.ini that keeps the windows' places and sizes.
+constexpr const char* kPlacementSection = "Window Placement";
 
 QString fromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 std::string toPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -50,6 +60,46 @@ QWidget* titled(QLabel* title, QWidget* pane, QWidget* parent) {
     return box;
 }
 
+// A window no larger than the screen it is on, and on it.
+void fitToScreen(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (screen == nullptr) return;
+    const QRect room = screen->availableGeometry();
+    // Before the window is shown its frame is not known; a title bar's worth.
+    QSize frame = window->frameGeometry().size() - window->geometry().size();
+    if (!window->isVisible()) frame = frame.expandedTo(QSize(16, 40));
+    QSize size = window->size().boundedTo(room.size() - frame);
+    if (size != window->size()) window->resize(size);
+    QPoint at = window->pos();
+    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - window->frameGeometry().width())));
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - window->frameGeometry().height())));
+    if (at != window->pos()) window->move(at);
+}
+
+QByteArray placementValue(const IniEntries& entries, const std::string& key) {
+    for (const auto& [k, v] : entries)
+        if (k == key) return QByteArray::fromBase64(QByteArray::fromStdString(v));
+    return QByteArray();
+}
+
+// The statement of places under or nearest the caret at byte offset b:
+// the one that holds it, else the one that ends before it on its line,
+// else the next one; -1 for none.
+int placeAt(const std::vector<ScriptPlace>& places, const QByteArray& bytes, std::size_t b) {
+    for (std::size_t k = 0; k < places.size(); ++k)
+        if (places[k].begin <= b && b < places[k].end) return static_cast<int>(k);
+    for (std::size_t k = places.size(); k-- > 0;) {
+        if (places[k].end > b) continue;
+        const QByteArray between = bytes.mid(static_cast<qsizetype>(places[k].end),
+                                             static_cast<qsizetype>(b - places[k].end));
+        if (!between.contains('\n')) return static_cast<int>(k);
+        break;
+    }
+    for (std::size_t k = 0; k < places.size(); ++k)
+        if (places[k].begin >= b) return static_cast<int>(k);
+    return places.empty() ? -1 : static_cast<int>(places.size()) - 1;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Prompter& prompter, QWidget* parent)
@@ -58,7 +108,7 @@ MainWindow::MainWindow(Prompter& prompter, QWidget* parent)
     move(10, 10);
     resize(600, 490);
 
-    input_ = new QPlainTextEdit(this);
+    input_ = new ScriptEditor(this);
     input_->setObjectName("inputPane");
     input_->setLineWrapMode(QPlainTextEdit::NoWrap);
     input_->setFont(paneFont());
@@ -66,17 +116,27 @@ MainWindow::MainWindow(Prompter& prompter, QWidget* parent)
     output_->setObjectName("outputPane");
     inputTitle_ = new QLabel("Input Window", this);
     outputTitle_ = new QLabel("Output Window", this);
-    auto* splitter = new QSplitter(Qt::Vertical, this);
-    splitter->addWidget(titled(inputTitle_, input_, splitter));
-    splitter->addWidget(titled(outputTitle_, output_, splitter));
-    splitter->setSizes({240, 200});
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    splitter_ = new QSplitter(Qt::Vertical, central);
+    splitter_->setObjectName("panes");
+    splitter_->addWidget(titled(inputTitle_, input_, splitter_));
+    splitter_->addWidget(titled(outputTitle_, output_, splitter_));
+    splitter_->setSizes({240, 200});
     // A larger window gives the room to the reports.
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
-    setCentralWidget(splitter);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    column->addWidget(splitter_, 1);
+    findBar_ = new FindBar(central);
+    findBar_->setTarget(input_);
+    column->addWidget(findBar_);
+    setCentralWidget(central);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now != input_ && now != output_) return;
         outputActive_ = now == output_;
+        findBar_->setTarget(activePane());
         QFont bold = inputTitle_->font();
         bold.setBold(true);
         QFont plain = bold;
@@ -102,6 +162,7 @@ MainWindow::MainWindow(Prompter& prompter, QWidget* parent)
     emptyDocument();
     input_->setFocus();
     updateActions();
+    restorePlacement();
 }
 
 MainWindow::~MainWindow() {
@@ -192,6 +253,19 @@ void MainWindow::buildMenus() {
             QKeySequence::SelectAll);
     editMenu_->addSeparator();
     addItem(editMenu_, "edit.font", "&Font...", Need::Idle, [this] { chooseFont(); });
+    editMenu_->addSeparator();
+    addItem(editMenu_, "edit.find", "&Find...", Need::None, [this] {
+        findBar_->setTarget(activePane());
+        findBar_->showFind();
+    }, QKeySequence("Ctrl+F"));
+    addItem(editMenu_, "edit.replace", "&Replace...", Need::None, [this] {
+        findBar_->setTarget(activePane());
+        findBar_->showReplace();
+    }, QKeySequence("Ctrl+H"));
+    addItem(editMenu_, "edit.findnext", "Find &Next", Need::None, [this] { findBar_->findNext(); },
+            QKeySequence(Qt::Key_F3));
+    addItem(editMenu_, "edit.findprevious", "Find Pre&vious", Need::None, [this] { findBar_->findNext(true); },
+            QKeySequence(Qt::SHIFT | Qt::Key_F3));
 
     commandMenu_ = bar->addMenu("&Command");
     addDialogItem(commandMenu_, D::Title, "Title...");
@@ -218,6 +292,9 @@ void MainWindow::buildMenus() {
     QMenu* run = bar->addMenu("&Run");
     addItem(run, "run.all", "Run &All", Need::Idle, [this] { runAll(); }, QKeySequence("Ctrl+R"));
     addItem(run, "run.selection", "Run &Selection", Need::Idle, [this] { runSelection(); }, QKeySequence("Ctrl+E"));
+    QAction* current = addItem(run, "run.statement", "Run &Current Statement", Need::Idle,
+                               [this] { runStatementAtCursor(); });
+    current->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     addItem(run, "run.stop", "S&top", Need::Busy, [this] { stop(); }, QKeySequence(Qt::Key_Escape));
 
     analysisMenu_ = bar->addMenu("&Analysis");
@@ -262,7 +339,11 @@ void MainWindow::buildMenus() {
     displayProgress_->setChecked(true);
 
     QMenu* help = bar->addMenu("&Help");
-    addItem(help, "help.about", "&About this program", Need::None, [this] { about(); }, QKeySequence(Qt::Key_F1));
+    addItem(help, "help.statement", "&Help on Statement", Need::None, [this] { helpOnStatement(); },
+            QKeySequence(Qt::Key_F1));
+    addItem(help, "help.guide", "&User Guide", Need::None, [this] { showGuide()->showPage("README.md"); });
+    help->addSeparator();
+    addItem(help, "help.about", "&About this program", Need::None, [this] { about(); });
 }
 
 void MainWindow::buildStatusLine() {
@@ -344,8 +425,11 @@ void MainWindow::addRecent(const QString& path) {
 
 // ---------------------------------------------------------------- runs
 
+QPlainTextEdit* MainWindow::inputPane() const { return input_; }
+
 bool MainWindow::start(std::function<int(Session&)> job, std::function<void(int)> done) {
     if (busy()) return false;
+    stopped_ = false;
     shell_.clearStopRequest();
     shell_.discardGraphs();
     done_ = std::move(done);
@@ -363,6 +447,14 @@ void MainWindow::finished(int result, bool fatal) {
         QCoreApplication::exit(result);
         return;
     }
+    if (stopped_) {
+        // The run's own status texts came after the answer; this one stays.
+        stopped_ = false;
+        shellAppend("Estimation Stopped\r\n");
+        shellStatus("Estimation Stopped", 0);
+    }
+    if (result != 1 && scriptRun_.placing) markFailedStatement();
+    scriptRun_.placing = false;
     auto done = std::move(done_);
     done_ = nullptr;
     updateActions();
@@ -376,18 +468,124 @@ void MainWindow::runAll() {
     QTextCursor end = input_->textCursor();
     end.movePosition(QTextCursor::End);
     input_->setTextCursor(end);
-    start([script = toMString(input_->toPlainText())](Session& s) { return ordena::runAll(s, script); });
+    startScript(input_->toPlainText(), 0, true);
 }
 
 void MainWindow::runSelection() {
     if (busy()) return;
     // The selection marks its line ends as paragraph separators.
-    QString text = input_->textCursor().selectedText();
+    const QTextCursor c = input_->textCursor();
+    QString text = c.selectedText();
     text.replace(QChar::ParagraphSeparator, '\n');
-    start([script = toMString(text)](Session& s) { return runScript(s, script); });
+    startScript(text, c.selectionStart(), false);
+}
+
+void MainWindow::runStatementAtCursor() {
+    if (busy()) return;
+    const QString text = input_->toPlainText();
+    const QByteArray bytes = text.toUtf8();
+    const std::vector<ScriptPlace> places = statementPlaces(MString(bytes.toStdString()));
+    const int caret = input_->textCursor().position();
+    const int k = placeAt(places, bytes, static_cast<std::size_t>(text.left(caret).toUtf8().size()));
+    if (k < 0) return;
+    const ScriptPlace& place = places[static_cast<std::size_t>(k)];
+    auto position = [&](std::size_t byte) {
+        return static_cast<int>(QString::fromUtf8(bytes.constData(), static_cast<qsizetype>(byte)).size());
+    };
+    const int begin = position(place.begin);
+    const int end = position(place.end);
+    // The caret goes on to the next statement, so that the next Ctrl+Enter runs it.
+    QTextCursor next = input_->textCursor();
+    next.setPosition(static_cast<std::size_t>(k) + 1 < places.size() ? position(places[static_cast<std::size_t>(k) + 1].begin)
+                                                                     : end);
+    input_->setTextCursor(next);
+    startScript(text.mid(begin, end - begin), begin, false);
+}
+
+void MainWindow::startScript(const QString& text, int at, bool reset) {
+    input_->clearFailure();
+    if (busy()) return;
+    scriptRun_ = {true, text, at, {}};
+    start([this, script = toMString(text), reset](Session& s) {
+        ScriptPlace failed;
+        const int result = reset ? ordena::runAll(s, script, &failed) : runScript(s, script, &failed);
+        scriptRun_.failed = failed;
+        return result;
+    });
+}
+
+void MainWindow::markFailedStatement() {
+    const ScriptPlace& place = scriptRun_.failed;
+    const QByteArray bytes = scriptRun_.text.toUtf8();
+    if (!place.known() || place.end > static_cast<std::size_t>(bytes.size())) return;
+    // The pane must still hold what ran, where it ran.
+    if (input_->toPlainText().mid(scriptRun_.at, scriptRun_.text.size()) != scriptRun_.text) return;
+    auto position = [&](std::size_t byte) {
+        return scriptRun_.at +
+               static_cast<int>(QString::fromUtf8(bytes.constData(), static_cast<qsizetype>(byte)).size());
+    };
+    input_->markFailure(position(place.begin), position(place.end));
+}
+
+int MainWindow::statementAtCursor(bool& loop) const {
+    loop = false;
+    const QString text = input_->toPlainText();
+    const QByteArray bytes = text.toUtf8();
+    const std::string script = bytes.toStdString();
+    const std::vector<ScriptPlace> places = statementPlaces(MString(script));
+    const int k = placeAt(places, bytes,
+                          static_cast<std::size_t>(text.left(input_->textCursor().position()).toUtf8().size()));
+    if (k < 0) return -1;
+    const ScriptPlace& place = places[static_cast<std::size_t>(k)];
+    // The command word, as the executor takes it: comments are gone by then.
+    std::string statement = script.substr(place.begin, place.end - place.begin);
+    for (std::size_t open = statement.find("/*"); open != std::string::npos; open = statement.find("/*")) {
+        const std::size_t close = statement.find("*/", open + 1);
+        statement.erase(open, close == std::string::npos ? std::string::npos : close + 2 - open);
+    }
+    MString word;
+    int first = -1, last = -1;
+    if (firstToken(MString(statement), 0, " \t\r\n!><;", word, first, last) == -1) return -1;
+    if (word.lower() == "dofor" || word.lower() == "enddo") {
+        loop = true;
+        return -1;
+    }
+    return findKeyword(word, kCommandWords, kCommandCount);
+}
+
+void MainWindow::placeWindow(QWidget* window, const char* key, int offset) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    const QByteArray geometry = placementValue(readIniSection(RecentFiles::settingsFile(), kPlacementSection), key);
+    if (geometry.isEmpty() || !window->restoreGeometry(geometry))
+        window->move(this->geometry().left() + offset, this->geometry().top() + offset);
+    fitToScreen(window);
+    // Its place is kept when it closes, not only at exit.
+    window->installEventFilter(this);
+}
+
+HelpWindow* MainWindow::showGuide() {
+    if (!help_) {
+        help_ = new HelpWindow(this);
+        placeWindow(help_, "Help", 60);
+    }
+    return help_;
+}
+
+void MainWindow::helpOnStatement() {
+    bool loop = false;
+    const int command = statementAtCursor(loop);
+    HelpWindow* help = showGuide();
+    if (loop)
+        help->showLoops();
+    else if (command >= 0)
+        help->showStatement(command);
+    else
+        help->showPage("statements.md");
 }
 
 bool MainWindow::runStatement(const QString& statement, std::function<void(int)> done) {
+    if (busy()) return false;
+    scriptRun_.placing = false;
     return start([text = toMString(statement)](Session& s) { return executeStatement(s, text); }, std::move(done));
 }
 
@@ -429,6 +627,7 @@ BoxAnswer MainWindow::shellBox(const QString& title, const QString& text, BoxIco
     const bool hidden = buttons != BoxButtons::Ok && progress_ && progress_->isVisible();
     if (hidden) progress_->hide();
     const BoxAnswer answer = prompter_.box(this, title, text, icon, buttons);
+    if (text == kInterruptQuestion && answer == BoxAnswer::Yes) stopped_ = true;
     if (progress_) {
         if (text == kInterruptQuestion && answer == BoxAnswer::Yes) {
             shellProgressClose();
@@ -449,7 +648,11 @@ void MainWindow::shellAppend(const QString& text) {
 
 void MainWindow::shellClear() { output_->clearText(); }
 
-void MainWindow::shellOutputLimit(int characters) { output_->setLimit(characters); }
+void MainWindow::shellOutputLimit(int characters) {
+    // The setting's default was the size of an edit control; the pane's own
+    // default is far larger. A size set by the user is kept.
+    output_->setLimit(characters == Settings{}.buffersize ? kOutputPaneCap : characters);
+}
 
 void MainWindow::shellStatus(const QString& text, int pane) {
     if (pane < 0 || pane >= 4) return;
@@ -486,10 +689,12 @@ void MainWindow::shellProgressClose() {
 CurvanaWindow* MainWindow::launchCurvana() {
     if (!curvana_) {
         curvana_ = new CurvanaWindow(prompter_, this);
-        curvana_->setAttribute(Qt::WA_DeleteOnClose);
-        curvana_->move(geometry().left() + 40, geometry().top() + 40);
+        placeWindow(curvana_, "Curvana", 40);
     }
+    const bool first = !curvana_->isVisible();
     curvana_->show();
+    // Shown, its frame is known: the whole of it must be on the screen.
+    if (first) fitToScreen(curvana_);
     curvana_->raise();
     curvana_->activateWindow();
     return curvana_;
@@ -672,8 +877,46 @@ void MainWindow::about() {
 
 // ---------------------------------------------------------------- exit
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide) {
+        if (watched == curvana_) curvanaGeometry_ = curvana_->saveGeometry();
+        if (watched == help_) helpGeometry_ = help_->saveGeometry();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::restorePlacement() {
+    const IniEntries entries = readIniSection(RecentFiles::settingsFile(), kPlacementSection);
+    const QByteArray main = placementValue(entries, "Main");
+    if (!main.isEmpty()) restoreGeometry(main);
+    const QByteArray panes = placementValue(entries, "Panes");
+    if (!panes.isEmpty()) splitter_->restoreState(panes);
+    fitToScreen(this);
+}
+
+void MainWindow::savePlacement() {
+    IniEntries entries = readIniSection(RecentFiles::settingsFile(), kPlacementSection);
+    auto put = [&](const std::string& key, const QByteArray& value) {
+        const std::string text = value.toBase64().toStdString();
+        for (auto& [k, v] : entries)
+            if (k == key) {
+                v = text;
+                return;
+            }
+        entries.emplace_back(key, text);
+    };
+    put("Main", saveGeometry());
+    put("Panes", splitter_->saveState());
+    if (curvana_) curvanaGeometry_ = curvana_->saveGeometry();
+    if (help_) helpGeometry_ = help_->saveGeometry();
+    if (!curvanaGeometry_.isEmpty()) put("Curvana", curvanaGeometry_);
+    if (!helpGeometry_.isEmpty()) put("Help", helpGeometry_);
+    writeIniSection(RecentFiles::settingsFile(), kPlacementSection, entries);
+}
+
 void MainWindow::shutDown() {
     recent_.save(RecentFiles::settingsFile());
+    savePlacement();
     shellProgressClose();
     session().shutdown();
 }
@@ -689,12 +932,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         stop();
         return;
     }
-    // Plot windows with unsaved changes ask first.
-    if (curvana_ && !curvana_->close()) {
+    // The script's question first, then those of changed plots; Cancel at
+    // any of them leaves every window open.
+    if (!saveQuestion()) {
         event->ignore();
         return;
     }
-    if (!saveQuestion()) {
+    if (curvana_ && !curvana_->closeAll()) {
         event->ignore();
         return;
     }

@@ -15,18 +15,23 @@
 #include "app/gui/curvana/curvana_window.h"
 #include "app/gui/dialog_host.h"
 #include "app/gui/gui_shell.h"
+#include "app/gui/help_window.h"
 #include "app/gui/progress_window.h"
 #include "app/gui/recent_files.h"
+#include "command/reader.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QSplitter;
 
 namespace ordena::gui {
 
+class FindBar;
 class OutputPane;
 class Runner;
+class ScriptEditor;
 
 class MainWindow final : public QMainWindow, public DialogHost, private ShellView {
     Q_OBJECT
@@ -35,7 +40,11 @@ public:
     ~MainWindow() override;
 
     // Panes, status line and state, as the user sees them.
-    QPlainTextEdit* inputPane() const { return input_; }
+    QPlainTextEdit* inputPane() const;
+    ScriptEditor* scriptEditor() const { return input_; }
+    FindBar* findBar() const { return findBar_; }
+    // The user guide's window, once Help opened it.
+    HelpWindow* helpWindow() const { return help_; }
     OutputPane* outputPane() const { return output_; }
     ProgressWindow* progressWindow() const { return progress_; }
     // The plotting component, once Launch Curvana or a plot statement opened it.
@@ -59,6 +68,9 @@ public:
     // The menu commands.
     void runAll();
     void runSelection();
+    // Runs the statement under the caret (a dofor loop whole), then moves
+    // the caret to the next statement.
+    void runStatementAtCursor();
     void stop();
     void newDocument();
     void openDocument();
@@ -73,6 +85,10 @@ public:
     void printPane();
     void chooseFont();
     void about();
+    // The guide's section on the statement under the caret in the input
+    // pane; the list of statements when there is none.
+    void helpOnStatement();
+    HelpWindow* showGuide();
     // Shows the plotting component (made on first use).
     CurvanaWindow* launchCurvana();
 
@@ -84,6 +100,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // ShellView: the window thread's half of the shell services.
@@ -112,6 +129,18 @@ private:
 
     bool start(std::function<int(Session&)> job, std::function<void(int)> done = {});
     void finished(int result, bool fatal);
+    // Starts a run of text, a part of the input pane from position at, that
+    // marks its failing statement there; reset for Run All.
+    void startScript(const QString& text, int at, bool reset);
+    void markFailedStatement();
+    // The command number of the statement under the caret, -1 for none;
+    // loop for a dofor loop.
+    int statementAtCursor(bool& loop) const;
+    void restorePlacement();
+    // A plot or help window where it was last (ordena.ini), else offset
+    // from this one; deleted when closed.
+    void placeWindow(QWidget* window, const char* key, int offset);
+    void savePlacement();
 
     // The box of the Edit commands' failures.
     void editBox(const QString& text, BoxIcon icon = BoxIcon::Warning);
@@ -127,8 +156,11 @@ private:
     Prompter& prompter_;
     GuiShell shell_;
     Runner* runner_ = nullptr;
-    QPlainTextEdit* input_ = nullptr;
+    ScriptEditor* input_ = nullptr;
     OutputPane* output_ = nullptr;
+    FindBar* findBar_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QPointer<HelpWindow> help_;
     QLabel* inputTitle_ = nullptr;
     QLabel* outputTitle_ = nullptr;
     bool outputActive_ = false;
@@ -156,6 +188,20 @@ private:
     RecentFiles recent_;
     std::function<void(int)> done_;  // the caller's continuation of the current run
     bool closing_ = false;
+    // The script of the run going on, where it stands in the input pane,
+    // and where its failing statement stood in it; written by the worker,
+    // read after the run.
+    struct ScriptRun {
+        bool placing = false;
+        QString text;
+        int at = 0;
+        ScriptPlace failed;
+    } scriptRun_;
+    // Where the plot and help windows were when they last closed.
+    QByteArray curvanaGeometry_;
+    QByteArray helpGeometry_;
+    // The interrupt question was answered Yes during the run.
+    bool stopped_ = false;
 };
 
 }  // namespace ordena::gui

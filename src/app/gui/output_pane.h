@@ -9,7 +9,10 @@
 
 namespace ordena::gui {
 
-inline constexpr int kDefaultOutputLimit = 32767;
+// The pane holds up to 32 Mi characters unless `set buffersize` asks for
+// less; the old edit control's 32767 is no longer a limit.
+inline constexpr int kOutputPaneCap = 32 * 1024 * 1024;
+inline constexpr int kDefaultOutputLimit = kOutputPaneCap;
 inline constexpr int kOutputTrim = 4096;
 
 class OutputPane : public QPlainTextEdit {

@@ -1,5 +1,7 @@
 #include "app/gui/prompter.h"
 
+#include "app/gui/mnemonics.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -107,6 +109,10 @@ bool WidgetPrompter::askText(QWidget* parent, const QString& title, const QStrin
     return ok;
 }
 
-int WidgetPrompter::runDialog(QDialog& dialog) { return dialog.exec(); }
+int WidgetPrompter::runDialog(QDialog& dialog) {
+    // The plot component's dialogs too reach every control from the keyboard.
+    assignMnemonics(&dialog);
+    return dialog.exec();
+}
 
 }  // namespace ordena::gui

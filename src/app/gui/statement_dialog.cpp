@@ -16,6 +16,7 @@
 
 #include "app/compose/dialog_fields.h"
 #include "app/gui/gui_shell.h"
+#include "app/gui/mnemonics.h"
 #include "command/session.h"
 
 namespace ordena::gui {
@@ -41,6 +42,8 @@ void StatementDialog::addButtons(const QString& okCaption) {
     connect(pasteButton_, &QPushButton::clicked, this, [this] { paste(); });
     QPushButton* cancel = addButton("Cancel");
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Every control can be reached from the keyboard.
+    assignMnemonics(this, {okButton_, pasteButton_, cancel});
 }
 
 QPushButton* StatementDialog::addButton(const QString& caption, QBoxLayout* into) {
@@ -49,6 +52,11 @@ QPushButton* StatementDialog::addButton(const QString& caption, QBoxLayout* into
     button->setAutoDefault(false);
     (into != nullptr ? into : buttons_)->addWidget(button);
     return button;
+}
+
+void StatementDialog::showEvent(QShowEvent* event) {
+    assignMnemonics(this, {okButton_, pasteButton_});
+    QDialog::showEvent(event);
 }
 
 void StatementDialog::ok() {
@@ -138,7 +146,7 @@ QListWidget* StatementDialog::addList(QBoxLayout* into, const QString& name, con
 
 MString fieldOf(const QLineEdit* field) { return fieldText(toMString(field->text())); }
 
-MString fieldOf(const QPlainTextEdit* field) { return fieldText(toMString(field->toPlainText())); }
+MString fieldOf(const QPlainTextEdit* field) { return toMString(field->toPlainText()); }
 
 QString q(const MString& text) { return toQString(text); }
 

@@ -51,6 +51,9 @@ protected:
     virtual void paste();
     void runStatement(const QString& text);
 
+    // Controls added after the buttons get their Alt letters here.
+    void showEvent(QShowEvent* event) override;
+
     // The layout the dialog's controls go into, above its buttons.
     QBoxLayout* body() { return body_; }
     // The row of buttons: the run button (captioned okCaption), "Paste" and
@@ -79,7 +82,8 @@ private:
     QBoxLayout* buttons_ = nullptr;
 };
 
-// A field's text as the compose functions take it.
+// A field's text as the compose functions take it: a one-line field cut to
+// its 99 characters, a multi-line statement field whole.
 MString fieldOf(const QLineEdit* field);
 MString fieldOf(const QPlainTextEdit* field);
 QString q(const MString& text);

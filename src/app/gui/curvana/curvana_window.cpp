@@ -105,6 +105,13 @@ CurvanaWindow::CurvanaWindow(Prompter& prompter, QWidget* parent)
 
     QMenu* zoom = menuBar()->addMenu("&Zoom");
     zoom_ = new QActionGroup(this);
+    QAction* fit = zoom->addAction("&Fit to Window");
+    fit->setObjectName("zoom.fit");
+    fit->setCheckable(true);
+    fit->setData(kZoomFit);
+    zoom_->addAction(fit);
+    connect(fit, &QAction::triggered, this, [this] { setZoom(kZoomFit); });
+    zoom->addSeparator();
     for (int percent : kZoomLevels) {
         QAction* a = zoom->addAction(QString::number(percent) + "%");
         a->setObjectName("zoom." + QString::number(percent));
@@ -216,7 +223,7 @@ void CurvanaWindow::addGraphs(std::vector<CGraph> graphs) {
 }
 
 bool CurvanaWindow::askToSave(GraphWindow& window) {
-    if (!window.isModified()) return true;
+    if (closingAll_ || !window.isModified()) return true;
     switch (message(QString("Save changes to %1?").arg(window.title()), BoxIcon::Warning,
                     BoxButtons::YesNoCancel)) {
         case BoxAnswer::Yes: return savePlot(&window);
@@ -226,10 +233,14 @@ bool CurvanaWindow::askToSave(GraphWindow& window) {
 }
 
 bool CurvanaWindow::closeAll() {
-    for (QMdiSubWindow* sub : area_->subWindowList()) {
-        if (!sub->close()) return false;
-    }
-    return true;
+    // Every question first: Cancel at any of them closes no window.
+    for (GraphWindow* g : graphWindows())
+        if (!askToSave(*g)) return false;
+    closingAll_ = true;
+    bool closed = true;
+    for (QMdiSubWindow* sub : area_->subWindowList()) closed = sub->close() && closed;
+    closingAll_ = false;
+    return closed;
 }
 
 void CurvanaWindow::closeEvent(QCloseEvent* event) {
@@ -367,6 +378,7 @@ void CurvanaWindow::saveAllAsPngs() {
     // rather than overwrite each other's pictures.
     std::set<std::string> used;
     int written = 0;
+    QStringList names;
     for (GraphWindow* g : graphWindows()) {
         const MString base = graphFileName(toMString(g->title()));
         MString name = base;
@@ -378,8 +390,16 @@ void CurvanaWindow::saveAllAsPngs() {
             return;
         }
         ++written;
+        names << toQString(name) + ".png";
     }
-    statusBar()->showMessage(QString("%1 picture(s) written to %2").arg(written).arg(QDir::currentPath()));
+    // Where they went, in words that stay until read (a status line message
+    // would go with the menu's own prompts).
+    if (written > 0)
+        message(QString("%1 %2 written to %3:\n%4")
+                    .arg(written)
+                    .arg(written == 1 ? "picture" : "pictures")
+                    .arg(QDir::currentPath(), names.join(", ")),
+                BoxIcon::Information);
 }
 
 // ---------------------------------------------------------------- series and options

@@ -81,6 +81,7 @@ private:
     QPrinter* printer_;
     RecentFiles recent_{"Curvana Recent File List"};
     int untitled_ = 0;
+    bool closingAll_ = false;  // the questions were asked: close without asking again
 };
 
 }  // namespace ordena::gui

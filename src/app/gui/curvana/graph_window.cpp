@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "app/render/graph_painter.h"
@@ -13,7 +14,7 @@ GraphCanvas::GraphCanvas(const CGraph& graph, QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void GraphCanvas::setZoom(int percent) {
+void GraphCanvas::setZoom(double percent) {
     zoom_ = percent;
     resize(sizeHint());
     update();
@@ -34,8 +35,8 @@ void GraphCanvas::paintEvent(QPaintEvent*) {
 
 GraphWindow::GraphWindow(CGraph graph, QWidget* parent) : QScrollArea(parent), graph_(std::move(graph)) {
     canvas_ = new GraphCanvas(graph_, this);
-    canvas_->setZoom(zoom_);
     setWidget(canvas_);
+    setZoom(zoom_);
     setAlignment(Qt::AlignCenter);
     setBackgroundRole(QPalette::Dark);
     setWindowTitle(title());
@@ -45,7 +46,10 @@ void GraphWindow::change(const std::function<void(CGraph&)>& edit) {
     const QString before = title();
     edit(graph_);
     modified_ = true;
-    canvas_->resize(canvas_->sizeHint());
+    if (zoom_ == kZoomFit)
+        fit();
+    else
+        canvas_->resize(canvas_->sizeHint());
     canvas_->update();
     if (title() != before) {
         setWindowTitle(title());
@@ -61,7 +65,27 @@ void GraphWindow::setFileName(const QString& fileName) {
 
 void GraphWindow::setZoom(int percent) {
     zoom_ = percent;
-    canvas_->setZoom(percent);
+    // Fitted, the picture never needs scroll bars; they would only take the
+    // room it is fitted to.
+    const Qt::ScrollBarPolicy bars = percent == kZoomFit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    setHorizontalScrollBarPolicy(bars);
+    setVerticalScrollBarPolicy(bars);
+    if (percent == kZoomFit)
+        fit();
+    else
+        canvas_->setZoom(percent);
+}
+
+void GraphWindow::fit() {
+    const QSize room = viewport()->size();
+    const double w = std::max(1, graph_.options.width), h = std::max(1, graph_.options.height);
+    const double percent = 100.0 * std::min(room.width() / w, room.height() / h);
+    canvas_->setZoom(std::clamp(percent, 5.0, 400.0));
+}
+
+void GraphWindow::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    if (zoom_ == kZoomFit) fit();
 }
 
 QString GraphWindow::title() const {

@@ -12,13 +12,16 @@
 namespace ordena::gui {
 
 inline constexpr int kZoomLevels[] = {20, 25, 50, 75, 100, 125, 150, 175, 200};
-inline constexpr int kDefaultZoom = 75;
+// "Fit to Window": the picture as large as the window shows it whole,
+// following the window's size; the zoom of a new window.
+inline constexpr int kZoomFit = 0;
+inline constexpr int kDefaultZoom = kZoomFit;
 
 // The picture of a graph at a zoom level of its size.
 class GraphCanvas : public QWidget {
 public:
     GraphCanvas(const CGraph& graph, QWidget* parent);
-    void setZoom(int percent);
+    void setZoom(double percent);
     QSize sizeHint() const override;
 
 protected:
@@ -26,7 +29,7 @@ protected:
 
 private:
     const CGraph& graph_;
-    int zoom_ = kDefaultZoom;
+    double zoom_ = 75;
 };
 
 class GraphWindow : public QScrollArea {
@@ -43,6 +46,7 @@ public:
     void setFileName(const QString& fileName);
     bool isModified() const { return modified_; }
     void setModified(bool modified) { modified_ = modified; }
+    // The zoom chosen: a percentage, or kZoomFit.
     int zoom() const { return zoom_; }
     void setZoom(int percent);
 
@@ -60,8 +64,12 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // In Fit to Window, the percentage at which the picture fills the view.
+    void fit();
+
     CGraph graph_;
     QString fileName_;
     bool modified_ = false;
