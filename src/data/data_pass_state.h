@@ -55,10 +55,19 @@ struct DataPassState {
     bool ramStorage = false;               // how the last model file build kept the model records
     std::vector<ModelRecord> ramRecords;   // storage ram
 
-    // A system file was loaded without making the response file again: the
-    // model file stands for it (each record's generalised item gives back
-    // its model variables' levels) until a data pass writes a new one.
+    // The model records stand for the response file (each record's
+    // generalised item gives back its model variables' levels): after a
+    // system file was loaded, or when pass two made the model records
+    // itself because every facet of the passes is a model variable. The
+    // response file is then made from them when something asks for it.
     bool responsesInModelFile = false;
+    // The category counts and lowest categories of the generalised items,
+    // kept by pass two when it made the model records (records: their
+    // count; -1 when none are kept).
+    struct RecordCounts {
+        std::int64_t records = -1;
+        std::vector<std::int32_t> categoryCount, lowestCategory;
+    } recordCounts;
 
     std::int64_t responseRecordBytes() const { return 24 + 4LL * (recordExplicit + recordImplicit); }
 

@@ -55,6 +55,53 @@ private:
     StringSet set_;
 };
 
+// The distinct case identifiers of pass one. Files sorted by identifier
+// (the usual case) give them in ascending order: they are kept in arrival
+// order with no hashing; the first one out of order moves them all into a
+// set.
+class IdentifierCollector {
+public:
+    void add(std::string_view id) {
+        if (!ascending_) {
+            set_.add(id);
+            return;
+        }
+        if (count_ > 0) {
+            const std::string_view last(text_.data() + lastStart_, text_.size() - lastStart_);
+            if (id == last) return;
+            if (id < last) {
+                for (std::size_t k = 0, at = 0; k < count_; at += length_[k++])
+                    set_.add(std::string_view(text_.data() + at, length_[k]));
+                text_ = {};
+                length_ = {};
+                ascending_ = false;
+                set_.add(id);
+                return;
+            }
+        }
+        lastStart_ = text_.size();
+        text_.append(id);
+        length_.push_back(id.size());
+        ++count_;
+    }
+    std::size_t size() const { return ascending_ ? count_ : set_.size(); }
+    void clear() { *this = IdentifierCollector(); }
+    std::vector<MString> sorted() const {
+        if (!ascending_) return set_.sorted();
+        std::vector<MString> out;
+        out.reserve(count_);
+        for (std::size_t k = 0, at = 0; k < count_; at += length_[k++]) out.emplace_back(text_.substr(at, length_[k]));
+        return out;
+    }
+
+private:
+    bool ascending_ = true;
+    std::string text_;
+    std::vector<std::size_t> length_;
+    std::size_t lastStart_ = 0, count_ = 0;
+    DistinctTexts set_;
+};
+
 // The text of a segment in a record group; empty when the record or the
 // columns are not there.
 std::string_view segmentText(const std::vector<std::string_view>& lines, const Segment& s) {
@@ -173,6 +220,122 @@ private:
     BinaryFile file_;
 };
 
+// Whether every facet of the passes is a model variable: a model record
+// then carries all that a response record does.
+bool facetsAreModelVariables(const ModelSpec& model) {
+    for (std::int32_t k : model.lastFacets.explicitIndices)
+        if (!model.modelVariableList.contains({kExplicitVariable, k})) return false;
+    for (std::int32_t k : model.lastFacets.implicitIndices)
+        if (!model.modelVariableList.contains({kImplicitVariable, k})) return false;
+    return true;
+}
+
+// Where pass two puts its records: the response file; or, when every facet
+// of the passes is a model variable, the model records made from them as
+// the model file build would make them (the model file, or memory under
+// storage ram), which then stand for the response file. Each response
+// record is filled in by the caller in the room append gives.
+class PassTwoRecords {
+public:
+    PassTwoRecords(Session& session, std::size_t recordBytes) : session_(session), record_(recordBytes) {}
+
+    // 1, or -1 after the report.
+    int open(bool ram, std::int64_t expected) {
+        Workspace& ws = session_.ws;
+        DataPassState& st = ws.data.passes;
+        if (!session_.compute.generalPath && facetsAreModelVariables(ws.model)) {
+            maker_ = std::make_unique<ModelRecordMaker>(ws);
+            if (maker_->error().isEmpty() && (ram ? reserve(expected) : true)) {
+                direct_ = true;
+                ram_ = ram;
+                pending_.assign(record_, 0);
+                if (ram) return 1;
+                st.modelFile = scratchFileName("scrf004.");
+                if (!out_.open(st.modelFile.str())) {
+                    session_.errorReport("Open failure to scratch file " + st.modelFile);
+                    return -1;
+                }
+                return 1;
+            }
+            maker_.reset();
+        }
+        st.responseFile = scratchFileName("scrf000.");
+        if (!out_.open(st.responseFile.str())) {
+            session_.errorReport("Open failure to scratch file " + st.responseFile);
+            return -1;
+        }
+        return 1;
+    }
+    unsigned char* append() {
+        if (!direct_) return out_.append(record_);
+        if (hasPending_) convert();
+        hasPending_ = true;
+        return pending_.data();
+    }
+    // False when anything could not be written.
+    bool close() {
+        if (direct_ && hasPending_) convert();
+        hasPending_ = false;
+        return (ram_ || out_.close()) && ok_;
+    }
+    // After a successful close: the model records, put in case order when
+    // they are not, stand for the response file.
+    int finish(bool inCaseOrder) {
+        DataPassState& st = session_.ws.data.passes;
+        if (!direct_) return inCaseOrder ? 1 : sortResponseFile(session_);
+        maker_->finish();
+        st.ramStorage = ram_;
+        if (!inCaseOrder) {
+            if (ram_)
+                std::stable_sort(st.ramRecords.begin(), st.ramRecords.end(),
+                                 [](const ModelRecord& a, const ModelRecord& b) { return a.caseNumber < b.caseNumber; });
+            else if (sortRecordFile(session_, st.modelFile, kModelRecordBytes) != 1)
+                return -1;
+        }
+        st.responseFile = MString();
+        st.responsesInModelFile = true;
+        st.recordCounts.records = st.responseRecords;
+        st.recordCounts.categoryCount = std::move(maker_->categoryCount);
+        st.recordCounts.lowestCategory = std::move(maker_->lowestCategory);
+        return 1;
+    }
+    const MString& name() const {
+        const DataPassState& st = session_.ws.data.passes;
+        return direct_ ? st.modelFile : st.responseFile;
+    }
+
+private:
+    bool reserve(std::int64_t expected) {
+        try {
+            session_.ws.data.passes.ramRecords.reserve(static_cast<std::size_t>(std::max<std::int64_t>(0, expected)));
+            return true;
+        } catch (const std::exception&) {
+            return false;  // the model file build will say so
+        }
+    }
+    void convert() {
+        ModelRecord m;
+        if (!maker_->make(pending_.data(), m)) ok_ = false;
+        if (ram_) {
+            session_.ws.data.passes.ramRecords.push_back(m);
+            return;
+        }
+        unsigned char* p = out_.append(kModelRecordBytes);
+        storeInt32(p, m.caseNumber);
+        storeInt32(p + 4, m.category);
+        storeInt32(p + 8, m.item);
+        storeInt32(p + 12, m.recodedIndex);
+        storeInt32(p + 16, m.flag);
+    }
+
+    Session& session_;
+    std::size_t record_;
+    bool direct_ = false, ram_ = false, hasPending_ = false, ok_ = true;
+    std::unique_ptr<ModelRecordMaker> maker_;
+    std::vector<unsigned char> pending_;
+    BlockWriter out_;
+};
+
 }  // namespace
 
 int dataPassOne(Session& session) {
@@ -189,11 +352,21 @@ int dataPassOne(Session& session) {
     st.valueLists.assign(facetVars.size(), ValueList{});
     std::vector<DistinctTexts> values(facetVars.size());
     for (std::size_t f = 0; f < facetVars.size(); ++f) st.valueLists[f].variable = facetVars[f];
-    DistinctTexts identifiers;
+    IdentifierCollector identifiers;
     DistinctTexts rawCodes;
     std::array<bool, 256> seenByte{};  // one-column responses: no hashing needed
     const int width = layout.responseWidth;
     const bool hasPid = validExplicit(layout, layout.caseIdentifier);
+    // One-column responses are single bytes of their lines: the line and
+    // column of each, and whether a response lies beyond the end of its line
+    // (an empty code).
+    std::vector<std::pair<std::size_t, std::size_t>> oneColumn;
+    bool emptySeen = false, byteScan = width == 1;
+    for (const ResponseBlock& block : layout.responseBlocks)
+        for (const ResponsePosition& r : block.responses) {
+            if (r.record < 1 || r.record > std::max(1, layout.recordsPerCase) || r.firstColumn < 1) byteScan = false;
+            oneColumn.emplace_back(static_cast<std::size_t>(r.record - 1), static_cast<std::size_t>(r.firstColumn - 1));
+        }
 
     std::vector<std::string_view> lines(static_cast<std::size_t>(std::max(1, layout.recordsPerCase)));
     std::int64_t groups = 0;
@@ -217,6 +390,16 @@ int dataPassOne(Session& session) {
                 if (!isMissingValue(v, var)) values[f].add(v);
             }
         }
+        if (byteScan) {
+            for (const auto& [record, column] : oneColumn) {
+                const std::string_view line = lines[record];
+                if (column < line.size())
+                    seenByte[static_cast<unsigned char>(line[column])] = true;
+                else
+                    emptySeen = true;
+            }
+            continue;
+        }
         for (const ResponseBlock& block : layout.responseBlocks) {
             for (const ResponsePosition& r : block.responses) {
                 std::string_view raw = responseText(lines, r, width);
@@ -230,6 +413,14 @@ int dataPassOne(Session& session) {
         }
     }
     reader.close();
+    if (byteScan) {
+        for (int b = 0; b < 256; ++b) {
+            const char c = static_cast<char>(b);
+            if (seenByte[static_cast<std::size_t>(b)] && !isMissingResponse(std::string_view(&c, 1), respmiss))
+                rawCodes.add(std::string_view(&c, 1));
+        }
+        if (emptySeen && !isMissingResponse(std::string_view(), respmiss)) rawCodes.add(std::string_view());
+    }
 
     if (identifiers.size() > static_cast<std::size_t>(kMaxCases)) {
         session.errorReport(" Too many cases in data file");
@@ -299,7 +490,7 @@ int dataPassOne(Session& session) {
     return 1;
 }
 
-int dataPassTwo(Session& session) {
+int dataPassTwo(Session& session, bool ram) {
     Workspace& ws = session.ws;
     const DataLayout& layout = ws.data.layout;
     const ModelSpec& model = ws.model;
@@ -345,13 +536,12 @@ int dataPassTwo(Session& session) {
         }
     }
 
-    st.responseFile = scratchFileName("scrf000.");
     st.responsesInModelFile = false;  // the passes write the response file again
-    BlockWriter responses;
-    if (!responses.open(st.responseFile.str())) {
-        session.errorReport("Open failure to scratch file " + st.responseFile);
-        return -1;
-    }
+    st.recordCounts = {};
+    PassTwoRecords responses(session, static_cast<std::size_t>(st.responseRecordBytes()));
+    std::size_t positions = 0;
+    for (const ResponseBlock& block : layout.responseBlocks) positions += block.responses.size();
+    if (responses.open(ram, static_cast<std::int64_t>(N * (positions + 1))) != 1) return -1;
     st.caseInfoFile = scratchFileName("scrf002.");
     CaseRecords caseInfo;
     std::vector<unsigned char> infoRecord(static_cast<std::size_t>(R + 1) * 8, 0);
@@ -406,10 +596,10 @@ int dataPassTwo(Session& session) {
     const int width = layout.responseWidth;
     MString raw;
 
-    const std::size_t recordBytes = static_cast<std::size_t>(st.responseRecordBytes());
-    auto appendRecord = [&]() { return responses.append(recordBytes); };
+    auto appendRecord = [&]() { return responses.append(); };
     bool inCaseOrder = true;  // records already in case order need no sort
     std::int32_t previousCase = -1;
+    std::string key;  // an identifier as wide as the entries of the table
     std::time_t lastProgress = std::time(nullptr);
     for (std::int64_t k = 0;; ++k) {
         if (session.pollForStop()) return failPass(MString());
@@ -428,11 +618,18 @@ int dataPassTwo(Session& session) {
             const ExplicitVariable& pid = layout.explicitVariables[static_cast<std::size_t>(layout.caseIdentifier)];
             std::string_view id = pid.segments.empty() ? std::string_view() : segmentText(lines, pid.segments[0]);
             if (isMissingValue(id, pid)) continue;
-            std::string key(id);
             bool found = false;
-            if (key.size() <= W && N > 0) {
+            if (id.size() <= W && N > 0) {
+                key.assign(id);
                 key.resize(W, ' ');
+                // A file in identifier order has the next identifier next.
+                const std::size_t next = static_cast<std::size_t>(previousCase + 1);
                 std::size_t lo = 0, hi = N;
+                if (next < N && std::memcmp(idTable.data() + next * W, key.data(), W) == 0) {
+                    caseNumber = static_cast<std::int32_t>(next);
+                    found = true;
+                    lo = hi;
+                }
                 while (lo < hi) {
                     std::size_t mid = (lo + hi) / 2;
                     int c = std::memcmp(idTable.data() + mid * W, key.data(), W);
@@ -559,25 +756,29 @@ int dataPassTwo(Session& session) {
     ok = caseInfo.close() && ok;
     ok = groupRecords.close() && ok;
     if (!ok) {
-        session.errorReport("Error writing scratch file " + st.responseFile);
+        session.errorReport("Error writing scratch file " + responses.name());
         return -1;
     }
-    if (hasPid && !inCaseOrder && sortResponseFile(session) != 1) return -1;
+    if (responses.finish(!hasPid || inCaseOrder) != 1) return -1;
     session.appendOutput("No. of cases = " + itoMString(st.cases) + "\r\n");
     return 1;
 }
 
 int sortResponseFile(Session& session, std::int64_t sweepBytes) {
     DataPassState& st = session.ws.data.passes;
-    const std::size_t bytes = static_cast<std::size_t>(st.responseRecordBytes());
+    return sortRecordFile(session, st.responseFile, static_cast<std::size_t>(st.responseRecordBytes()), sweepBytes);
+}
+
+int sortRecordFile(Session& session, const MString& file, std::size_t bytes, std::int64_t sweepBytes) {
+    DataPassState& st = session.ws.data.passes;
     const std::size_t N = static_cast<std::size_t>(std::max(0, st.cases));
 
     // Counting sort by case number, in as many sweeps over the file as the
     // memory bound needs: each sweep gathers a range of cases.
     std::vector<std::int64_t> perCase(N + 1, 0);
     BlockReader in;
-    if (!in.open(st.responseFile.str(), bytes)) {
-        session.errorReport("Open failure to scratch file " + st.responseFile);
+    if (!in.open(file.str(), bytes)) {
+        session.errorReport("Open failure to scratch file " + file);
         return -1;
     }
     for (const unsigned char* r = in.next(); r != nullptr; r = in.next()) {
@@ -612,8 +813,8 @@ int sortResponseFile(Session& session, std::int64_t sweepBytes) {
         offset.assign(last - first + 1, 0);
         for (std::size_t c = first; c < last; ++c)
             offset[c - first + 1] = offset[c - first] + perCase[c] * static_cast<std::int64_t>(bytes);
-        if (!in.open(st.responseFile.str(), bytes)) {
-            session.errorReport("Open failure to scratch file " + st.responseFile);
+        if (!in.open(file.str(), bytes)) {
+            session.errorReport("Open failure to scratch file " + file);
             return -1;
         }
         for (const unsigned char* r = in.next(); r != nullptr; r = in.next()) {
@@ -633,15 +834,15 @@ int sortResponseFile(Session& session, std::int64_t sweepBytes) {
     }
     // The rename replaces the response file in one step: removing it first
     // would free its name for another run to claim in between.
-    if (std::rename(sortedName.c_str(), st.responseFile.c_str()) != 0) {
-        session.errorReport("Error writing scratch file " + st.responseFile);
+    if (std::rename(sortedName.c_str(), file.c_str()) != 0) {
+        session.errorReport("Error writing scratch file " + file);
         return -1;
     }
     session.statusText("Sort complete", 0);
     return 1;
 }
 
-int runDataPasses(Session& session) {
+int runDataPasses(Session& session, bool ram) {
     Workspace& ws = session.ws;
     // The lists these passes run with are the ones the model file build reads.
     ModelSpec& model = ws.model;
@@ -672,13 +873,15 @@ int runDataPasses(Session& session) {
     st.removeWorkFiles();
     st.ramRecords.clear();
     st.ramRecords.shrink_to_fit();
+    st.ramStorage = false;
+    st.recordCounts = {};
     st.responseRecords = 0;
     if (session.pollForStop()) return -1;
     session.statusText("Build temporary file: Data Pass One", 0);
     if (dataPassOne(session) != 1) return -1;
     if (session.pollForStop()) return -1;
     session.statusText("Build temporary file: Data Pass Two", 0);
-    return dataPassTwo(session);
+    return dataPassTwo(session, ram);
 }
 
 }  // namespace ordena

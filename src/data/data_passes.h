@@ -18,19 +18,53 @@ struct Workspace;
 // each. 1, or -1 after the reports. The lists used are the facet list in
 // use and the regression, group and case weight lists of the last data pass
 // (the model build sets them).
-int runDataPasses(Session& session);
+// ram: the storage the model file build will ask for. Pass two makes the
+// model records itself when every facet of the passes is a model variable
+// (see DataPassState::responsesInModelFile), on disk or, with ram, in
+// memory; otherwise it writes the response file.
+int runDataPasses(Session& session, bool ram = false);
 int dataPassOne(Session& session);
-int dataPassTwo(Session& session);
+int dataPassTwo(Session& session, bool ram = false);
 
 // Puts the response file in case order. 1, or -1 after a report.
 // sweepBytes bounds the memory of one sweep over the file (tests make it
 // small to exercise several sweeps).
 int sortResponseFile(Session& session, std::int64_t sweepBytes = std::int64_t{256} << 20);
+// The same for any file of records that begin with their case number.
+int sortRecordFile(Session& session, const MString& file, std::size_t recordBytes,
+                   std::int64_t sweepBytes = std::int64_t{256} << 20);
 
 // Turns the response records into model records carrying their generalised
 // item, on disk or (ram) in memory, and counts the levels, the generalised
 // items and their categories into the model build. 1, or -1 after a report.
 int buildModelFile(Session& session, bool ram);
+
+// Makes the model record of a response record: the generalised item from
+// the levels of the model variables (first fastest), and the category
+// counts and lowest categories of the generalised items on the way. Its
+// level counts and item count are those of the model build.
+class ModelRecordMaker {
+public:
+    explicit ModelRecordMaker(const Workspace& ws);
+    // Empty, or the report that the model cannot be built: a model variable
+    // outside the facets, or too many generalised items.
+    const MString& error() const { return error_; }
+    std::int64_t items() const { return items_; }
+    // False when a level is outside its variable's count or a response's
+    // category outside the response code table.
+    bool make(const unsigned char* responseRecord, ModelRecord& m);
+    // Lowest categories of items without a response become 0.
+    void finish();
+
+    std::vector<std::int32_t> levelCounts;  // per model variable, in model order
+    std::vector<std::int32_t> categoryCount, lowestCategory;
+
+private:
+    MString error_;
+    std::int64_t items_ = 1;
+    std::vector<int> offset_;  // per model variable: the byte of its level in a response record
+    std::int32_t F_ = 0, M_ = 0, t2Size_ = 0;
+};
 
 // The identifier text of case n; empty without a case identifier.
 MString caseIdentifier(Session& session, int n);

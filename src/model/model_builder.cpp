@@ -40,7 +40,7 @@ int buildModel(Session& session, const ModelBuildInputs& inputs) {
                         !model.caseweight.sameSet(model.lastCaseweight) || !model.group.sameSet(model.lastGroup);
     if (passesNeeded) {
         Stopwatch passes;
-        if (runDataPasses(session) != 1) return -1;
+        if (runDataPasses(session, inputs.ram) != 1) return -1;
         session.timing.dataPassSeconds += passes.seconds();
         ws.dataPassNeeded = 0;
     }

@@ -126,6 +126,9 @@ TEST_F(DataPassRandomTest, RandomDataAgreeWithAnIndependentReading) {
 
         ASSERT_EQ(st.cases, static_cast<std::int32_t>(ids.size()));
         ASSERT_EQ(st.t2.size(), codes.size());
+        // Pass two made the model records; the response file is made from them.
+        EXPECT_TRUE(st.responseFile.isEmpty());
+        ASSERT_EQ(writeResponseFile(session), 1);
         const std::vector<Record> file = records(readFile(st.responseFile.str()), 8);
         EXPECT_TRUE(caseOrdered(file));
         EXPECT_EQ(byCase(file), byCase(expected));
@@ -182,6 +185,93 @@ TEST_F(DataPassRandomTest, RandomDataAgreeWithAnIndependentReading) {
     }
 }
 
+// When every facet is a model variable pass two makes the model records
+// itself: the same records in the same order, and the same category counts,
+// as the response file and the model file build give on the general path,
+// on disk and in memory; the response file made from them when asked for is
+// the one pass two writes on the general path.
+TEST_F(DataPassRandomTest, ModelRecordsOfPassTwoAreThoseOfTheModelFileBuild) {
+    std::mt19937 rng(31);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::string text;
+        const int groups = 20 + static_cast<int>(rng() % 80);
+        for (int k = 0; k < groups; ++k) {
+            char line[32];
+            // Identifiers out of order and repeated, so the records are sorted.
+            std::snprintf(line, sizeof line, "%03d%c", static_cast<int>(rng() % 50), "AB "[rng() % 3]);
+            text += line;
+            for (int j = 0; j < 5; ++j) text += (rng() % 6 == 0) ? ' ' : "012"[rng() % 3];
+            text += "\n";
+        }
+        for (const bool ram : {false, true}) {
+            SCOPED_TRACE(ram ? "ram" : "disk");
+            struct Built {
+                std::vector<ModelRecord> records;
+                std::vector<std::int32_t> categories, lowest;
+                std::string responses;
+            };
+            auto build = [&](bool general) {
+                Built b;
+                session.compute.generalPath = general;
+                ws.data.passes.removeWorkFiles();
+                data(text, "pid 1-3 rater 4 responses 5-9");
+                state(modelCommand, "rater + item + item*step");
+                ModelBuildInputs inputs;
+                inputs.ram = ram;
+                EXPECT_EQ(buildModel(session, inputs), 1) << (shell.errors.empty() ? "" : shell.errors[0]);
+                const DataPassState& st = ws.data.passes;
+                EXPECT_EQ(st.responseFile.isEmpty(), !general);
+                EXPECT_EQ(st.ramStorage, ram);
+                if (ram) {
+                    b.records = st.ramRecords;
+                } else {
+                    for (const Record& r : records(readFile(st.modelFile.str()), 5))
+                        b.records.push_back({r[0], r[1], r[2], r[3], r[4]});
+                }
+                b.categories = ws.build.categoryCount;
+                b.lowest = ws.build.lowestCategory;
+                EXPECT_EQ(writeResponseFile(session), 1);
+                b.responses = readFile(st.responseFile.str());
+                return b;
+            };
+            const Built general = build(true), direct = build(false);
+            ASSERT_EQ(direct.records.size(), general.records.size());
+            for (std::size_t k = 0; k < general.records.size(); ++k) {
+                const ModelRecord &a = direct.records[k], &b = general.records[k];
+                EXPECT_TRUE(a.caseNumber == b.caseNumber && a.category == b.category && a.item == b.item &&
+                            a.recodedIndex == b.recodedIndex && a.flag == b.flag)
+                    << "record " << k;
+            }
+            EXPECT_EQ(direct.categories, general.categories);
+            EXPECT_EQ(direct.lowest, general.lowest);
+            EXPECT_EQ(direct.responses, general.responses);
+            EXPECT_FALSE(general.responses.empty());
+        }
+    }
+    session.compute.generalPath = false;
+
+    // The storage may change between estimations without a data pass: the
+    // records move between memory and disk.
+    ws.data.passes.removeWorkFiles();
+    data("a01\nb12\nc2 \n", "pid 1 responses 2-3");
+    state(modelCommand, "item");
+    ModelBuildInputs ram;
+    ram.ram = true;
+    ASSERT_EQ(buildModel(session, ram), 1);
+    const DataPassState& st = ws.data.passes;
+    ASSERT_TRUE(st.ramStorage);
+    const std::vector<std::int32_t> counts = ws.build.categoryCount;
+    ASSERT_EQ(buildModel(session, ModelBuildInputs{}), 1);
+    EXPECT_FALSE(st.ramStorage);
+    EXPECT_EQ(records(readFile(st.modelFile.str()), 5).size(), 5u);
+    EXPECT_EQ(ws.build.categoryCount, counts);
+    ASSERT_EQ(buildModel(session, ram), 1);
+    EXPECT_TRUE(st.ramStorage);
+    EXPECT_EQ(st.ramRecords.size(), 5u);
+    EXPECT_EQ(ws.build.categoryCount, counts);
+}
+
 // The case sort in sweeps of a few records: a shuffled response file comes
 // back in case order with the same records.
 TEST_F(DataPassRandomTest, CaseSortOverSeveralSweeps) {
@@ -197,8 +287,11 @@ TEST_F(DataPassRandomTest, CaseSortOverSeveralSweeps) {
     state(modelCommand, "item");
     ASSERT_EQ(buildModel(session), 1);
     DataPassState& st = ws.data.passes;
+    ASSERT_EQ(writeResponseFile(session), 1);
     const std::size_t ints = 7;  // one implicit facet, no explicit one
     std::vector<Record> sorted = records(readFile(st.responseFile.str()), ints);
+    const std::vector<Record> models = records(readFile(st.modelFile.str()), 5);
+    EXPECT_TRUE(caseOrdered(models));
     ASSERT_EQ(sorted.size(), static_cast<std::size_t>(st.responseRecords));
 
     for (std::int64_t sweep : {std::int64_t{1}, std::int64_t{28 * 3}, std::int64_t{28 * 50}, std::int64_t{1} << 20}) {
@@ -215,6 +308,20 @@ TEST_F(DataPassRandomTest, CaseSortOverSeveralSweeps) {
         EXPECT_TRUE(caseOrdered(again));
         EXPECT_EQ(byCase(again), byCase(sorted));
         EXPECT_TRUE(filesNamed("scrf001.").empty());
+
+        // The model records pass two makes itself go through the same sort.
+        std::vector<Record> shuffledModels = models;
+        std::shuffle(shuffledModels.begin(), shuffledModels.end(), rng);
+        std::string modelBytes;
+        for (const Record& r : shuffledModels)
+            for (std::int32_t v : r)
+                for (int i = 0; i < 4; ++i)
+                    modelBytes += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xff);
+        writeFile(st.modelFile.str(), modelBytes);
+        ASSERT_EQ(sortRecordFile(session, st.modelFile, 20, sweep), 1);
+        std::vector<Record> sortedModels = records(readFile(st.modelFile.str()), 5);
+        EXPECT_TRUE(caseOrdered(sortedModels));
+        EXPECT_EQ(byCase(sortedModels), byCase(models));
     }
 }
 

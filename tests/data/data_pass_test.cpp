@@ -94,6 +94,12 @@ TEST_F(DataPassTest, WorkFilesHoldExactlyTheRecordsOfTheData) {
     ASSERT_EQ(st.valueLists.size(), 1u);
     EXPECT_EQ(st.valueLists[0].values, (std::vector<MString>{"A", "B"}));
 
+    // Every facet is a model variable: pass two made the model records, and
+    // they stand for the response file until it is asked for.
+    EXPECT_TRUE(st.responseFile.isEmpty());
+    EXPECT_TRUE(st.responsesInModelFile);
+    ASSERT_EQ(writeResponseFile(session), 1);
+
     // Response records: case, category, recoded index, F, rater level, M,
     // item level, flag; in case order.
     std::string expected = int32Bytes({0, 1, 1, 1, 1, 1, 1, 1});
@@ -192,7 +198,7 @@ TEST_F(DataPassTest, ScratchNamesAreClaimedWhenMade) {
 TEST_F(DataPassTest, WithoutIdentifierCasesAreRecordGroupsAndScratchNamesAreFresh) {
     data("012\n\n120", "responses 1-3");
     state(modelCommand, "item");
-    writeFile("scrf000.1", "taken");
+    writeFile("scrf004.1", "taken");
     ASSERT_EQ(buildModel(session), 1);
     const DataPassState& st = ws.data.passes;
     // A trailing empty line is a case of its own; a last line without a
@@ -200,7 +206,7 @@ TEST_F(DataPassTest, WithoutIdentifierCasesAreRecordGroupsAndScratchNamesAreFres
     EXPECT_EQ(st.cases, 3);
     EXPECT_EQ(st.identifierCount, 0);
     EXPECT_EQ(caseIdentifier(session, 0), "");
-    EXPECT_TRUE(st.responseFile.str().ends_with("/scrf000.2"));
+    EXPECT_TRUE(st.modelFile.str().ends_with("/scrf004.2"));
     auto cases = readAll();
     ASSERT_EQ(cases.size(), 3u);
     EXPECT_EQ(cases[1].caseNumber, 1);
@@ -209,10 +215,10 @@ TEST_F(DataPassTest, WithoutIdentifierCasesAreRecordGroupsAndScratchNamesAreFres
     EXPECT_EQ(readFile(st.caseInfoFile.str()), doubleBytes({1, 1, 0, 1, 1, 1}));
 
     // CR LF line ends read as LF ones.
-    std::string lfFile = readFile(st.responseFile.str());
+    std::string lfFile = readFile(st.modelFile.str());
     data("012\r\n\r\n120\r\n", "responses 1-3");
     ASSERT_EQ(buildModel(session), 1);
-    EXPECT_EQ(readFile(ws.data.passes.responseFile.str()), lfFile);
+    EXPECT_EQ(readFile(ws.data.passes.modelFile.str()), lfFile);
 }
 
 // Regression values and weights are the longest decimal number at the start
