@@ -4,6 +4,7 @@
 
 #include "app/render/graph_painter.h"
 #include "app/render/offscreen.h"
+#include "base/file_kind.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -44,7 +45,7 @@ bool plainName(const MString& name) { return !name.isEmpty() && name.str().find(
 int writePng(const QImage& image, const MString& fileName, MString& message) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     const int width = rgb.width(), height = rgb.height();
-    std::FILE* f = plainName(fileName) && width > 0 && height > 0 ? std::fopen(fileName.c_str(), "wb") : nullptr;
+    std::FILE* f = plainName(fileName) && width > 0 && height > 0 ? openForWriting(fileName.str(), "wb") : nullptr;
     if (f == nullptr) {
         message = "Error in creating file.";
         return -1;
