@@ -11,7 +11,7 @@ namespace ordena {
 namespace {
 
 // Width of each group variable of the last data passes, as the second pass
-// laid out the group records: its first segment's columns.
+// laid out the group records.
 std::vector<int> groupWidths(const Workspace& ws) {
     std::vector<int> widths;
     const DataLayout& layout = ws.data.layout;
@@ -19,7 +19,7 @@ std::vector<int> groupWidths(const Workspace& ws) {
         int w = 0;
         if (k >= 0 && k < static_cast<std::int32_t>(layout.explicitVariables.size())) {
             const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(k)];
-            if (!v.segments.empty()) w = std::max(0, v.segments[0].lastColumn - v.segments[0].firstColumn + 1);
+            w = v.valueWidth(layout.delimited);
         }
         widths.push_back(w);
     }

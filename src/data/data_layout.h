@@ -3,6 +3,7 @@
 // implicit variables whose levels come from a response's position.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -42,6 +43,9 @@ struct ResponsePosition {
 struct ResponseBlock {
     std::int32_t width = 1;
     std::vector<ResponsePosition> responses;
+    // Delimited files: the header name of each response's field (empty when
+    // given by number; the field number is the response's first column).
+    std::vector<MString> fieldNames;
 
     std::int32_t count() const { return static_cast<std::int32_t>(responses.size()); }
 };
@@ -54,6 +58,17 @@ struct ExplicitVariable {
     // of one blank meaning an all-blank value).
     std::vector<MString> missingCodes{" ", "."};
     std::vector<std::int32_t> missingFlags{1, 1};
+    // Delimited files: the header name of each segment's field (empty when
+    // the format gave its number; the field number is the segment's first
+    // and last column), and the widest value the data passes saw.
+    std::vector<MString> fieldNames;
+    std::int32_t widestValue = 0;
+
+    // Characters of the variable's value as the group records keep it.
+    int valueWidth(bool delimited) const {
+        if (delimited) return widestValue;
+        return segments.empty() ? 0 : std::max(0, segments[0].lastColumn - segments[0].firstColumn + 1);
+    }
 
     // The segment whose value serves response block b: the k-th segment
     // belongs to the k-th block, the last one to every later block.
@@ -74,6 +89,9 @@ struct ImplicitVariable {
 
 struct DataLayout {
     MString formatText;
+    // Made for a delimited data file: columns are field numbers, one line
+    // per case.
+    bool delimited = false;
     std::int32_t recordsPerCase = 1;
     std::int32_t items = 0;
     std::int32_t responseWidth = 0;

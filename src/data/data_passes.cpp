@@ -12,6 +12,8 @@
 
 #include "command/session.h"
 #include "data/data_file_reader.h"
+#include "data/delimited_file.h"
+#include "data/delimited_format.h"
 #include "data/rules.h"
 #include "data/work_file_io.h"
 
@@ -166,6 +168,87 @@ int recordMissing(Session& session) {
     session.errorReport("Record missing in data file");
     return -1;
 }
+
+// The cases of the data file one by one: a group of fixed-column records,
+// or the fields of one line of a delimited file. The texts it hands out stay
+// valid until the next case (a padded response until the next response).
+class CaseSource {
+public:
+    CaseSource(Session& session, const DataLayout& layout)
+        : session_(session), layout_(layout), lines_(static_cast<std::size_t>(std::max(1, layout.recordsPerCase))) {}
+
+    // 1, or -1 after the report.
+    int open() {
+        if (!layout_.delimited) return openDataFile(session_, fixed_);
+        if (delimited_.open(session_.ws.data.fileName.str(), session_.ws.data.fileOptions) != 1) {
+            session_.errorReport(delimited_.error());
+            return -1;
+        }
+        return 1;
+    }
+    void close() {
+        fixed_.close();
+        delimited_.close();
+    }
+    // 1 for the next case, 0 at the end, -1 after the report.
+    int next() {
+        if (!layout_.delimited) {
+            int got = fixed_.readGroup(lines_, kMaxRecordLength);
+            return got < 0 ? recordMissing(session_) : got;
+        }
+        int got = delimited_.next(lines_);
+        if (got < 0) session_.errorReport(delimited_.error());
+        if (got != 1) return got;
+        // A response wider than the format's responses would be cut short
+        // in fixed columns; here it is refused where it stands.
+        for (const ResponseBlock& block : layout_.responseBlocks)
+            for (std::size_t j = 0; j < block.responses.size(); ++j) {
+                const std::string_view text = field(block.responses[j].firstColumn);
+                if (text.size() > static_cast<std::size_t>(layout_.responseWidth) && text != "NA") {
+                    const int f = block.responses[j].firstColumn;
+                    MString name = j < block.fieldNames.size() ? block.fieldNames[j] : MString();
+                    session_.errorReport("Data file " + lineAndField(delimited_.lineNumber(), f) +
+                                         (name.isEmpty() ? MString() : " (" + name + ")") + ": the response " +
+                                         MString(text) + " is wider than the " + itoMString(layout_.responseWidth) +
+                                         " character(s) of the responses in the format");
+                    return -1;
+                }
+            }
+        return 1;
+    }
+    // The records of a fixed-column case.
+    const std::vector<std::string_view>& lines() const { return lines_; }
+
+    std::string_view segment(const Segment& s) const {
+        if (layout_.delimited) return field(s.firstColumn);
+        return segmentText(lines_, s);
+    }
+    // A response of a delimited file is as wide as the format's responses,
+    // blanks put before it as a fixed-column file right-aligns a code; NA
+    // is an empty (missing) response.
+    std::string_view response(const ResponsePosition& r, int width) {
+        if (!layout_.delimited) return responseText(lines_, r, width);
+        std::string_view text = field(r.firstColumn);
+        if (text == "NA") text = {};
+        if (text.size() >= static_cast<std::size_t>(width)) return text;
+        padded_.assign(static_cast<std::size_t>(width) - text.size(), ' ');
+        padded_.append(text);
+        return padded_;
+    }
+
+private:
+    std::string_view field(std::int32_t number) const {
+        if (number < 1 || static_cast<std::size_t>(number) > lines_.size()) return {};
+        return lines_[static_cast<std::size_t>(number - 1)];
+    }
+
+    Session& session_;
+    const DataLayout& layout_;
+    DataFileReader fixed_;
+    DelimitedReader delimited_;
+    std::vector<std::string_view> lines_;
+    std::string padded_;
+};
 
 // Records of a fixed size addressed by case number: in memory while they
 // fit, otherwise written in place in the file.
@@ -345,8 +428,8 @@ int dataPassOne(Session& session) {
     DataPassState& st = ws.data.passes;
     const int respmiss = ws.settings.respmiss;
 
-    DataFileReader reader;
-    if (openDataFile(session, reader) != 1) return -1;
+    CaseSource source(session, layout);
+    if (source.open() != 1) return -1;
 
     const std::vector<std::int32_t>& facetVars = model.facetsInUse.explicitIndices;
     st.valueLists.assign(facetVars.size(), ValueList{});
@@ -361,38 +444,44 @@ int dataPassOne(Session& session) {
     // column of each, and whether a response lies beyond the end of its line
     // (an empty code).
     std::vector<std::pair<std::size_t, std::size_t>> oneColumn;
-    bool emptySeen = false, byteScan = width == 1;
+    bool emptySeen = false, byteScan = width == 1 && !layout.delimited;
     for (const ResponseBlock& block : layout.responseBlocks)
         for (const ResponsePosition& r : block.responses) {
             if (r.record < 1 || r.record > std::max(1, layout.recordsPerCase) || r.firstColumn < 1) byteScan = false;
             oneColumn.emplace_back(static_cast<std::size_t>(r.record - 1), static_cast<std::size_t>(r.firstColumn - 1));
         }
 
-    std::vector<std::string_view> lines(static_cast<std::size_t>(std::max(1, layout.recordsPerCase)));
+    // The widest value of each variable of a delimited file: the group
+    // records are laid out by it.
+    std::vector<std::int32_t> widest(layout.explicitVariables.size(), 0);
     std::int64_t groups = 0;
     for (;;) {
         if (session.pollForStop()) return -1;
-        int got = reader.readGroup(lines, kMaxRecordLength);
+        int got = source.next();
         if (got == 0) break;
-        if (got < 0) return recordMissing(session);
+        if (got < 0) return -1;
         ++groups;
+        if (layout.delimited)
+            for (std::size_t e = 0; e < widest.size(); ++e)
+                for (const Segment& s : layout.explicitVariables[e].segments)
+                    widest[e] = std::max(widest[e], static_cast<std::int32_t>(source.segment(s).size()));
         if (hasPid) {
             const ExplicitVariable& pid = layout.explicitVariables[static_cast<std::size_t>(layout.caseIdentifier)];
             if (!pid.segments.empty()) {
-                std::string_view id = segmentText(lines, pid.segments[0]);
+                std::string_view id = source.segment(pid.segments[0]);
                 if (!isMissingValue(id, pid)) identifiers.add(id);
             }
         }
         for (std::size_t f = 0; f < facetVars.size(); ++f) {
             const ExplicitVariable& var = layout.explicitVariables[static_cast<std::size_t>(facetVars[f])];
             for (const Segment& s : var.segments) {
-                std::string_view v = segmentText(lines, s);
+                std::string_view v = source.segment(s);
                 if (!isMissingValue(v, var)) values[f].add(v);
             }
         }
         if (byteScan) {
             for (const auto& [record, column] : oneColumn) {
-                const std::string_view line = lines[record];
+                const std::string_view line = source.lines()[record];
                 if (column < line.size())
                     seenByte[static_cast<unsigned char>(line[column])] = true;
                 else
@@ -402,7 +491,7 @@ int dataPassOne(Session& session) {
         }
         for (const ResponseBlock& block : layout.responseBlocks) {
             for (const ResponsePosition& r : block.responses) {
-                std::string_view raw = responseText(lines, r, width);
+                std::string_view raw = source.response(r, width);
                 if (width == 1 && raw.size() == 1) {
                     auto byte = static_cast<unsigned char>(raw[0]);
                     if (seenByte[byte]) continue;
@@ -412,7 +501,8 @@ int dataPassOne(Session& session) {
             }
         }
     }
-    reader.close();
+    source.close();
+    for (std::size_t e = 0; e < widest.size(); ++e) ws.data.layout.explicitVariables[e].widestValue = widest[e];
     if (byteScan) {
         for (int b = 0; b < 256; ++b) {
             const char c = static_cast<char>(b);
@@ -496,8 +586,8 @@ int dataPassTwo(Session& session, bool ram) {
     const ModelSpec& model = ws.model;
     DataPassState& st = ws.data.passes;
 
-    DataFileReader reader;
-    if (openDataFile(session, reader) != 1) return -1;
+    CaseSource source(session, layout);
+    if (source.open() != 1) return -1;
 
     const std::vector<std::int32_t>& facetExplicit = model.facetsInUse.explicitIndices;
     const std::vector<std::int32_t>& facetImplicit = model.facetsInUse.implicitIndices;
@@ -516,7 +606,7 @@ int dataPassTwo(Session& session, bool ram) {
     int L = 1;
     for (std::int32_t k : groupVars) {
         const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(k)];
-        int w = v.segments.empty() ? 0 : std::max(0, v.segments[0].lastColumn - v.segments[0].firstColumn + 1);
+        int w = v.valueWidth(layout.delimited);
         groupWidths.push_back(w);
         L += w;
     }
@@ -591,7 +681,6 @@ int dataPassTwo(Session& session, bool ram) {
     std::vector<MString> blockValues(layout.explicitVariables.size());
     std::vector<std::int32_t> facetLevels(static_cast<std::size_t>(F), 0);
     std::vector<double> regressionValues(regression.size(), 0.0);
-    std::vector<std::string_view> lines(static_cast<std::size_t>(std::max(1, layout.recordsPerCase)));
     const std::vector<std::int32_t> noLevels;
     const int width = layout.responseWidth;
     MString raw;
@@ -609,14 +698,14 @@ int dataPassTwo(Session& session, bool ram) {
             long long denominator = N > 5 ? static_cast<long long>(N) - 5 : std::max<long long>(1, static_cast<long long>(N));
             session.statusText("Data Pass Two: " + itoMString(100 * k / denominator) + "%", 0);
         }
-        int got = reader.readGroup(lines, kMaxRecordLength);
+        int got = source.next();
         if (got == 0) break;
-        if (got < 0) return failPass("Record missing in data file");
+        if (got < 0) return failPass(MString());
 
         std::int32_t caseNumber = static_cast<std::int32_t>(k);
         if (hasPid) {
             const ExplicitVariable& pid = layout.explicitVariables[static_cast<std::size_t>(layout.caseIdentifier)];
-            std::string_view id = pid.segments.empty() ? std::string_view() : segmentText(lines, pid.segments[0]);
+            std::string_view id = pid.segments.empty() ? std::string_view() : source.segment(pid.segments[0]);
             if (isMissingValue(id, pid)) continue;
             bool found = false;
             if (id.size() <= W && N > 0) {
@@ -653,7 +742,7 @@ int dataPassTwo(Session& session, bool ram) {
         for (std::size_t i = 0; i < regression.size(); ++i) {
             const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(regression[i])];
             if (v.segments.size() > 1) return failPass("Variable with multiple values can't be regression variable");
-            std::string_view text = v.segments.empty() ? std::string_view() : segmentText(lines, v.segments[0]);
+            std::string_view text = v.segments.empty() ? std::string_view() : source.segment(v.segments[0]);
             if (isMissingValue(text, v)) backgroundMissing = true;
             else regressionValues[i] = numericPrefix(text);
         }
@@ -662,7 +751,7 @@ int dataPassTwo(Session& session, bool ram) {
         for (std::size_t i = 0; i < groupVars.size(); ++i) {
             const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(groupVars[i])];
             if (v.segments.size() > 1) return failPass("Variable with multiple values can't be group variable");
-            std::string_view text = v.segments.empty() ? std::string_view() : segmentText(lines, v.segments[0]);
+            std::string_view text = v.segments.empty() ? std::string_view() : source.segment(v.segments[0]);
             std::size_t n = std::min(text.size(), static_cast<std::size_t>(groupWidths[i]));
             // A group value beyond the end of a short line is empty: its view has no data.
             if (n > 0) std::memcpy(groupRecord.data() + at, text.data(), n);
@@ -672,7 +761,7 @@ int dataPassTwo(Session& session, bool ram) {
         if (!weightVars.empty()) {
             const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(weightVars[0])];
             if (v.segments.size() > 1) return failPass("Variable with multiple values can't be person weight var");
-            std::string_view text = v.segments.empty() ? std::string_view() : segmentText(lines, v.segments[0]);
+            std::string_view text = v.segments.empty() ? std::string_view() : source.segment(v.segments[0]);
             weight = isMissingValue(text, v) ? 0.0 : numericPrefix(text);
         }
 
@@ -681,11 +770,11 @@ int dataPassTwo(Session& session, bool ram) {
             const ResponseBlock& block = layout.responseBlocks[b];
             if (needValues)
                 for (std::size_t e = 0; e < layout.explicitVariables.size(); ++e)
-                    blockValues[e] = MString(segmentText(lines, layout.explicitVariables[e].segmentForBlock(static_cast<int>(b))));
+                    blockValues[e] = MString(source.segment(layout.explicitVariables[e].segmentForBlock(static_cast<int>(b))));
             bool skip = false;
             for (std::size_t f = 0; f < facetExplicit.size() && !skip; ++f) {
                 const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(facetExplicit[f])];
-                std::string_view text = segmentText(lines, v.segmentForBlock(static_cast<int>(b)));
+                std::string_view text = source.segment(v.segmentForBlock(static_cast<int>(b)));
                 if (isMissingValue(text, v)) {
                     skip = true;
                     break;
@@ -698,7 +787,7 @@ int dataPassTwo(Session& session, bool ram) {
             for (std::size_t j = 0; j < block.responses.size(); ++j) {
                 const std::vector<std::int32_t>& row = j < layout.itemLevels.size() ? layout.itemLevels[j] : noLevels;
                 VariableValues values{std::span<const MString>(blockValues), std::span<const std::int32_t>(row), {}};
-                const std::string_view text = responseText(lines, block.responses[j], width);
+                const std::string_view text = source.response(block.responses[j], width);
                 int category = 0, recoded = 0;
                 ByteCoding* known = byteCoding && text.size() == 1 ? &byteCodes[static_cast<unsigned char>(text[0])] : nullptr;
                 if (known != nullptr && known->state != 0) {
@@ -751,7 +840,7 @@ int dataPassTwo(Session& session, bool ram) {
             groupRecords.put(static_cast<std::size_t>(caseNumber), groupRecord.data());
         }
     }
-    reader.close();
+    source.close();
     bool ok = responses.close();
     ok = caseInfo.close() && ok;
     ok = groupRecords.close() && ok;
@@ -866,6 +955,20 @@ int runDataPasses(Session& session, bool ram) {
             session.errorReport("The Key statement does not fit the format - give the keys again after the format");
             return -1;
         }
+    }
+    if (ws.data.layout.delimited != ws.data.fileOptions.delimited) {
+        session.errorReport(ws.data.layout.delimited
+                                ? MString("The format was given for a delimited data file: give the format statement again")
+                                : MString("The format was given for a fixed-column data file: give the format statement again"));
+        return -1;
+    }
+    if (ws.data.layout.delimited) {
+        DelimitedReader header;
+        if (header.open(ws.data.fileName.str(), ws.data.fileOptions) != 1) {
+            session.errorReport(header.error());
+            return -1;
+        }
+        if (resolveDelimitedFields(ws.data.layout, header.header(), header.fieldCount(), session) != 1) return -1;
     }
     // The files of an earlier pass are not read again: remove them before
     // fresh names are made.

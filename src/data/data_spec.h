@@ -8,6 +8,7 @@
 
 #include "base/mstring.h"
 #include "data/data_layout.h"
+#include "data/delimited_file.h"
 #include "data/data_pass_state.h"
 
 namespace ordena {
@@ -51,6 +52,7 @@ struct KeyRule {
 
 struct DataSpec {
     MString fileName;
+    DelimitedOptions fileOptions;  // how the datafile statement said to read it
     DataLayout layout;  // holds the missing-value codes of the explicit variables
 
     std::vector<MString> codes;  // empty: every code is valid

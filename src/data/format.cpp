@@ -7,7 +7,9 @@
 #include <system_error>
 
 #include "command/parse.h"
+#include "command/option_table.h"
 #include "command/session.h"
+#include "data/delimited_format.h"
 
 namespace ordena {
 
@@ -325,6 +327,13 @@ int parseFormat(const MString& text, DataLayout& layout, Shell& shell) {
     layout.responseWidth = layout.responseBlocks[0].width;
     layout.recordsPerCase = static_cast<std::int32_t>(p.record);
 
+    if (completeLayout(implicitPart, layout, shell) != 1) return -1;
+    layout.formatText = text;
+    return 1;
+}
+
+int completeLayout(const MString& implicitPart, DataLayout& layout, Shell& shell) {
+    FormatParser p{shell, layout};
     if (p.implicitVariables(implicitPart) != 1) return -1;
     if (p.itemVariable() != 1) return -1;
     if (p.nameChecks() != 1) return -1;
@@ -339,8 +348,28 @@ int parseFormat(const MString& text, DataLayout& layout, Shell& shell) {
     for (const auto& v : layout.explicitVariables) layout.variableNames.push_back(v.name);
     for (const auto& v : layout.implicitVariables) layout.variableNames.push_back(v.name);
     layout.fillItemLevels();
-    layout.formatText = text;
     return 1;
+}
+
+const OptionTable<DelimitedOptions>& datafileOptionTable() {
+    using V = const OptionValue&;
+    using O = DelimitedOptions&;
+    static const OptionTable<DelimitedOptions> table(
+        {"datafile", "Error in datafile option", "An incorrect datafile option"},
+        {
+            {"delimiter", OptionKind::Choice,
+             "The delimiter option must be one of: comma, semicolon, tab, whitespace or guess",
+             [](V v, O o) {
+                 static const std::int32_t kKinds[] = {kDelimiterComma, kDelimiterSemicolon, kDelimiterTab,
+                                                       kDelimiterWhitespace, kDelimiterGuess};
+                 const int k = choiceOf(v.lower(), {"comma", "semicolon", "tab", "whitespace", "guess"});
+                 if (k < 0) return v.refuse();
+                 o.delimiter = kKinds[k];
+                 return 1;
+             }},
+            yesNoOption<DelimitedOptions>("header", "The header option must be yes or no", &DelimitedOptions::header),
+        });
+    return table;
 }
 
 int datafileCommand(Session& session, const MString& arguments) {
@@ -351,16 +380,40 @@ int datafileCommand(Session& session, const MString& arguments) {
         return -1;
     }
     MString name = arguments.trim();
+    DelimitedOptions options;
+    // Options after "!" make the file a delimited one; a file whose own
+    // name holds the "!" is still found by that name.
+    const int bang = name.find('!');
+    if (bang >= 0 && !fileExists(name)) {
+        const MString optionText = name.mid(bang + 1, name.length());
+        name = name.mid(0, bang).trim();
+        if (name.isEmpty()) {
+            session.errorReport("Nothing specified after 'datafile' keyword");
+            return -1;
+        }
+        options.delimited = true;
+        if (!optionText.trim().isEmpty() && datafileOptionTable().read(session, optionText, options) != 1) return -1;
+    }
     if (!fileExists(name)) {
         std::error_code ec;
         std::string cwd = std::filesystem::current_path(ec).string();
         session.errorReport("The data file '" + MString(cwd) + "/" + name + "' cannot be opened");
         return -1;
     }
-    session.ws.data.fileName = name;
+    Workspace& ws = session.ws;
+    ws.data.fileName = name;
+    // A format made for the other kind of file cannot read this one.
+    if (ws.data.layout.hasResponses() && ws.data.layout.delimited != options.delimited) {
+        ws.data.layout.items = 0;
+        ws.data.layout.responseWidth = 0;
+        session.warningReport(options.delimited
+                                  ? MString("The format was given for a fixed-column data file: give the format statement again")
+                                  : MString("The format was given for a delimited data file: give the format statement again"));
+    }
+    ws.data.fileOptions = options;
     session.appendOutput("Data file name: " + name + "\r\n\r\n");
-    session.ws.dataPassNeeded = 1;
-    session.ws.est.estimated = 0;
+    ws.dataPassNeeded = 1;
+    ws.est.estimated = 0;
     return 1;
 }
 
@@ -371,7 +424,11 @@ int formatCommand(Session& session, const MString& arguments) {
     ws.data.layout.items = 0;
     ws.data.layout.responseWidth = 0;
     DataLayout layout;
-    if (parseFormat(arguments, layout, session) != 1) return -1;
+    if (ws.data.fileOptions.delimited) {
+        if (parseDelimitedFormat(arguments, ws.data.fileName, ws.data.fileOptions, layout, session) != 1) return -1;
+    } else if (parseFormat(arguments, layout, session) != 1) {
+        return -1;
+    }
     // The stored statements named their variables under the old layout:
     // they follow the names, never the positions.
     for (const auto& [statement, name] : ws.model.resolveByName(ws.data.layout, layout))

@@ -216,7 +216,7 @@ public:
         spares.wleReliability = column(r.wle);
         spares.eapReliability = column(r.eap);
         GeneratorStates generators{session_.uniform.state(), session_.normal.state(), session_.mvnormal.state()};
-        systemfile::specifications(fields_, ws_, generators, spares);
+        systemfile::specifications(fields_, ws_, generators, spares, systemfile::versionFor(ws_));
         return 1;
     }
 
@@ -373,7 +373,8 @@ public:
                               "System File written: " + shown + end +
                               "System File written by Ordena build: " + built + end +
                               "Current Ordena build: " + buildDateText() + end);
-        if (version != systemfile::kVersion) in_.refuse("incorrect version");
+        if (version != systemfile::kVersion && version != systemfile::kDelimitedVersion) in_.refuse("incorrect version");
+        version_ = version;
     }
 
     void latentEstimates() {
@@ -405,7 +406,7 @@ public:
         in_.setPart(kPartSpecifications);
         session_.statusText("Getting specifications", 0);
         Spares unused;
-        systemfile::specifications(fields_, ws_, generators_, unused);
+        systemfile::specifications(fields_, ws_, generators_, unused, version_);
         if (ws_.data.passes.cases != N_) in_.disagrees("the number of cases");
         if (std::max(1, ws_.est.dimensions()) != D_) in_.disagrees("the number of dimensions");
         const char* problem = systemfile::sizeProblem(ws_);
@@ -599,6 +600,7 @@ private:
     RanNormal normal_;
     RanMVNormal mvnormal_{1};
     std::int32_t N_ = 0, D_ = 1, V_ = 0;
+    std::int32_t version_ = systemfile::kVersion;
 };
 
 }  // namespace
@@ -628,7 +630,7 @@ int putCommand(Session& session, const MString& arguments) {
     MString written = saveDateText();
     fields.text(built, "the build date");
     fields.text(written, "the save date");
-    out.putInt32(systemfile::kVersion);
+    out.putInt32(systemfile::versionFor(session.ws));
 
     Saver saver(session, out);
     if (saver.latentEstimates(cases) != 1 || saver.specifications() != 1 || saver.designMatrices() != 1 ||

@@ -190,7 +190,7 @@ const char* sizeProblem(const Workspace& ws) {
     std::int64_t length = 1;
     for (std::int32_t k : model.lastGroup.explicitIndices) {
         const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(k)];
-        if (!v.segments.empty()) length += v.segments[0].lastColumn - v.segments[0].firstColumn + 1;
+        length += v.valueWidth(layout.delimited);
     }
     if (passes.groupRecordLength != length) return "the length of a group record";
     return nullptr;

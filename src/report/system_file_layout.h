@@ -20,6 +20,39 @@
 namespace ordena::systemfile {
 
 inline constexpr std::int32_t kVersion = 2;
+// Version 3 adds the description of a delimited data file at the end of
+// the specifications; a workspace with a fixed-column file is still
+// written as version 2, which every earlier program reads.
+inline constexpr std::int32_t kDelimitedVersion = 3;
+
+inline std::int32_t versionFor(const Workspace& ws) {
+    return ws.data.fileOptions.delimited || ws.data.layout.delimited ? kDelimitedVersion : kVersion;
+}
+
+// How the datafile statement said to read the file, and the field names
+// and widest values of the format made for it.
+template <class IO>
+void delimitedDescription(IO& io, Workspace& ws) {
+    DelimitedOptions& o = ws.data.fileOptions;
+    DataLayout& layout = ws.data.layout;
+    io.flag(o.delimited, "the delimited-file flag");
+    io.integer(o.delimiter, "the delimiter", kDelimiterGuess, kDelimiterWhitespace);
+    io.flag(o.header, "the header flag");
+    io.flag(layout.delimited, "the delimited-format flag");
+    for (ExplicitVariable& v : layout.explicitVariables) {
+        io.texts(v.fieldNames, "a variable's field names", kMaxFormatFields);
+        io.integer(v.widestValue, "a variable's widest value", 0, kMaxRecordLength);
+        if constexpr (IO::kReading)
+            if (!v.fieldNames.empty() && v.fieldNames.size() != v.segments.size())
+                io.input().disagrees("a variable's field names");
+    }
+    for (ResponseBlock& b : layout.responseBlocks) {
+        io.texts(b.fieldNames, "a response block's field names", kMaxResponsesPerBlock);
+        if constexpr (IO::kReading)
+            if (!b.fieldNames.empty() && b.fieldNames.size() != b.responses.size())
+                io.input().disagrees("a response block's field names");
+    }
+}
 
 // Values written in the place of fields that this workspace does not keep
 // as they are stored: the writer fills them, the reader leaves them alone.
@@ -175,7 +208,7 @@ void generator(IO& io, GeneratorState& g) {
 // The specification part: settings, data layout, coding rules, model,
 // labels, file names, the model build and the estimation state.
 template <class IO>
-void specifications(IO& io, Workspace& ws, GeneratorStates& generators, const Spares& spares) {
+void specifications(IO& io, Workspace& ws, GeneratorStates& generators, const Spares& spares, std::int32_t version) {
     Settings& set = ws.settings;
     DataLayout& layout = ws.data.layout;
     DataSpec& data = ws.data;
@@ -433,6 +466,7 @@ void specifications(IO& io, Workspace& ws, GeneratorStates& generators, const Sp
     // Fields the order has no place for.
     io.text(files.outputFileName, "the output file name");
     for (GeneratorState& g : generators) generator(io, g);
+    if (version >= kDelimitedVersion) delimitedDescription(io, ws);
 }
 
 // The scoring matrix of every category of every generalised item, then the

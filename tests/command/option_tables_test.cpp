@@ -20,6 +20,7 @@
 #include "command/session_fixture.h"
 #include "support/capture_shell.h"
 #include "command/set_reset.h"
+#include "data/format.h"
 #include "estimation/estimate_command.h"
 #include "plot/plot_options.h"
 #include "report/export.h"
@@ -47,7 +48,8 @@ TableView viewOf(const OptionTable<Target>& table) {
 std::vector<TableView> allTables() {
     return {viewOf(estimateOptionTable()), viewOf(generateOptionTable()),   viewOf(simulateOptionTable()),
             viewOf(descriptivesOptionTable()), viewOf(itanalOptionTable()), viewOf(showOptionTable()),
-            viewOf(plotOptionTable()),     viewOf(setOptionTable()),        {"export", &exportKeywords(), {}},
+            viewOf(plotOptionTable()),     viewOf(setOptionTable()),        viewOf(datafileOptionTable()),
+            {"export", &exportKeywords(), {}},
             {"import", &importKeywords(), {}}};
 }
 

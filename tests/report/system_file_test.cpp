@@ -372,14 +372,20 @@ protected:
 };
 
 TEST_F(SystemFileRefusalTest, WrongVersionIsRefusedAfterTheHeaderIsShown) {
+    // Version 3 is the delimited-file version; 4 is none.
     std::string file = good;
-    putInt(file, versionAt(), 3);
+    putInt(file, versionAt(), 4);
     s.writeFile("bad.zrs", file);
     s.shell.clear();
     EXPECT_EQ(s.run("get << bad.zrs;"), -1);
     EXPECT_EQ(s.shell.errors, std::vector<std::string>{"This system file cannot be read, incorrect version"});
-    EXPECT_NE(s.shell.output.find("\r\nSystem File version: 3\r\nSystem File written: "), std::string::npos);
+    EXPECT_NE(s.shell.output.find("\r\nSystem File version: 4\r\nSystem File written: "), std::string::npos);
     refused(file, "This system file cannot be read, incorrect version");
+    // A version 2 file called version 3 lacks the delimited description.
+    file = good;
+    putInt(file, versionAt(), 3);
+    refused(file, "This system file cannot be read, a response block's field names in its specifications does not "
+                  "agree with the rest of the file");
 }
 
 TEST_F(SystemFileRefusalTest, FilesThatAreNoSystemFilesAreRefused) {
