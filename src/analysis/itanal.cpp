@@ -6,6 +6,7 @@
 
 #include "analysis/case_estimate_supply.h"
 #include "analysis/fit.h"
+#include "base/delimited_text.h"
 #include "base/file_kind.h"
 #include "base/number_format.h"
 #include "base/special.h"
@@ -54,9 +55,10 @@ const OptionTable<ItanalOptions>& itanalOptionTable() {
                      return v.refuse("Plausible values are not available with JML");
                  return 1;
              }},
+            // The refusal keeps the statement's own words; csv came later.
             {"format", OptionKind::Choice, "The format option must be one of: long or export",
              [](V v, O o) {
-                 const int k = choiceOf(v.lower(), {"long", "export"});
+                 const int k = choiceOf(v.lower(), {"long", "export", "csv"});
                  if (k < 0) return v.refuse();
                  o.format = k + 1;
                  return 1;
@@ -76,7 +78,7 @@ int parseItanalOptions(Session& session, const MString& text, ItanalOptions& opt
     }
     if (!split.options.trim().isEmpty() && itanalOptionTable().read(session, split.options, options) != 1) return -1;
     options.file = split.file.trim();
-    if (options.format == 2 && options.file.isEmpty()) {
+    if (options.format >= 2 && options.file.isEmpty()) {
         session.errorReport("A file name must be provided when export format is requested");
         return -1;
     }
@@ -553,6 +555,40 @@ std::vector<MString> exportReport(const std::vector<ItanalItemResult>& items, co
     return lines;
 }
 
+// One comma-separated line per category of each item with a header: the
+// item's number, cases and discrimination, then the category's code,
+// score, count, percentage, point-biserial, t and p, and the mean and SD of
+// the estimate per dimension.
+std::vector<MString> csvReport(const std::vector<ItanalItemResult>& items, const MString& label, int D) {
+    std::vector<MString> header{"item", "cases", "discrimination", "category", "score", "count", "percent",
+                                "pt_bis", "t", "p"};
+    const MString name = label.lower();
+    for (int d = 0; d < D; ++d) {
+        const MString suffix = D > 1 ? "_" + itoMString(d + 1) : MString();
+        header.push_back(name + "_mean" + suffix);
+        header.push_back(name + "_sd" + suffix);
+    }
+    std::vector<MString> lines{csvLine(header)};
+    auto number = [](bool defined, double v) { return defined ? csvNumber(v) : MString("NA"); };
+    for (const ItanalItemResult& item : items)
+        for (const ItanalCategoryResult& c : item.categories) {
+            std::vector<MString> f{itoMString(item.item + 1), csvNumber(item.n),
+                                   number(item.discriminationDefined, item.discrimination),
+                                   csvField(c.code.trim().view()), number(c.count > 0, c.score), csvNumber(c.count),
+                                   csvNumber(c.percent), number(c.biserial, c.r), number(c.biserial, c.t),
+                                   number(c.biserial, c.p)};
+            for (int d = 0; d < D; ++d) {
+                const bool defined = d < static_cast<int>(c.meanDefined.size()) && c.meanDefined[static_cast<std::size_t>(d)];
+                f.push_back(number(defined, defined ? c.mean[static_cast<std::size_t>(d)] : 0.0));
+                f.push_back(number(defined, defined ? c.sd[static_cast<std::size_t>(d)] : 0.0));
+            }
+            lines.push_back(csvLine(f));
+        }
+    // The report writer ends each line itself.
+    for (MString& l : lines) l = l.mid(0, l.length() - 1);
+    return lines;
+}
+
 }  // namespace
 
 int itanalCommand(Session& session, const MString& arguments) {
@@ -621,7 +657,9 @@ int itanalCommand(Session& session, const MString& arguments) {
 
     const std::vector<ItanalItemResult> items = itemResults(ws, sums, D);
     const ItanalSummary summary = summaryResults(sums, ws.build.items);
-    if (options.format == 2) {
+    if (options.format == 3) {
+        out.lines(csvReport(items, label, D));
+    } else if (options.format == 2) {
         out.lines(exportReport(items, summary, D));
     } else {
         out.pageHeader(MString("GENERALISED ITEM ANALYSIS") +

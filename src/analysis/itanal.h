@@ -18,7 +18,7 @@ struct Workspace;
 
 struct ItanalOptions {
     int estimates = kCaseLatent;  // kCaseWle, kCaseMle, kCaseEap or kCaseLatent
-    int format = 1;               // 1 long, 2 export
+    int format = 1;               // 1 long, 2 export, 3 csv
     MString file;                 // the ">>" target; empty for the output pane
 };
 

@@ -931,6 +931,68 @@ int sortRecordFile(Session& session, const MString& file, std::size_t bytes, std
     return 1;
 }
 
+int caseVariableTexts(Session& session, const std::vector<std::int32_t>& variables,
+                      std::vector<std::vector<MString>>& texts) {
+    const Workspace& ws = session.ws;
+    const DataLayout& layout = ws.data.layout;
+    const DataPassState& st = ws.data.passes;
+    const std::size_t N = static_cast<std::size_t>(std::max(0, st.cases));
+    texts.assign(N, std::vector<MString>(variables.size()));
+    for (std::int32_t k : variables)
+        if (!validExplicit(layout, k)) {
+            session.errorReport("A variable of the case output is not in the format");
+            return -1;
+        }
+    const bool hasPid = validExplicit(layout, layout.caseIdentifier);
+    const std::size_t W = static_cast<std::size_t>(std::max(0, st.identifierWidth));
+    std::vector<char> idTable;
+    if (hasPid && N > 0 && W > 0) {
+        BinaryFile idFile(st.identifierFile.str(), "rb");
+        idTable.resize(N * W);
+        if (!idFile.isOpen() || !idFile.readBytes(idTable.data(), idTable.size())) {
+            session.errorReport("Open failure to scratch file " + st.identifierFile);
+            return -1;
+        }
+    }
+    CaseSource source(session, layout);
+    if (source.open() != 1) return -1;
+    std::vector<char> seen(N, 0);
+    std::string key;
+    for (std::size_t group = 0;; ++group) {
+        const int got = source.next();
+        if (got == 0) break;
+        if (got < 0) return -1;
+        std::size_t n = group;
+        if (hasPid) {
+            const ExplicitVariable& pid = layout.explicitVariables[static_cast<std::size_t>(layout.caseIdentifier)];
+            const std::string_view id = pid.segments.empty() ? std::string_view() : source.segment(pid.segments[0]);
+            if (isMissingValue(id, pid) || id.size() > W || N == 0) continue;
+            key.assign(id);
+            key.resize(W, ' ');
+            std::size_t lo = 0, hi = N;
+            n = N;
+            while (lo < hi) {
+                const std::size_t mid = (lo + hi) / 2;
+                const int c = std::memcmp(idTable.data() + mid * W, key.data(), W);
+                if (c == 0) {
+                    n = mid;
+                    break;
+                }
+                if (c < 0) lo = mid + 1;
+                else hi = mid;
+            }
+        }
+        if (n >= N || seen[n]) continue;
+        seen[n] = 1;
+        for (std::size_t k = 0; k < variables.size(); ++k) {
+            const ExplicitVariable& v = layout.explicitVariables[static_cast<std::size_t>(variables[k])];
+            const std::string_view text = v.segments.empty() ? std::string_view() : source.segment(v.segments[0]);
+            if (!isMissingValue(text, v)) texts[n][k] = MString(text).trim();
+        }
+    }
+    return 1;
+}
+
 int runDataPasses(Session& session, bool ram) {
     Workspace& ws = session.ws;
     // The lists these passes run with are the ones the model file build reads.

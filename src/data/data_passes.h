@@ -23,6 +23,13 @@ struct Workspace;
 // (see DataPassState::responsesInModelFile), on disk or, with ram, in
 // memory; otherwise it writes the response file.
 int runDataPasses(Session& session, bool ram = false);
+
+// The texts of the given explicit variables for every case of the last data
+// passes, from its first line (or record group) in the data file, blanks at
+// the ends removed; empty where the value is missing. texts[case][k] is
+// variable k. 1, or -1 after the report.
+int caseVariableTexts(Session& session, const std::vector<std::int32_t>& variables,
+                      std::vector<std::vector<MString>>& texts);
 int dataPassOne(Session& session);
 int dataPassTwo(Session& session, bool ram = false);
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/delimited_text.h"
 #include "base/file_kind.h"
 #include "base/index.h"
 #include "base/number_format.h"
@@ -93,13 +94,49 @@ private:
     std::string bytes_;
 };
 
+// The first columns of a delimited case file: the case number, its
+// identifier when there is one, and the named variables' values.
+struct DelimitedCases {
+    bool on = false;
+    bool identifier = false;
+    std::vector<std::vector<MString>> texts;
+
+    int prepare(Session& session, bool writeFile, const CaseOutputFormat& format) {
+        on = writeFile && format.delimited;
+        if (!on) return 1;
+        const DataLayout& layout = session.ws.data.layout;
+        identifier = layout.caseIdentifier >= 0 && session.ws.data.passes.identifierCount > 0;
+        return caseVariableTexts(session, format.variables, texts);
+    }
+    // The header up to the estimates.
+    std::vector<MString> header(Session& session, const CaseOutputFormat& format) const {
+        std::vector<MString> h{"case"};
+        const DataLayout& layout = session.ws.data.layout;
+        if (identifier) h.push_back(csvField(layout.explicitVariables[static_cast<std::size_t>(layout.caseIdentifier)].name.view()));
+        for (std::int32_t k : format.variables)
+            h.push_back(csvField(layout.explicitVariables[static_cast<std::size_t>(k)].name.view()));
+        return h;
+    }
+    std::vector<MString> start(int n, const MString& id) const {
+        std::vector<MString> f{itoMString(n + 1)};
+        if (identifier) f.push_back(csvField(id.trim().view()));
+        if (n >= 0 && static_cast<std::size_t>(n) < texts.size())
+            for (const MString& t : texts[static_cast<std::size_t>(n)]) f.push_back(t.isEmpty() ? MString("NA") : csvField(t.view()));
+        return f;
+    }
+};
+
+// A column name of dimension d (from 0): the name alone in a model of one
+// dimension, name_1, name_2, ... otherwise.
+MString columnName(const char* name, int d, int D) { return D > 1 ? MString(name) + "_" + itoMString(d + 1) : MString(name); }
+
 // Cases per chunk of the case estimate passes. Their numbers are the
 // cases' own, never sums over cases, so the split changes nothing.
 constexpr int kCaseChunk = 64;
 
 }  // namespace
 
-int posteriorPass(Session& session, bool writeFile, const MString& fileName, int V) {
+int posteriorPass(Session& session, bool writeFile, const MString& fileName, int V, const CaseOutputFormat& format) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
     // The draws are made exactly standard, which takes more of them than
@@ -120,6 +157,18 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
             "open") != 1)
         return -1;
     const int D = std::max(1, est.dimensions());
+    DelimitedCases delimited;
+    if (delimited.prepare(session, writeFile, format) != 1) return -1;
+    if (delimited.on && session.ws.replication <= 0) {
+        std::vector<MString> h = delimited.header(session, format);
+        for (int d = 0; d < D; ++d)
+            for (int v = 1; v <= V; ++v) h.push_back(columnName(("pv" + itoMString(v)).c_str(), d, D));
+        for (int d = 0; d < D; ++d) {
+            h.push_back(columnName("eap", d, D));
+            h.push_back(columnName("eap_sd", d, D));
+        }
+        out.put(csvLine(h));
+    }
     if (V > 0) est.plausibleSummary.reset(D, est.displayLow, est.displayHigh, est.displayWidth);
     est.eapSummary.reset(D, est.displayLow, est.displayHigh, est.displayWidth);
 
@@ -233,21 +282,30 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
             const double* W = slot.W.data() + static_cast<std::size_t>(c) * D * D;
             double* r = records.valid(n) ? records.record(n) : nullptr;
             MString text;
-            if (writeFile) {
+            if (delimited.on) {
+                std::vector<MString> f = delimited.start(n, identifier(n));
+                for (int d = 0; d < D; ++d)
+                    for (int v = 1; v <= V; ++v) f.push_back(csvNumber(node(at(slot.chosen, c * V + v - 1), d, mean)));
+                for (int d = 0; d < D; ++d) {
+                    f.push_back(csvNumber(eap[d]));
+                    f.push_back(csvNumber(std::sqrt(std::max(0.0, W[d * D + d]))));
+                }
+                text = csvLine(f);
+            } else if (writeFile) {
                 char head[32];
                 std::snprintf(head, sizeof head, "%5d", n + 1);
                 text = MString(head) + "  " + identifier(n);
             }
             for (int v = 1; v <= V; ++v) {
                 const int chosen = at(slot.chosen, c * V + v - 1);
-                if (writeFile) {
+                if (writeFile && !delimited.on) {
                     char line[32];
                     std::snprintf(line, sizeof line, "\n %3d        ", v);
                     text += line;
                 }
                 for (int d = 0; d < D; ++d) {
                     const double value = node(chosen, d, mean);
-                    if (writeFile) text += printFormat("%6.2lf", value);
+                    if (writeFile && !delimited.on) text += printFormat("%6.2lf", value);
                     if (r && v <= keep)
                         r[records.plausibleAt() + static_cast<std::size_t>(d) * records.V +
                           (v - 1)] = value;
@@ -257,7 +315,7 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
                 for (int d = 0; d < D; ++d) r[records.eapAt() + d] = eap[d];
                 for (int j = 0; j < D * D; ++j) r[records.posteriorCovAt() + j] = W[j];
             }
-            if (writeFile) {
+            if (writeFile && !delimited.on) {
                 if (est.caseEstimateType == kCaseEap) {
                     for (int d = 0; d < D; ++d) {
                         const double w = W[d * D + d];
@@ -315,7 +373,7 @@ int posteriorPass(Session& session, bool writeFile, const MString& fileName, int
     return 1;
 }
 
-int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
+int caseMlePass(Session& session, bool writeFile, const MString& fileName, const CaseOutputFormat& format) {
     Workspace& ws = session.ws;
     EstimationState& est = ws.est;
     const bool wle = est.caseEstimateType == kCaseWle;
@@ -328,6 +386,16 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
         if (openOutput(session, fileName, out, openText, writeText) != 1) return -1;
     }
     const int D = std::max(1, est.dimensions());
+    DelimitedCases delimited;
+    if (delimited.prepare(session, writeFile, format) != 1) return -1;
+    if (delimited.on && session.ws.replication <= 0) {
+        std::vector<MString> h = delimited.header(session, format);
+        for (int d = 0; d < D; ++d) {
+            h.push_back(columnName(wle ? "wle" : "mle", d, D));
+            h.push_back(columnName(wle ? "wle_se" : "mle_se", d, D));
+        }
+        out.put(csvLine(h));
+    }
     DistributionSummary& summary = wle ? est.wleSummary : est.mleSummary;
     summary.reset(D, est.displayLow, est.displayHigh, est.displayWidth);
 
@@ -365,7 +433,10 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
             at(slot.valid, c) = false;
             if (at(slot.skipped, c)) continue;
             MString text;
-            if (writeFile) {
+            std::vector<MString> fields;
+            if (delimited.on) {
+                fields = delimited.start(n, identifier(n));
+            } else if (writeFile) {
                 char head[32];
                 std::snprintf(head, sizeof head, "%7d", n + 1);
                 text = MString(head) + "  " + identifier(n);
@@ -373,7 +444,7 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
             const bool valid = caseScores(session, reports, work, cases.itemsOf(c),
                                           cases.categoriesOf(c), cases.responses(c), !wle, true,
                                           n + 1, slot.raw, slot.maximum,
-                                          writeFile ? &text : nullptr);
+                                          writeFile && !delimited.on ? &text : nullptr);
             at(slot.valid, c) = valid;
             if (valid) {
                 std::vector<double>& theta = slot.estimate;
@@ -389,12 +460,21 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
                     for (int j = 0; j < D * D; ++j) r[covAt + j] = at(slot.covariance, j);
                 }
                 std::copy_n(theta.data(), D, slot.theta.data() + static_cast<std::size_t>(c) * D);
-                if (writeFile)
-                    for (int d = 0; d < D; ++d) {
-                        const double I = at(slot.information, d * D + d);
-                        text += printFormat("%10.5f ", at(theta, d)) +
-                                printFormat("%10.5f ", I > 0.0 ? 1.0 / std::sqrt(I) : 0.0);
+                for (int d = 0; writeFile && d < D; ++d) {
+                    const double I = at(slot.information, d * D + d);
+                    const double error = I > 0.0 ? 1.0 / std::sqrt(I) : 0.0;
+                    if (delimited.on) {
+                        fields.push_back(csvNumber(at(theta, d)));
+                        fields.push_back(csvNumber(error));
+                    } else {
+                        text += printFormat("%10.5f ", at(theta, d)) + printFormat("%10.5f ", error);
                     }
+                }
+            }
+            if (delimited.on) {
+                // A case without an estimate (a perfect score for an MLE) has NA.
+                for (int d = 0; !valid && d < D; ++d) fields.insert(fields.end(), {"NA", "NA"});
+                text = csvLine(fields);
             }
             at(slot.text, c) = std::move(text);
         }
@@ -417,7 +497,7 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
                     statusClock.restart();
                 }
             }
-            if (writeFile) out.put(at(slot.text, c) + "\n");
+            if (writeFile) out.put(delimited.on ? at(slot.text, c) : at(slot.text, c) + "\n");
         }
         return 1;
     };
@@ -434,7 +514,7 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName) {
     return 1;
 }
 
-int caseOutput(Session& session, const MString& fileName) {
+int caseOutput(Session& session, const MString& fileName, const CaseOutputFormat& format) {
     EstimationState& est = session.ws.est;
     int result = -1;
     switch (est.caseEstimateType) {
@@ -442,7 +522,7 @@ int caseOutput(Session& session, const MString& fileName) {
         case kCaseEap: {
             const double deviance = est.deviance;
             const int V = est.caseEstimateType == kCaseEap ? 0 : session.ws.settings.n_plausible;
-            result = posteriorPass(session, true, fileName, V);
+            result = posteriorPass(session, true, fileName, V, format);
             est.deviance = deviance;
             break;
         }
@@ -451,7 +531,7 @@ int caseOutput(Session& session, const MString& fileName) {
             return -1;
         case kCaseWle:
         case kCaseMle:
-            result = caseMlePass(session, true, fileName);
+            result = caseMlePass(session, true, fileName, format);
             break;
         default:
             session.errorReport("You must select the type of case estimate that you want");

@@ -6,7 +6,9 @@
 
 #include "analysis/case_estimate_supply.h"
 #include "analysis/itanal.h"
+#include "base/delimited_text.h"
 #include "base/number_format.h"
+#include "base/textfile.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
@@ -494,6 +496,38 @@ int plotCommand(Session& session, const MString& arguments) {
     if (observed && s.bins > kSeriesCapacity) {
         session.errorReport("The number of bins may not exceed " + itoMString(kSeriesCapacity));
         return -1;
+    }
+
+    // The curves of the whole test as a table for other programs: the
+    // ability, the test's value there, and for information the standard
+    // error of measurement 1/sqrt(information).
+    if (s.table && (s.type == kPlotTinfo || s.type == kPlotTcc)) {
+        const bool info = s.type == kPlotTinfo;
+        MString text = csvLine(info ? std::vector<MString>{"theta", "information", "sem"}
+                                    : std::vector<MString>{"theta", "expected_score"});
+        for (double t : curveAbilities(lo, hi)) {
+            double v = 0.0;
+            for (const PlotItem& item : items) v += info ? itemInformation(item.model, t) : expectedScore(item.model, t);
+            std::vector<MString> row{csvNumber(t), csvNumber(v)};
+            if (info) row.push_back(v > 0.0 ? csvNumber(1.0 / std::sqrt(v)) : MString("NA"));
+            text += csvLine(row);
+        }
+        if (!s.file.isEmpty()) {
+            if (!prepareOutputFile(session, s.file)) return -1;
+            TextFile file;
+            const bool ok = file.open(s.file.str(), ws.replication >= 1 ? "a" : "w") && file.write(text);
+            if (!file.close() || !ok) {
+                session.errorReport("The table file " + s.file + " cannot be written");
+                return -1;
+            }
+        } else {
+            std::string pane;
+            for (char c : text.str()) {
+                if (c == '\n') pane += '\r';
+                pane += c;
+            }
+            session.appendOutput(MString(pane));
+        }
     }
 
     // The data tables' file, before the long work.

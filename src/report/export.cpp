@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/binfile.h"
+#include "base/delimited_text.h"
 #include "base/number_format.h"
 #include "command/labels.h"
 #include "command/option_table.h"
@@ -149,6 +150,36 @@ MString parameterFileText(const Workspace& ws, int details) {
         }
         if (comments) text += parameterComment(ws, p);
         text += "\r\n";
+    }
+    return text;
+}
+
+MString parameterTableText(const Workspace& ws) {
+    const EstimationState& est = ws.est;
+    const int P = est.xsi.isEmpty() ? 0 : est.xsi.rows();
+    MString text = csvLine({"parameter", "estimate", "error", "unweighted_mnsq", "unweighted_t", "weighted_mnsq",
+                            "weighted_t", "description"});
+    for (int p = 0; p < P; ++p) {
+        std::vector<MString> f{itoMString(p + 1), csvNumber(est.xsi[p][0])};
+        if (est.options.stdErr == StdErrMode::Quick && hasEntry(est.itemErrors, p, 0))
+            f.push_back(csvNumber(std::sqrt(est.itemErrors[p][0])));
+        else if (est.options.stdErr == StdErrMode::Full && est.dimensions() == 1 && hasEntry(est.fullErrors, p, p))
+            f.push_back(csvNumber(std::sqrt(est.fullErrors[p][p])));
+        else
+            f.push_back("NA");
+        if (est.fitAvailable && static_cast<std::size_t>(p) < est.fit.size()) {
+            const FitResult& fit = est.fit[static_cast<std::size_t>(p)];
+            for (double v : {fit.unweightedMeanSquare, fit.unweightedT, fit.weightedMeanSquare, fit.weightedT})
+                f.push_back(csvNumber(v));
+        } else {
+            f.insert(f.end(), {"NA", "NA", "NA", "NA"});
+        }
+        // The comment of the parameter file without its markers: "item 3 step 1".
+        MString description = ws.files.importDesignFile.isEmpty() ? parameterComment(ws, p) : MString();
+        std::string d = description.str();
+        if (d.size() >= 9 && d.starts_with("   /* ") && d.ends_with(" */")) d = d.substr(6, d.size() - 9);
+        f.push_back(csvField(d));
+        text += csvLine(f);
     }
     return text;
 }

@@ -31,6 +31,10 @@ int writeDesignMatrixFile(Session& session, const MString& name, int mode);
 
 // The texts the writers put in their files.
 MString parameterFileText(const Workspace& ws, int details);
+// The item parameters as a comma-separated table with a header: number,
+// estimate, error, the four fit statistics (NA where there are none) and
+// the parameter's description ("item 3 step 1"). import reads it back.
+MString parameterTableText(const Workspace& ws);
 MString regressionFileText(const Workspace& ws, int details);
 MString covarianceFileText(const Workspace& ws, int details);
 MString designMatrixFileText(const Workspace& ws);

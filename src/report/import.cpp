@@ -14,6 +14,7 @@
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
+#include "data/delimited_file.h"
 #include "report/file_clauses.h"
 
 namespace ordena {
@@ -88,10 +89,57 @@ bool readValue(const std::string& token, float& value) {
     return true;
 }
 
+// The delimited parameter table that show parameters ! format=csv writes:
+// a header beginning "parameter,", then per line the parameter's number
+// and its estimate, the other fields unread.
+bool isParameterTable(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    return text.starts_with("parameter,");
+}
+
+int readParameterTable(Session& session, const MString& fileName, const std::string& text, int kind,
+                       std::vector<AnchorEntry>& records) {
+    std::vector<std::string_view> fields;
+    std::string storage;
+    std::size_t pos = 0, read = 0;
+    for (bool header = true; pos < text.size(); header = false) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (header || line.find_first_not_of(" \t") == std::string_view::npos) continue;
+        std::int32_t index = 0;
+        float value = 0.0f;
+        if (splitDelimitedLine(line, kDelimiterComma, fields, storage).failed() || fields.size() < 2 ||
+            !readIndex(std::string(fields[0]), index)) {
+            session.errorReport("Error in import file format: " + fileName);
+            return -1;
+        }
+        if (!readValue(std::string(fields[1]), value)) {
+            if (kind == kInitItem)
+                session.errorReport("Expecting number for parameter " + itoMString(index) + ". Value read was '" +
+                                    MString(fields[1]) + "'");
+            session.errorReport("Error in import file format: " + fileName);
+            return -1;
+        }
+        AnchorEntry entry;
+        entry.kind = kind;
+        entry.first = index - 1;
+        entry.second = 0;
+        entry.value = value;
+        records.push_back(entry);
+        ++read;
+    }
+    if (read == 0) session.warningReport("No values were found in import file " + fileName);
+    return 1;
+}
+
 }  // namespace
 
 int readImportText(Session& session, const MString& fileName, const std::string& text, int kind,
                    std::vector<AnchorEntry>& records) {
+    if (kind <= kInitItem && isParameterTable(text)) return readParameterTable(session, fileName, text, kind, records);
     // Comments are removed line by line, as from a script line.
     std::string clean;
     clean.reserve(text.size());

@@ -1,9 +1,11 @@
 #include "report/show_command.h"
 
+#include "base/textfile.h"
 #include "command/option_table.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/case_estimates.h"
+#include "report/export.h"
 #include "report/report_tables.h"
 #include "report/report_writer.h"
 
@@ -125,6 +127,33 @@ const OptionTable<ShowRequest>& showOptionTable() {
                      return -1;
                  return 1;
              }},
+            {"format", OptionKind::Choice, "The format option of show must be one of: fixed or csv",
+             [](V v, R request) {
+                 const int k = choiceOf(v.lower(), {"fixed", "csv"});
+                 if (k < 0) return v.refuse();
+                 request.caseFormat.delimited = k == 1;
+                 return 1;
+             }},
+            {"variables", OptionKind::List, "The variables option names explicit variables of the format",
+             [](V v, R request) {
+                 if (!request.cases)
+                     v.session.warningReport("The variables option is only used when the argument is 'cases'");
+                 const DataLayout& layout = v.session.ws.data.layout;
+                 request.caseFormat.variables.clear();
+                 const std::string& list = v.text.str();
+                 std::size_t at = 0;
+                 while (at <= list.size()) {
+                     std::size_t colon = list.find(':', at);
+                     if (colon == std::string::npos) colon = list.size();
+                     const MString name = MString(list.substr(at, colon - at)).trim().lower();
+                     at = colon + 1;
+                     if (name.isEmpty()) continue;
+                     const int k = layout.explicitVariableIndex(name);
+                     if (k < 0) return v.refuse("The variable " + name + " of the variables option is not an explicit variable of the format");
+                     request.caseFormat.variables.push_back(k);
+                 }
+                 return 1;
+             }},
             {"tables", OptionKind::List, "There is an illegal character in the 'table' option",
              [](V v, R request) {
                  if (request.cases)
@@ -179,9 +208,23 @@ int printShow(Session& session, const ShowRequest& request) {
             session.errorReport("Case output must be directed to a file");
             return -1;
         }
-        return caseOutput(session, request.file);
+        return caseOutput(session, request.file, request.caseFormat);
     }
 
+    if (request.caseFormat.delimited) {
+        if (request.file.isEmpty()) {
+            session.errorReport("A delimited table must be directed to a file");
+            return -1;
+        }
+        TextFile file;
+        const bool ok = file.open(request.file.str(), ws.replication >= 1 ? "a" : "w") &&
+                        file.write(parameterTableText(ws));
+        if (!file.close() || !ok) {
+            session.errorReport("The file " + request.file + " cannot be written");
+            return -1;
+        }
+        return 1;
+    }
     ReportWriter out(session);
     if (!request.file.isEmpty() && !out.openFile(request.file, ws.replication >= 1)) return -1;
     static const int kOrder[] = {1, 2, 3, 4, 5, 6, 9, 7, 8, 10};

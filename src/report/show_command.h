@@ -5,6 +5,7 @@
 #include <array>
 
 #include "base/mstring.h"
+#include "estimation/case_estimates.h"
 #include "command/option_table.h"
 
 namespace ordena {
@@ -17,6 +18,7 @@ struct ShowRequest {
     std::array<bool, 10> tables{};    // entry k-1: table k
     bool unlabelled = false;          // imported-design form; no maps of parameters
     MString file;                     // empty: the output pane
+    CaseOutputFormat caseFormat;      // case output: fixed layout or delimited
 };
 
 // The options of the show statement.

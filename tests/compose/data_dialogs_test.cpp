@@ -2,11 +2,16 @@
 // examples of their definitions; composed statements are also run, so that
 // the handlers are seen to take them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/compose/data_dialogs.h"
 #include "compose_fixture.h"
+#include "data/delimited_format.h"
+#include "support/capture_shell.h"
 
 namespace ordena::test {
 namespace {
@@ -297,6 +302,37 @@ TEST_F(DataDialogs, StatementFieldsAreReadWhole) {
     EXPECT_EQ(modelAddName(model + " +", "step"), model + " + step");
     EXPECT_EQ(fieldText(longText), longText.mid(0, 99));
     EXPECT_EQ(composeTitle(MString::repeat('t', 120)), "Title " + MString::repeat('t', 99));
+}
+
+}  // namespace
+}  // namespace ordena::test
+
+namespace ordena::test {
+namespace {
+
+// For a delimited data file the column boxes take header names: the
+// statement the dialog composes is one the format of such a file reads.
+TEST(FormatDialogDelimited, HeaderNamesInTheColumnBoxesMakeADelimitedFormat) {
+    FormatFields pid;
+    pid.name = "pid";
+    FormatFields items;
+    items.startColumn = "q1";
+    items.endColumn = "q3";
+    MString statement = formatAdd(kFormatStart, FormatVariableType::Explicit, pid);
+    statement = formatAdd(statement, FormatVariableType::Response, items);
+    EXPECT_EQ(statement.removeBlanks(), "formatpidresponseq1-q3");
+
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("ordena-format-dialog-" + std::to_string(::getpid()) + ".csv")).string();
+    { std::ofstream(path) << "pid,q1,q2,q3\n1,0,1,1\n"; }
+    CaptureShell shell;
+    DataLayout layout;
+    const MString arguments = statement.mid(static_cast<int>(std::string(kFormatStart).size()), statement.length());
+    EXPECT_EQ(parseDelimitedFormat(arguments, MString(path), DelimitedOptions{true, kDelimiterComma, true}, layout, shell), 1)
+        << (shell.errors.empty() ? "" : shell.errors[0]);
+    EXPECT_EQ(layout.items, 3);
+    EXPECT_EQ(layout.caseIdentifier, 0);
+    std::filesystem::remove(path);
 }
 
 }  // namespace

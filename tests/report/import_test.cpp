@@ -31,6 +31,28 @@ protected:
     std::vector<Record> anchors() const { return records(ws.est.anchors); }
 };
 
+// The delimited parameter table of show parameters ! format=csv: the
+// number and estimate of each line; quoted descriptions with commas, CR LF
+// and a byte-order mark change nothing. A damaged line fails the kind.
+TEST_F(ImportTest, TheDelimitedParameterTableReadsItsNumbersAndEstimates) {
+    const std::string table =
+        "\xEF\xBB\xBFparameter,estimate,error,unweighted_mnsq,unweighted_t,weighted_mnsq,weighted_t,description\r\n"
+        "1,-1.25,0.1,NA,NA,NA,NA,\"item 1, the first\"\r\n"
+        "\r\n"
+        "3,0.5,NA,1,0,1,0,item 3\r\n";
+    ASSERT_EQ(import("anchor_parameters", "t.csv", table), 1);
+    EXPECT_EQ(anchors(), (std::vector<Record>{{0, 0, 0, -1.25f}, {0, 2, 0, 0.5f}}));
+    EXPECT_TRUE(shell.errors.empty());
+
+    EXPECT_EQ(import("init_parameters", "u.csv", "parameter,estimate\n1,NA\n"), -1);
+    EXPECT_EQ(shell.errors, (Messages{"Expecting number for parameter 1. Value read was 'NA'",
+                                      "Error in import file format: u.csv"}));
+    EXPECT_EQ(import("anchor_parameters", "v.csv", "parameter,estimate\n1,\"2\n"), -1);
+    EXPECT_EQ(shell.errors, (Messages{"Error in import file format: v.csv"}));
+    // A failed file leaves no values of its kind.
+    EXPECT_TRUE(anchors().empty());
+}
+
 TEST_F(ImportTest, RecordsOfEachKindInFileOrder) {
     ASSERT_EQ(import("anchor_parameters", "a.prm", "3 0.5\n1\t-0.25\n"), 1);
     EXPECT_EQ(anchors(), (std::vector<Record>{{0, 2, 0, 0.5f}, {0, 0, 0, -0.25f}}));
