@@ -14,10 +14,16 @@ namespace ordena::render {
 
 namespace {
 
+// libpng's own handlers print to standard error outside the message
+// format: its errors come back by the long jump alone (the caller reports
+// them), its warnings are dropped.
+[[noreturn]] void onPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void onPngWarning(png_structp, png_const_charp) {}
+
 // libpng reports errors by a long jump back here; nothing with a destructor
 // lives in this frame.
 bool encode(std::FILE* f, int width, int height, png_bytep* rows) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {
