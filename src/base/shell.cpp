@@ -55,6 +55,12 @@ void Shell::appendPoint(int graph, int series, double x, double y) {
         g->series[static_cast<std::size_t>(series)].append(x, y);
 }
 
+void Shell::setSeriesLabel(int graph, int series, const MString& label) {
+    CGraph* g = keptGraph(graph);
+    if (g && series >= 0 && static_cast<std::size_t>(series) < g->series.size())
+        g->series[static_cast<std::size_t>(series)].label = label;
+}
+
 void Shell::setSeriesStyle(int graph, int series, const SeriesStyle& style) {
     CGraph* g = keptGraph(graph);
     if (g && series >= 0 && static_cast<std::size_t>(series) < g->series.size() && style.valid())

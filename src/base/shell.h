@@ -92,6 +92,8 @@ public:
     virtual void appendPoint(int graph, int series, double x, double y);
     // The nine display attributes of the series.
     virtual void setSeriesStyle(int graph, int series, const SeriesStyle& style);
+    // The legend text of a series in pictures (its name stays).
+    virtual void setSeriesLabel(int graph, int series, const MString& label);
     // The graph's options: legend, heading, notes, axis titles and ranges;
     // the title stays the one the graph was opened with.
     virtual void setGraphOptions(int graph, const GraphOptions& options);

@@ -95,6 +95,9 @@ public:
     void setSeriesStyle(int graph, int series, const SeriesStyle& style) override {
         frontEnd_.setSeriesStyle(graph, series, style);
     }
+    void setSeriesLabel(int graph, int series, const MString& label) override {
+        frontEnd_.setSeriesLabel(graph, series, label);
+    }
     void setGraphOptions(int graph, const GraphOptions& options) override {
         frontEnd_.setGraphOptions(graph, options);
     }

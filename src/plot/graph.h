@@ -93,12 +93,22 @@ public:
     double location = 0.0, slope = 1.0;  // a and b of an item characteristic curve
     std::int32_t steps = 0;              // its step count
     SeriesStyle style;
+    // What the legend of a picture says for the series; the name when empty.
+    // Not kept in plot documents, whose series keep their names.
+    MString label;
 
+    const MString& legendText() const { return label.isEmpty() ? name : label; }
     // Stores the point after the last one and widens the extent. False when
     // the series is full or a coordinate is not finite (nothing is stored).
     bool append(double x, double y);
     void clear();
-    bool operator==(const CSeries&) const = default;
+    // What a plot document holds: the label, a matter of the picture, is
+    // left out, so that a graph read back from its document equals it.
+    bool operator==(const CSeries& o) const {
+        return name == o.name && source == o.source && type == o.type && points == o.points && minX == o.minX &&
+               maxX == o.maxX && minY == o.minY && maxY == o.maxY && location == o.location && slope == o.slope &&
+               steps == o.steps && style == o.style;
+    }
 };
 
 // The graph-level options: the texts drawn around the plot, the axes and

@@ -9,6 +9,7 @@
 #include "base/delimited_text.h"
 #include "base/number_format.h"
 #include "base/textfile.h"
+#include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
 #include "data/response_reader.h"
@@ -336,13 +337,14 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
         st.lineColour = st.pointColour = kPalette[c % static_cast<int>(std::size(kPalette))];
         return st;
     };
-    auto addCurve = [&](const MString& name, int item, int category, auto value) {
+    auto addCurve = [&](const MString& name, int item, int category, auto value, const MString& label = MString()) {
         const int series = session.createSeries(window, name);
         if (series < 0) {
             session.warningReport(formatted("You have already plotted 'Item %d Category %d'.", item + 1, category + 1));
             return -1;
         }
         session.setSeriesStyle(window, series, styleOf(colour));
+        if (!label.isEmpty()) session.setSeriesLabel(window, series, label);
         for (double t : thetas) session.appendPoint(window, series, t, value(t));
         return colour++;
     };
@@ -387,12 +389,16 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
             } else {
                 const bool cumulative = s.type == kPlotCcc;
                 for (int k : item.drawn)
-                    curveColour[w].push_back(
-                        addCurve(formatted("Item %d Model Probability Category %d", g + 1, k + 1), g, k, [&](double t) {
+                    curveColour[w].push_back(addCurve(
+                        formatted("Item %d Model Probability Category %d", g + 1, k + 1), g, k,
+                        [&](double t) {
                             const std::vector<double> p = cumulative ? cumulativeProbabilities(item.model, t)
                                                                      : categoryProbabilities(item.model, t);
                             return p[ix(k)];
-                        }));
+                        },
+                        // A cumulative curve is the probability of category k or above
+                        // (categories counted from 0, as the scores are).
+                        cumulative ? formatted("Item %d model P(X >= %d)", g + 1, k) : MString()));
             }
         }
     }
@@ -414,8 +420,23 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
                             formatted("You have already plotted 'Item %d Category %d'.", item.g + 1, k + 1));
                         continue;
                     }
-                    SeriesStyle st =
-                        styleOf(c < curveColour[w].size() && curveColour[w][c] >= 0 ? curveColour[w][c] : colour++);
+                    // What the points are, and for which group (by its value).
+                    MString label = formatted("Item %d observed ", item.g + 1);
+                    if (s.type == kPlotExpected)
+                        label += "mean score";
+                    else if (s.type == kPlotCcc)
+                        label += formatted("P(X >= %d)", k);
+                    else
+                        label += formatted("Category %d", k + 1);
+                    const MString group = groups.legendText(gr);
+                    if (!group.isEmpty()) label += ", " + group;
+                    session.setSeriesLabel(window, series, label);
+                    // The first group in the colour of its curve; the others each
+                    // in a colour of their own, so that groups tell apart.
+                    const int curve =
+                        c < curveColour[w].size() && curveColour[w][c] >= 0 ? curveColour[w][c] : colour++;
+                    const int palette = static_cast<int>(std::size(kPalette));
+                    SeriesStyle st = styleOf(gr == 0 ? curve : (curve + 5 * static_cast<int>(gr)) % palette);
                     st.showPoints = 1;
                     st.showLine = s.joinraw ? 1 : 0;
                     st.lineStyle = kLineDash;
@@ -435,6 +456,16 @@ int drawWindow(Session& session, const PlotSettings& s, const std::vector<PlotIt
     GraphOptions o;
     o.heading = text.heading;
     o.xTitle = kXTitle;
+    // With more than one dimension the axis says which one it is.
+    if (session.ws.build.dimensions > 1) {
+        std::vector<int> dims;
+        for (std::size_t i : members)
+            if (std::find(dims.begin(), dims.end(), items[i].model.dimension) == dims.end())
+                dims.push_back(items[i].model.dimension);
+        MString which;
+        for (int d : dims) which += (which.isEmpty() ? "" : ", ") + dimensionLabel(session.ws, d);
+        o.xTitle = MString(kXTitle) + ": " + which;
+    }
     o.yTitle = text.yTitle;
     if (single && s.type != kPlotTcc && s.type != kPlotTinfo) o.notes = itemNotes(session, gs[0], facts[ix(gs[0])]);
     o.legend = s.legend ? 1 : 0;

@@ -71,6 +71,11 @@ long long PlotGroups::number(std::size_t group) const {
     return group < plotted_.size() ? plotted_[group] + 1 : 1;
 }
 
+MString PlotGroups::legendText(std::size_t group) const {
+    if (group >= plotted_.size()) return MString();
+    return name_ + " " + values_[static_cast<std::size_t>(plotted_[group])].trim();
+}
+
 MString PlotGroups::label(std::size_t group) const {
     if (group >= plotted_.size()) return MString();
     return "Group: " + name_ + " (" + values_[static_cast<std::size_t>(plotted_[group])].trim() + ")";

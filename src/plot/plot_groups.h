@@ -31,6 +31,8 @@ public:
     long long number(std::size_t group) const;
     // "Group: name (value)" for a data table; empty without groups.
     MString label(std::size_t group) const;
+    // "name value" for a legend; empty without groups.
+    MString legendText(std::size_t group) const;
     // False for a group passed over for want of data.
     bool shown(std::size_t group) const { return group >= shown_.size() || shown_[group]; }
 

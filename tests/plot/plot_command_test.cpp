@@ -356,6 +356,54 @@ TEST_F(PlotCommandTest, TheScaleRunsOverTheLatentDisplayRangeAtLeastFromMinusFiv
     ASSERT_EQ(s.shell.errors.size(), 1u);
 }
 
+// The pictures' legends say what each series is; the series keep the names
+// that plot documents store.
+TEST_F(PlotCommandTest, LegendsSayWhatIsDrawn) {
+    run(kPartialCredit);
+    run("plot ccc 2;");
+    const CGraph& ccc = lastGraph();
+    ASSERT_NE(series(ccc, "Item 2 Model Probability Category 2"), nullptr);
+    EXPECT_EQ(series(ccc, "Item 2 Model Probability Category 2")->legendText(), "Item 2 model P(X >= 1)");
+    EXPECT_EQ(series(ccc, "Item 2 Model Probability Category 3")->legendText(), "Item 2 model P(X >= 2)");
+    ASSERT_NE(series(ccc, "Group 1 Item 2 Category 2"), nullptr);
+    EXPECT_EQ(series(ccc, "Group 1 Item 2 Category 2")->legendText(), "Item 2 observed P(X >= 1)");
+
+    run("plot expected 3;");
+    ASSERT_NE(series(lastGraph(), "Group 1 Item 3 Category 1"), nullptr);
+    EXPECT_EQ(series(lastGraph(), "Group 1 Item 3 Category 1")->legendText(), "Item 3 observed mean score");
+    EXPECT_EQ(series(lastGraph(), "Item 3 Expected Score")->legendText(), "Item 3 Expected Score");
+    EXPECT_EQ(lastGraph().options.xTitle, "Latent Trait (logits)");
+
+    run("plot icc 4;");
+    EXPECT_EQ(series(lastGraph(), "Group 1 Item 4 Category 3")->legendText(), "Item 4 observed Category 3");
+
+    // Groups by their value, each in a colour of its own.
+    std::filesystem::copy_file(std::filesystem::path(ORDENA_TEST_DATA) / "scripts/plot_groups/groups.dat",
+                               s.dir() / "groups.dat");
+    run("datafile groups.dat; format pid 1-3 school 5 responses 7-9; group school; model item;"
+        "estimate ! fit=no;");
+    run("plot icc 2 ! group=school, estimates=wle;");
+    const CGraph& g = lastGraph();
+    const CSeries* a = series(g, "Group 1 Item 2 Category 2");
+    const CSeries* c = series(g, "Group 3 Item 2 Category 2");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(a->legendText(), "Item 2 observed Category 2, school a");
+    EXPECT_EQ(c->legendText(), "Item 2 observed Category 2, school c");
+    EXPECT_NE(a->style.pointColour, c->style.pointColour);
+    EXPECT_EQ(a->style.pointColour, series(g, "Item 2 Model Probability Category 2")->style.lineColour);
+
+    // Two dimensions: the axis names the dimension of the items drawn.
+    std::filesystem::copy_file(std::filesystem::path(ORDENA_TEST_DATA) / "scripts/plot_dimensions/twodim.dat",
+                               s.dir() / "twodim.dat");
+    run("reset; datafile twodim.dat; format pid 1-3 x 5-8 responses 10-15;"
+        "scores (0,1) (0,1) () ! item(1-3); scores (0,1) () (0,1) ! item(4-6); model item; estimate ! fit=no;");
+    run("plot icc 4;");
+    EXPECT_EQ(lastGraph().options.xTitle, "Latent Trait (logits): Dimension 2");
+    run("plot icc 1, 4 ! overlay=yes;");
+    EXPECT_EQ(lastGraph().options.xTitle, "Latent Trait (logits): Dimension 1, Dimension 2");
+}
+
 TEST_F(PlotCommandTest, EachGroupIsCountedApart) {
     std::filesystem::copy_file(std::filesystem::path(ORDENA_TEST_DATA) / "scripts/plot_groups/groups.dat",
                                s.dir() / "groups.dat");

@@ -200,7 +200,7 @@ GraphLayout layoutGraph(const CGraph& graph, const QRectF& area, double scale) {
     if (!entries.empty()) {
         double column = 0;
         for (const CSeries* e : entries)
-            column = std::max(column, sampleWidth(s) + 8 * s + lm.horizontalAdvance(text(e->name)) + 18 * s);
+            column = std::max(column, sampleWidth(s) + 8 * s + lm.horizontalAdvance(text(e->legendText())) + 18 * s);
         const double available = std::max(1.0, area.width() - 2 * pad);
         const int n = static_cast<int>(entries.size());
         int columns = std::clamp(static_cast<int>(available / column), 1, n);
@@ -374,7 +374,7 @@ void paintGraph(QPainter& p, const CGraph& graph, const QRectF& area, double sca
             if (st.showPoints) drawMarker(p, QPointF(x + sampleWidth(s) / 2, y), st, s, back, scheme);
             p.setPen(fore);
             p.drawText(QRectF(x + sampleWidth(s) + 8 * s, y - rowHeight / 2, column, rowHeight),
-                       Qt::AlignLeft | Qt::AlignVCenter, text(entries[static_cast<std::size_t>(i)]->name));
+                       Qt::AlignLeft | Qt::AlignVCenter, text(entries[static_cast<std::size_t>(i)]->legendText()));
         }
     }
     p.restore();
