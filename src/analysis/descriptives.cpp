@@ -9,6 +9,7 @@
 #include "analysis/case_estimate_supply.h"
 #include "analysis/group_values.h"
 #include "base/binfile.h"
+#include "base/file_kind.h"
 #include "base/number_format.h"
 #include "base/random.h"
 #include "command/labels.h"
@@ -236,7 +237,8 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
             out.line(dots);
             for (int d = 0; d < D; ++d) {
                 const double var = stats[0][static_cast<std::size_t>(d)].variance;
-                out.line(rows.error(d, {std::sqrt(var / N), std::sqrt(2.0 * var / N), std::sqrt(2.0 * var * var / N)}));
+                // Large-sample errors: sigma/sqrt(n), sigma/sqrt(2n), sigma^2 sqrt(2/n).
+                out.line(rows.error(d, {std::sqrt(var / N), std::sqrt(var / (2.0 * N)), std::sqrt(2.0 * var * var / N)}));
             }
             out.line(dots);
         } else {
@@ -253,7 +255,7 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
                 const double varSum = sumOf(vars);
                 out.line(rows.averageRow(d, {average(means), average(sds), average(vars)}));
                 out.line(rows.error(
-                    d, {plausibleValueError(means, varSum / (V * N)), plausibleValueError(sds, 2.0 * varSum / (V * N)),
+                    d, {plausibleValueError(means, varSum / (V * N)), plausibleValueError(sds, varSum / (2.0 * V * N)),
                         plausibleValueError(vars, 2.0 * varSum * varSum / (double(V) * V * N))}));
             }
             out.line(dots);
@@ -366,7 +368,7 @@ void writeGroup(ReportWriter& out, const Rows& rows, const DescriptivesOptions& 
 bool openDescriptivesFile(Session& session, ReportWriter& out, const MString& name) {
     const bool append = session.ws.replication >= 1;
     std::FILE* probe =
-        name.str().find('\0') == std::string::npos ? std::fopen(name.c_str(), append ? "a" : "w") : nullptr;
+        name.str().find('\0') == std::string::npos ? openForWriting(name.str(), append ? "a" : "w") : nullptr;
     if (!probe) {
         session.errorReport("The file: '" + name + "' cannot be opened");
         return false;
@@ -589,8 +591,8 @@ BenchmarkProportions benchmarkReplications(const std::vector<double>& values, do
 int exemptionCount(Session& session, const MString& name, const MString& value, const MString& file) {
     if (file.isEmpty()) return 0;
     std::ifstream in;
-    if (file.str().find('\0') == std::string::npos) in.open(file.str());
-    if (!in) {
+    if (isRegularFile(file.str())) in.open(file.str());
+    if (!in.is_open() || !in) {
         session.errorReport("Cannot read exemptions from the file: " + file);
         return -1;
     }

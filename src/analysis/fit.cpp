@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/file_kind.h"
 #include "base/index.h"
 #include "base/number_format.h"
 #include "base/timing.h"
@@ -174,7 +175,7 @@ private:
 }  // namespace
 
 int readFitMatrix(const MString& fileName, const ModelBuild& build, FitMatrix& fit, Shell& shell) {
-    std::FILE* f = fileName.str().find('\0') == std::string::npos ? std::fopen(fileName.c_str(), "r") : nullptr;
+    std::FILE* f = fileName.str().find('\0') == std::string::npos ? openRegularForReading(fileName.str(), "r") : nullptr;
     if (!f) {
         shell.errorReport("Error opening file: " + fileName);
         return -1;

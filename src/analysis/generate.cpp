@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/file_kind.h"
 #include "base/matrix.h"
 #include "base/number_format.h"
 #include "base/textfile.h"
@@ -269,8 +270,8 @@ struct NumberReader {
 };
 
 bool openNumbers(Session& session, const MString& name, NumberReader& reader) {
-    if (name.str().find('\0') == std::string::npos) reader.in.open(name.str());
-    if (!reader.in) {
+    if (isRegularFile(name.str())) reader.in.open(name.str());
+    if (!reader.in.is_open() || !reader.in) {
         session.errorReport("Error opening file " + name);
         return false;
     }

@@ -7,6 +7,7 @@
 #include "analysis/case_estimate_supply.h"
 #include "analysis/fit.h"
 #include "base/delimited_text.h"
+#include "base/file_kind.h"
 #include "base/number_format.h"
 #include "base/special.h"
 #include "command/labels.h"
@@ -604,7 +605,7 @@ int itanalCommand(Session& session, const MString& arguments) {
         if (!prepareOutputFile(session, options.file)) return -1;
         // Checked here so that the failure carries this statement's message.
         std::FILE* probe = options.file.str().find('\0') == std::string::npos
-                               ? std::fopen(options.file.c_str(), append ? "a" : "w")
+                               ? openForWriting(options.file.str(), append ? "a" : "w")
                                : nullptr;
         if (!probe) {
             session.errorReport("The file: '" + options.file + "' cannot be opened");

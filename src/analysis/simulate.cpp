@@ -370,7 +370,7 @@ int simulateCommand(Session& session, const MString& arguments) {
     if (settings.seed != 1) {
         session.uniform.setseed(settings.seed);
         session.normal.setseed(settings.seed);
-        session.mvnormal.setseed(settings.seed);
+        session.mvnormal = RanMVNormal(zeroVector(1), identity(1), settings.seed);
     }
     status = runReplications(session, s, c, scores);
     ws.replication = -1;

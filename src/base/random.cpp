@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <iterator>
+#include <stdexcept>
 
 #include "base/shell.h"
 
@@ -21,6 +22,16 @@ constexpr std::int32_t kTableDivisor = 1 + (kM1 - 1) / 32;
 constexpr double kScale = 4.656613057391769e-10;
 constexpr double kCeiling = 0.99999988;
 constexpr int kWarmUp = 16;
+constexpr int kMaxPolarTries = 10000;
+
+bool finite(double v) { return std::isfinite(v); }
+
+bool finite(const Matrix& m) {
+    for (int i = 0; i < m.rows(); ++i)
+        for (int j = 0; j < m.columns(); ++j)
+            if (!std::isfinite(m[i][j])) return false;
+    return true;
+}
 
 // Schrage's method: (A * s) mod M without overflow. For 0 <= s <= INT32_MAX
 // the pieces stay within int32 (A * Q <= M and k * R < M because R < Q), so
@@ -100,7 +111,13 @@ double RanNormal::standard() {
     double x1;
     double x2;
     double r;
+    // A pair falls inside the unit circle with probability pi/4, so a
+    // bound this large is never met by a working generator; it ends the
+    // statement instead of a loop without end.
+    int tries = 0;
     do {
+        if (++tries > kMaxPolarTries)
+            throw std::runtime_error("the normal random number generator gives no usable numbers");
         x1 = 2.0 * uniform_.draw() - 1.0;
         x2 = 2.0 * uniform_.draw() - 1.0;
         r = x2 * x2 + x1 * x1;
@@ -224,6 +241,9 @@ bool RanUniform::restoreState(const GeneratorState& state, std::size_t& ints, st
     if (w[1] < 0 || w[1] >= kM2 || w[2] < 0 || w[2] >= kM1) return false;
     for (int j = 0; j < 32; ++j)
         if (w[3 + j] < 1 || w[3 + j] >= kM1) return false;
+    // Bounds that are no interval give no uniform numbers.
+    const double low = state.reals[reals], high = state.reals[reals + 1], last = state.reals[reals + 2];
+    if (!finite(low) || !finite(high) || !finite(last) || !(low < high)) return false;
     state1_ = w[0];
     state2_ = w[1];
     shuffleOutput_ = w[2];
@@ -248,9 +268,13 @@ bool RanNormal::restoreState(const GeneratorState& state, std::size_t& ints, std
     if (state.ints.size() < ints + 1 || state.reals.size() < reals + 3) return false;
     const std::int32_t spare = state.ints[ints];
     if (spare != 0 && spare != 1) return false;
+    const double mean = state.reals[reals], sd = state.reals[reals + 1], spareValue = state.reals[reals + 2];
+    if (!finite(mean) || !finite(sd) || !(sd >= 0.0) || !finite(spareValue)) return false;
     std::size_t i = ints + 1, r = reals + 3;
     RanUniform uniform = uniform_;
     if (!uniform.restoreState(state, i, r)) return false;
+    // The polar method draws pairs on (-1, 1): its uniform is always on [0, 1).
+    if (uniform.low_ != 0.0 || uniform.high_ != 1.0) return false;
     spareAvailable_ = spare == 1;
     mean_ = state.reals[reals];
     sd_ = state.reals[reals + 1];
@@ -282,6 +306,10 @@ bool RanMVNormal::restoreState(const GeneratorState& state, std::size_t& ints, s
     const Matrix& eigenvalues = state.matrices[2];
     if ((!mean.isEmpty() && mean.columns() != 1) || (!eigenvalues.isEmpty() && eigenvalues.columns() != 1))
         return false;
+    for (const Matrix& m : state.matrices)
+        if (!finite(m)) return false;
+    for (int k = 0; k < eigenvalues.rows(); ++k)
+        if (!(eigenvalues[k][0] >= 0.0)) return false;
     std::size_t i = ints + 1, r = reals;
     RanNormal normal = normal_;
     if (!normal.restoreState(state, i, r)) return false;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/file_kind.h"
+
 namespace ordena {
 
 TextFile::TextFile(TextFile&& other) noexcept
@@ -21,7 +23,7 @@ bool TextFile::open(const std::string& path, const char* mode) {
     close();
     failed_ = false;
     path_ = path;
-    file_ = std::fopen(path.c_str(), mode);
+    file_ = openForWriting(path, mode);
     return file_ != nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/file_kind.h"
 #include "command/commands.h"
 #include "command/parse.h"
 #include "command/session.h"
@@ -114,7 +115,7 @@ int labelsFromFile(Session& session, const MString& arguments) {
     }
     MString name = afterFirst.mid(second + 1, afterFirst.length()).trim();
 
-    std::FILE* file = name.str().find('\0') == std::string::npos ? std::fopen(name.c_str(), "r") : nullptr;
+    std::FILE* file = name.str().find('\0') == std::string::npos ? openRegularForReading(name.str(), "r") : nullptr;
     FileCloser closer(file);
     if (file == nullptr) {
         session.errorReport("Cannot read labels from the file: " + name);

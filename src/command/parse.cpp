@@ -1,5 +1,7 @@
 #include "command/parse.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string_view>
 
@@ -140,13 +142,10 @@ int splitValueList(const MString& text, std::vector<MString>& values) {
 bool fileExists(const MString& name) {
     // A zero byte would end the name early and name another file.
     if (name.str().find('\0') != std::string::npos) return false;
-    std::FILE* f = std::fopen(name.c_str(), "r");
-    if (f == nullptr) return false;
-    // A directory opens but cannot be read: it is not a file here.
-    std::fgetc(f);
-    bool readable = !std::ferror(f);
-    std::fclose(f);
-    return readable;
+    // Asked of the name, never by opening it: a FIFO would block the open.
+    // A directory is not a file here; an unreadable file still exists.
+    struct stat info {};
+    return ::stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool confirmOverwrite(Session& session, const MString& name) {

@@ -115,8 +115,14 @@ const OptionTable<Session>& setOptionTable() {
              [](V v, S session) {
                  Settings& s = session.ws.settings;
                  if (!readInteger(session, v.text, s.seed, v.refusal())) return -1;
+                 // All three generators, so that every generated number
+                 // (the multivariate normal abilities among them) follows it.
+                 // The multivariate one starts from its start-up parameters:
+                 // its warm-up draws depend on the dimension, and the seed
+                 // alone must fix the stream, whatever ran before.
                  session.uniform.setseed(s.seed);
                  session.normal.setseed(s.seed);
+                 session.mvnormal = RanMVNormal(zeroVector(1), identity(1), s.seed);
                  return 1;
              }},
             {"n_plausible", OptionKind::Whole, "The number of plausible values is not a number",

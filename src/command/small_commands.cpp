@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "command/commands.h"
+#include "base/file_kind.h"
 #include "command/parse.h"
 #include "command/reader.h"
 #include "command/session.h"
@@ -23,7 +24,7 @@ constexpr int kMaxSubmitDepth = 50;
 // such as /dev/zero never ends).
 int readWholeFile(Session& session, const MString& name, std::string& text) {
     if (name.str().find('\0') != std::string::npos) return 0;
-    std::FILE* f = std::fopen(name.c_str(), "rb");
+    std::FILE* f = openWithoutWaiting(name.str(), "rb");
     if (f == nullptr) return 0;
     char buffer[65536];
     std::size_t n, lineStart = 0;

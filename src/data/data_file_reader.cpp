@@ -1,5 +1,7 @@
 #include "data/data_file_reader.h"
 
+#include "base/file_kind.h"
+
 #include <cstring>
 
 namespace ordena {
@@ -10,7 +12,7 @@ constexpr std::size_t kBufferBytes = 1 << 20;
 
 bool DataFileReader::open(const std::string& path) {
     close();
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = openRegularForReading(path, "rb");
     if (file_ == nullptr) return false;
     buffer_.assign(kBufferBytes, '\0');
     pos_ = end_ = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/delimited_text.h"
+#include "base/file_kind.h"
 #include "base/index.h"
 #include "base/number_format.h"
 #include "base/timing.h"
@@ -44,9 +45,9 @@ struct OutputFile {
 int openOutput(Session& session, const MString& name, OutputFile& out, const MString& openText,
                const MString& writeText) {
     if (session.ws.replication > 0) {
-        out.f = std::fopen(name.c_str(), "ab");
+        out.f = openForWriting(name.str(), "ab");
     } else {
-        std::FILE* t = std::fopen(name.c_str(), "wb");
+        std::FILE* t = openForWriting(name.str(), "wb");
         if (!t) {
             session.errorReport(openText);
             return -1;
@@ -58,7 +59,7 @@ int openOutput(Session& session, const MString& name, OutputFile& out, const MSt
             return -1;
         }
         std::remove(name.c_str());
-        out.f = std::fopen(name.c_str(), "wb");
+        out.f = openForWriting(name.str(), "wb");
     }
     if (!out.f) {
         session.errorReport(openText);

@@ -13,6 +13,11 @@
 namespace ordena {
 
 inline constexpr double kNotAnchored = 9999.0;
+// Regression and covariance anchors hold their value below this limit;
+// kNotAnchored above it marks a free parameter. Import refuses anchor values
+// at or above it, and the engine and the reports both ask this test.
+inline constexpr double kAnchorLimit = 9998.0;
+inline constexpr bool isAnchoredValue(double anchor) { return anchor < kAnchorLimit; }
 inline constexpr double kNoDeviance = 3.0e38;
 inline constexpr int kSummaryBins = 60;
 

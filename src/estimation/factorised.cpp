@@ -47,7 +47,7 @@ bool covarianceStaysDiagonal(const EstimationState& est, int D) {
         for (int k = 0; k < D; ++k) {
             if (j == k) continue;
             const double anchor = est.covarianceAnchors[j][k];
-            if (est.sigma[j][k] != 0.0 || !(anchor < 9998.0) || anchor != 0.0) return false;
+            if (est.sigma[j][k] != 0.0 || !isAnchoredValue(anchor) || anchor != 0.0) return false;
         }
     return true;
 }

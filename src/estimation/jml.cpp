@@ -289,6 +289,52 @@ int itemUpdate(Session& session, EstimationWork& work, const CaseResponses& resp
     return 1;
 }
 
+// Without a population model nothing else fixes the origin of the scale
+// under the cases constraint: the case estimates of every dimension are
+// moved to a weighted mean of zero, the one restriction the parameter count
+// of the summary takes away from the N case parameters.
+// The changes of the case update counted again from the estimates before
+// it, once they are centred: the shift of the origin is no change of the
+// identified estimates. 1 when no case moved by more than the criterion.
+int recountCaseChanges(const EstimationWork& work, const std::vector<double>& before, const JmlCases& cases,
+                       double criterion, CaseChanges& changes) {
+    const int N = cases.N, D = cases.D;
+    changes.largest.assign(static_cast<Index>(D), 0.0);
+    changes.mean.assign(static_cast<Index>(D), 0.0);
+    changes.at.assign(static_cast<Index>(D), 0);
+    bool converged = true;
+    for (int n = 0; n < N; ++n) {
+        if (caseWeight(work, n) == 0.0 || !cases.valid[static_cast<Index>(n)]) continue;
+        for (int d = 0; d < D; ++d) {
+            const double change = std::fabs(cases.thetaOf(n)[d] - before[static_cast<Index>(n) * D + d]);
+            changes.mean[static_cast<Index>(d)] += change;
+            if (change > changes.largest[static_cast<Index>(d)]) {
+                changes.largest[static_cast<Index>(d)] = change;
+                changes.at[static_cast<Index>(d)] = n + 1;
+                if (change > criterion) converged = false;
+            }
+        }
+    }
+    for (double& mean : changes.mean) mean = N > 0 ? mean / N : 0.0;
+    return converged ? 1 : 0;
+}
+
+void centreCases(const EstimationWork& work, JmlCases& cases) {
+    for (int d = 0; d < cases.D; ++d) {
+        double sum = 0.0, weights = 0.0;
+        for (int n = 0; n < cases.N; ++n) {
+            const double w = caseWeight(work, n);
+            if (w == 0.0 || !cases.valid[static_cast<Index>(n)]) continue;
+            sum += w * cases.thetaOf(n)[d];
+            weights += w;
+        }
+        if (!(weights > 0.0)) continue;
+        const double mean = sum / weights;
+        for (int n = 0; n < cases.N; ++n)
+            if (caseWeight(work, n) != 0.0 && cases.valid[static_cast<Index>(n)]) cases.thetaOf(n)[d] -= mean;
+    }
+}
+
 MString caseChangeLines(const CaseChanges& c) {
     MString text = "\r\nChanges:\r\nMaximum for case parameter estimates ==> ";
     for (std::size_t d = 0; d < c.largest.size(); ++d)
@@ -363,6 +409,9 @@ int jmlDriver(Session& session) {
     ComputeWeightFactor(session, work);
     CaseResponses responses;
     if (sufficientStatistics(session, work, &responses) != 1) return -1;
+    // As the marginal driver does: the design matrix named by an earlier
+    // export statement is written before the iterations.
+    if (writeDesignMatrixExport(session) != 1) return -1;
 
     est.options.fit = true;
     est.displayLow = kDisplayLow;
@@ -380,8 +429,14 @@ int jmlDriver(Session& session) {
         session.appendIterationReport("\r\nIteration: " + itoMString(t) + "  ...........................\r\n");
         session.progressIteration(t);
         CaseChanges caseChanges;
-        const int casesConverged = caseUpdate(session, work, responses, cases, t, caseChanges);
+        const bool centred = ws.settings.constraints == kConstraintsCases;
+        const std::vector<double> before = centred ? cases.theta : std::vector<double>();
+        int casesConverged = caseUpdate(session, work, responses, cases, t, caseChanges);
         if (casesConverged < 0) return -1;
+        if (centred) {
+            centreCases(work, cases);
+            casesConverged = recountCaseChanges(work, before, cases, est.options.convergence, caseChanges);
+        }
         session.appendIterationReport(caseChangeLines(caseChanges));
         // The progress window shows the largest change of the cases (first
         // dimension), then that of the items.

@@ -17,10 +17,10 @@ int populationUpdate(Session& session, EstimationWork& work, const Matrix& U, co
     est.sigma = (S - est.beta * transpose(U)) / n;
     for (int d = 0; d < D; ++d)
         for (int r = 0; r < R; ++r)
-            if (est.regressionAnchors[d][r] < 9998.0) est.beta[d][r] = est.regressionAnchors[d][r];
+            if (isAnchoredValue(est.regressionAnchors[d][r])) est.beta[d][r] = est.regressionAnchors[d][r];
     for (int d = 0; d < D; ++d)
         for (int e = 0; e < D; ++e)
-            if (est.covarianceAnchors[d][e] < 9998.0) est.sigma[d][e] = est.covarianceAnchors[d][e];
+            if (isAnchoredValue(est.covarianceAnchors[d][e])) est.sigma[d][e] = est.covarianceAnchors[d][e];
     for (int d = 0; d < D; ++d)
         if (!(est.sigma[d][d] > 0.0)) {
             session.errorReport("The variance estimate of dimension " + itoMString(d + 1) +

@@ -210,7 +210,7 @@ int estimationSetup(Session& session, EstimationWork& work) {
 
     if (ws.settings.constraints == kConstraintsCases) {
         for (int d = 0; d < D; ++d)
-            if (est.regressionAnchors[d][0] == kNotAnchored) est.regressionAnchors[d][0] = 0.0;
+            if (!isAnchoredValue(est.regressionAnchors[d][0])) est.regressionAnchors[d][0] = 0.0;
         if (R != 1)
             session.frontEnd().informationBox(
                 "The regression coefficients that you did not explicity anchor will be anchored at zero");

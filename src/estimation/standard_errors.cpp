@@ -1,4 +1,5 @@
 // Quick error variances and the full error covariance by Louis' method.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -10,6 +11,12 @@
 #include "estimation/probabilities.h"
 
 namespace ordena {
+
+namespace {
+// The smallest eigenvalue of the information matrix below this share of the
+// largest counts as zero.
+constexpr double kSingularRatio = 1e-6;
+}  // namespace
 
 void quickStandardErrors(Session& session, const EstimationWork& work) {
     EstimationState& est = session.ws.est;
@@ -206,9 +213,9 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
         if (a < P)
             anchored = est.anchored[static_cast<std::size_t>(a)] != 0;
         else if (a < P + R)
-            anchored = est.regressionAnchors[0][a - P] < 9998.0;
+            anchored = isAnchoredValue(est.regressionAnchors[0][a - P]);
         else
-            anchored = est.covarianceAnchors[0][0] < 9998.0;
+            anchored = isAnchoredValue(est.covarianceAnchors[0][0]);
         if (!anchored) freeIndex.push_back(a);
     }
     const int F = static_cast<int>(freeIndex.size());
@@ -218,11 +225,34 @@ int fullStandardErrors(Session& session, EstimationWork& work) {
     for (int a = 0; a < F; ++a)
         for (int b = 0; b < F; ++b)
             free[a][b] = M[freeIndex[static_cast<std::size_t>(a)]][freeIndex[static_cast<std::size_t>(b)]];
+    // The observed information of an identified model at its maximum is
+    // positive definite. One that is not (a model without a constraint,
+    // such as constraints=none with only item parameters) has no errors,
+    // and the reader is told why the columns stay empty.
+    auto singular = [&] {
+        session.warningReport(
+            "The information matrix is singular (the model may not be identified): full standard errors are not "
+            "available");
+        return 1;
+    };
+    {
+        Vector lambda;
+        Matrix vectors;
+        int rotations = 0;
+        jacobiEigen(free, F, lambda, vectors, rotations);
+        double lowest = 0.0, largest = 0.0;
+        for (int a = 0; a < F; ++a) {
+            const double v = lambda[a][0];
+            if (a == 0 || v < lowest) lowest = v;
+            largest = std::max(largest, std::fabs(v));
+        }
+        if (!(lowest > kSingularRatio * largest)) return singular();
+    }
     const int k = magnitude(free);
     double scale = 1.0;
     if (k >= 2) scale = std::pow(10.0, -k);
     Matrix inv = inverse(free * scale);
-    if (inv.isEmpty()) return 1;
+    if (inv.isEmpty()) return singular();
     inv *= scale;
     est.fullErrors = Matrix(K, K);
     for (int a = 0; a < F; ++a)

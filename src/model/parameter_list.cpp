@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "base/file_kind.h"
 #include "command/settings.h"
 #include "data/rules.h"
 
@@ -452,8 +453,9 @@ int buildConstrainedDesign(ModelBuild& build) {
 }
 
 int importDesign(const MString& fileName, ModelBuild& build, Shell& shell) {
-    std::ifstream in(fileName.str(), std::ios::binary);
-    if (!in) {
+    std::ifstream in;
+    if (isRegularFile(fileName.str())) in.open(fileName.str(), std::ios::binary);
+    if (!in.is_open()) {
         shell.errorReport("Error opening file " + fileName);
         return -1;
     }

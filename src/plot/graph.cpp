@@ -7,6 +7,8 @@
 #include <memory>
 #include <string_view>
 
+#include "base/file_kind.h"
+
 namespace ordena {
 
 bool SeriesStyle::valid() const {
@@ -99,7 +101,7 @@ int makeIccSeries(CSeries& series, double a, double b, double thetaMin, double t
 
 int readScatterFile(CSeries& series, const MString& fileName, MString& message) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-        fileName.str().find('\0') == std::string::npos ? std::fopen(fileName.c_str(), "r") : nullptr, std::fclose);
+        fileName.str().find('\0') == std::string::npos ? openRegularForReading(fileName.str(), "r") : nullptr, std::fclose);
     if (!f) {
         message = "File '" + fileName + "' not found, try again.";
         return -1;

@@ -487,6 +487,13 @@ int plotCommand(Session& session, const MString& arguments) {
 
     double lo = 0.0, hi = 0.0;
     scaleRange(s, est, lo, hi);
+    // The dialog's 999 and -999 ask for the default range; any other range
+    // that holds nothing is the user's mistake, and is said.
+    const bool dialogDefault = s.minscaleGiven && s.maxscaleGiven && s.minscale == 999.0 && s.maxscale == -999.0;
+    if ((s.minscaleGiven || s.maxscaleGiven) && !dialogDefault &&
+        ((s.minscaleGiven && s.minscale != lo) || (s.maxscaleGiven && s.maxscale != hi)))
+        session.warningReport("The scale minimum must be less than the maximum: the scale from " +
+                              printFormat("%.2f", lo) + " to " + printFormat("%.2f", hi) + " is used");
     if (curveAbilities(lo, std::min(hi, lo + 101.0)).size() > ix(kSeriesCapacity)) {
         session.errorReport("The scale from " + printFormat("%.2f", lo) + " to " + printFormat("%.2f", hi) +
                             " needs more than " + itoMString(kSeriesCapacity) + " points; a curve holds no more");

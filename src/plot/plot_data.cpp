@@ -43,8 +43,17 @@ int PlotData::setCuts(const std::vector<double>& cuts) {
 
 int PlotData::binOf(double x) const {
     // The cuts ascend: the first at or above x by bisection.
+    // A value equal to a cut up to rounding (within a relative 1e-9) is that
+    // cut's: cases with the same estimate, computed along paths that differ
+    // in the last bits, fall into one bin.
     const auto at = std::lower_bound(cuts_.begin(), cuts_.end(), x);
-    return static_cast<int>(at - cuts_.begin());
+    auto b = at - cuts_.begin();
+    while (b > 0) {
+        const double cut = cuts_[static_cast<std::size_t>(b - 1)];
+        if (std::fabs(x - cut) > 1e-9 * std::max(std::fabs(x), std::fabs(cut))) break;
+        --b;
+    }
+    return static_cast<int>(b);
 }
 
 void PlotData::add(double x, int column) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/file_kind.h"
 #include "data/work_file_io.h"
 
 namespace ordena {
@@ -216,7 +217,7 @@ int decodePlotDocument(std::string_view bytes, CGraph& graph, MString& message) 
 int writePlotDocument(const CGraph& graph, const MString& fileName, MString& message) {
     const std::string bytes = encodePlotDocument(graph);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-        fileName.str().find('\0') == std::string::npos ? std::fopen(fileName.c_str(), "wb") : nullptr, std::fclose);
+        fileName.str().find('\0') == std::string::npos ? openForWriting(fileName.str(), "wb") : nullptr, std::fclose);
     if (!f) {
         message = "Error in creating file.";
         return -1;
@@ -231,7 +232,7 @@ int writePlotDocument(const CGraph& graph, const MString& fileName, MString& mes
 
 int readPlotDocument(const MString& fileName, CGraph& graph, MString& message) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-        fileName.str().find('\0') == std::string::npos ? std::fopen(fileName.c_str(), "rb") : nullptr, std::fclose);
+        fileName.str().find('\0') == std::string::npos ? openRegularForReading(fileName.str(), "rb") : nullptr, std::fclose);
     if (!f) {
         message = "File '" + fileName + "' not found, try again.";
         return -1;

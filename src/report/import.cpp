@@ -182,6 +182,13 @@ int readImportText(Session& session, const MString& fileName, const std::string&
                                     MString(token) + "'");
             return formatError();
         }
+        // Above the limit a population anchor would read as free to the
+        // engine: refused here so that nothing prints it as anchored.
+        if ((kind == kAnchorRegression || kind == kAnchorCovariance) && !isAnchoredValue(value)) {
+            session.errorReport("Anchor value " + MString(token) + " in import file " + fileName +
+                                " is too large: anchor values must be less than 9998");
+            return -1;
+        }
         AnchorEntry entry;
         entry.kind = kind;
         entry.value = value;

@@ -1,10 +1,12 @@
 #include "report/system_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <limits>
@@ -98,7 +100,10 @@ std::uint64_t caseRecordBytes(std::int64_t D, std::int64_t V) {
 
 // The system file is written under a name of its own next to the target and
 // takes the target's name only when complete, so that a failed put leaves an
-// earlier file of that name as it was.
+// earlier file of that name as it was. A symbolic link is written through
+// to the file it names; a target that is not a regular file (a device, a
+// FIFO, a directory) is refused rather than replaced; the new file keeps
+// the permissions of the one it replaces.
 class PartFile {
 public:
     explicit PartFile(const MString& target) : target_(target) {}
@@ -110,12 +115,18 @@ public:
 
     bool create() {
         if (target_.isEmpty() || target_.str().find('\0') != std::string::npos) return false;
+        if (!resolveTarget()) return false;
+        struct stat old {};
+        const bool replacing = ::lstat(target_.c_str(), &old) == 0;
+        if (replacing && !S_ISREG(old.st_mode)) return false;
         for (int n = 1; n < 1000; ++n) {
             MString name = target_ + ".part" + itoMString(n);
             const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) {
                 ::close(fd);
                 path_ = name;
+                replacing_ = replacing;
+                old_ = old;
                 return true;
             }
             if (errno != EEXIST) return false;
@@ -124,14 +135,43 @@ public:
     }
     const MString& path() const { return path_; }
     bool commit() {
+        if (replacing_) {
+            // The owner only where allowed (as root); the mode always, and
+            // only now, so that a read-only file is still written.
+            if (::chown(path_.c_str(), old_.st_uid, old_.st_gid) != 0 && ::geteuid() == 0) return false;
+            if (::chmod(path_.c_str(), old_.st_mode & 07777) != 0) return false;
+        }
         if (std::rename(path_.c_str(), target_.c_str()) != 0) return false;
         path_ = MString();
         return true;
     }
 
 private:
+    // Follows symbolic links (a bounded number, as the system does) to the
+    // name the file is written under; a link to a missing file names the
+    // file to create.
+    bool resolveTarget() {
+        for (int hops = 0; hops < 40; ++hops) {
+            struct stat info {};
+            if (::lstat(target_.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+            std::string link(4096, '\0');
+            const ssize_t n = ::readlink(target_.c_str(), link.data(), link.size());
+            if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return false;
+            link.resize(static_cast<std::size_t>(n));
+            if (link[0] != '/') {
+                const std::string& from = target_.str();
+                const std::size_t slash = from.rfind('/');
+                if (slash != std::string::npos) link = from.substr(0, slash + 1) + link;
+            }
+            target_ = MString(link);
+        }
+        return false;
+    }
+
     MString target_;
     MString path_;
+    bool replacing_ = false;
+    struct stat old_ {};
 };
 
 class Saver {
@@ -346,7 +386,16 @@ public:
         const std::uint64_t bytes = caseRecordBytes(D_, V_);
         in_.need(bytes * static_cast<std::uint64_t>(N_));
         WorkFileOut out(files_, "scrf006.");
-        copy(out, bytes * static_cast<std::uint64_t>(N_));
+        // Record by record: every score, estimate and error of a case is a
+        // finite number (an estimate not computed is stored as 0).
+        for (std::uint64_t left = bytes * static_cast<std::uint64_t>(N_); left > 0;) {
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, SystemFileInput::kMaxTake));
+            const unsigned char* r = in_.take(chunk);
+            for (std::size_t k = 0; k + 8 <= chunk; k += 8)
+                if (!std::isfinite(loadDouble(r + k))) in_.outOfRange("a case's scores and estimates");
+            std::copy_n(r, chunk, out.append(chunk));
+            left -= chunk;
+        }
         out.close();
         ws_.est.caseScoreFile = out.name();
         ws_.est.caseScorePlausible = V_;

@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstring>
+
+#include "base/file_kind.h"
 
 namespace ordena {
 
@@ -15,7 +18,7 @@ SystemFileInput::~SystemFileInput() {
 bool SystemFileInput::open(const std::string& path) {
     // A directory opens for reading on this platform and then fails at the
     // first read: only a regular file is a system file.
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = openRegularForReading(path, "rb");
     if (file_ == nullptr) return false;
     struct stat info {};
     if (::fstat(::fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -152,7 +155,7 @@ void FieldReader::ints(std::vector<std::int32_t>& list, const char* what, int co
     for (std::int32_t& v : list) integer(v, what, low, high);
 }
 
-void FieldReader::matrix(Matrix& m, const char* what) {
+void FieldReader::anyMatrix(Matrix& m, const char* what, bool finiteOnly) {
     const std::int32_t rows = in_.int32();
     const std::int32_t columns = in_.int32();
     const std::int32_t empty = in_.int32();
@@ -167,12 +170,15 @@ void FieldReader::matrix(Matrix& m, const char* what) {
     in_.need(8 * n);
     m.resize(rows, columns);
     double* values = m.data();
-    for (std::uint64_t k = 0; k < n; ++k) values[k] = in_.real();
+    for (std::uint64_t k = 0; k < n; ++k) {
+        values[k] = in_.real();
+        if (finiteOnly && !std::isfinite(values[k])) in_.outOfRange(what);
+    }
 }
 
-void FieldReader::vector(Vector& v, const char* what) {
+void FieldReader::anyVector(Vector& v, const char* what, bool finiteOnly) {
     Matrix m;
-    matrix(m, what);
+    anyMatrix(m, what, finiteOnly);
     if (!m.isEmpty() && m.columns() != 1) in_.outOfRange(what);
     v = Vector();
     if (!m.isEmpty()) v = std::move(m);

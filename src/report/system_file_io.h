@@ -12,6 +12,7 @@
 // (system_file_layout.h) states the order of the fields for both.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -111,6 +112,11 @@ public:
     }
     void matrix(Matrix& m, const char*);
     void vector(Vector& v, const char* what) { matrix(v, what); }
+    // Values that may be missing (NaN) or infinite, such as fit statistics
+    // before any iteration and error variances.
+    void uncheckedVector(Vector& v, const char* what) { matrix(v, what); }
+    void uncheckedMatrix(Matrix& m, const char* what) { matrix(m, what); }
+    void uncheckedReal(double& v, const char* what) { real(v, what); }
     void variableList(VariableList& list, const char* what);
 
     // Fields the layout holds that this workspace keeps elsewhere or not at
@@ -149,9 +155,16 @@ public:
         integer(x, what, 0, count - 1);
         v = static_cast<E>(x);
     }
-    void real(double& v, const char*) { v = in_.real(); }
-    void real32(float& v, const char*) { v = in_.real32(); }
-    void widened(float& v, const char*) { v = static_cast<float>(in_.real()); }
+    // Every number of the workspace is finite unless its field says
+    // otherwise: a NaN or an infinity read here is a damaged file.
+    void real(double& v, const char* what) { v = finite(in_.real(), what); }
+    void real32(float& v, const char* what) { v = static_cast<float>(finite(in_.real32(), what)); }
+    void widened(float& v, const char* what) {
+        const double x = finite(in_.real(), what);
+        if (std::fabs(x) > static_cast<double>(std::numeric_limits<float>::max())) in_.outOfRange(what);
+        v = static_cast<float>(x);
+    }
+    void uncheckedReal(double& v, const char*) { v = in_.real(); }
     void sign(char& c, const char* what);
     void text(MString& s, const char* what, int limit = kSystemTextLimit);
     void texts(std::vector<MString>& list, const char* what, int countLimit);
@@ -166,21 +179,30 @@ public:
         list.clear();
         list.resize(static_cast<std::size_t>(n));
     }
-    void matrix(Matrix& m, const char* what);
-    void vector(Vector& v, const char* what);
+    void matrix(Matrix& m, const char* what) { anyMatrix(m, what, true); }
+    void vector(Vector& v, const char* what) { anyVector(v, what, true); }
+    void uncheckedMatrix(Matrix& m, const char* what) { anyMatrix(m, what, false); }
+    void uncheckedVector(Vector& v, const char* what) { anyVector(v, what, false); }
     void variableList(VariableList& list, const char* what);
 
     void spareInt(std::int32_t, const char*) { in_.int32(); }
     void spareReal(double, const char*) { in_.real(); }
     void spareMatrix(const Matrix&, const char* what) {
         Matrix dropped;
-        matrix(dropped, what);
+        anyMatrix(dropped, what, false);
     }
 
     std::int32_t readCount(const char* what, int countLimit, int minBytes);
     SystemFileInput& input() { return in_; }
 
 private:
+    double finite(double v, const char* what) {
+        if (!std::isfinite(v)) in_.outOfRange(what);
+        return v;
+    }
+    void anyMatrix(Matrix& m, const char* what, bool finiteOnly);
+    void anyVector(Vector& v, const char* what, bool finiteOnly);
+
     SystemFileInput& in_;
 };
 

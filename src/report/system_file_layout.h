@@ -90,9 +90,9 @@ void latentEstimates(IO& io, EstimationState& est) {
     io.matrix(est.bestBeta, "the best regression coefficients");
     io.vector(est.xsi, "the item parameter estimates");
     io.vector(est.bestXsi, "the best item parameter estimates");
-    io.vector(est.itemErrors, "the item parameter error variances");
-    io.matrix(est.covarianceErrors, "the covariance error variances");
-    io.matrix(est.regressionErrors, "the regression error variances");
+    io.uncheckedVector(est.itemErrors, "the item parameter error variances");
+    io.uncheckedMatrix(est.covarianceErrors, "the covariance error variances");
+    io.uncheckedMatrix(est.regressionErrors, "the regression error variances");
     io.matrix(est.sigma, "the covariance matrix");
     io.matrix(est.bestSigma, "the best covariance matrix");
     io.matrix(est.previousBeta, "the previous regression coefficients");
@@ -130,7 +130,7 @@ void latentEstimates(IO& io, EstimationState& est) {
         columns[4][j][0] = std::sqrt(f.unweightedVariance);
         columns[5][j][0] = std::sqrt(f.weightedVariance);
     }
-    for (Vector& c : columns) io.vector(c, "a fit statistics column");
+    for (Vector& c : columns) io.uncheckedVector(c, "a fit statistics column");
     if constexpr (IO::kReading) {
         const int rows = columns[0].isEmpty() ? 0 : columns[0].rows();
         for (const Vector& c : columns)
@@ -427,7 +427,7 @@ void specifications(IO& io, Workspace& ws, GeneratorStates& generators, const Sp
     if (IO::kReading && !constrainedDesign) build.constrainedDesign.clear();
     if (IO::kReading && constrainedDesign) build.constrainedDesign.assign(1, 0.0f);  // made after the design
 
-    io.matrix(est.fullErrors, "the full error covariance matrix");
+    io.uncheckedMatrix(est.fullErrors, "the full error covariance matrix");
     io.spareMatrix(Matrix(), "a spare matrix");
     io.spareMatrix(Matrix(), "a spare matrix");
     io.spareMatrix(Matrix(), "a spare matrix");

@@ -46,7 +46,8 @@ void placeFit(MString& line, int F, double meanSquare, double variance, double t
     line.overlay(",", F + 13);
     line.overlay(dtoMString(1.0 + 1.96 * s, "%5.2f"), F + 14);
     line.overlay(")", F + 19);
-    line.overlay(dtoMString(t, "%5.1f"), F + 20);
+    // No t without a variance (a JML fit before any iteration): NA, never "-nan".
+    line.overlay(std::isfinite(t) ? dtoMString(t, "%5.1f") : MString("   NA"), F + 20);
 }
 
 void placeFitPair(MString& line, int F, const FitResult& fit) {

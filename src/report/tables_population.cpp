@@ -124,7 +124,7 @@ int printPopulationTables(ReportWriter& out, const Workspace& ws) {
             const int c = 25 + 17 * d;
             line.overlay(dtoMString(est.beta[d][r], "%7.3f"), c + 2);
             if (d < est.regressionAnchors.rows() && r < est.regressionAnchors.columns() &&
-                est.regressionAnchors[d][r] != kNotAnchored)
+                isAnchoredValue(est.regressionAnchors[d][r]))
                 line.overlay("*", c + 9);
             const double variance = errors ? est.regressionErrorVariance(r, d) : 0.0;
             if (variance > 0.0) line.overlay(dtoMString(std::sqrt(variance), "%6.3f"), c + 10);
@@ -162,7 +162,7 @@ int printPopulationTables(ReportWriter& out, const Workspace& ws) {
             }
             line.overlay(dtoMString(value, "%7.3f"), 25 + 13 * j + 3);
             if (j >= i && i < est.covarianceAnchors.rows() && j < est.covarianceAnchors.columns() &&
-                est.covarianceAnchors[i][j] != kNotAnchored)
+                isAnchoredValue(est.covarianceAnchors[i][j]))
                 line.overlay("*", 25 + 13 * j + 10);
         }
         out.line(line);

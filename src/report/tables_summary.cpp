@@ -36,14 +36,14 @@ int estimatedParameterCount(const Workspace& ws) {
     for (int d = 0; d < beta.rows(); ++d)
         for (int r = 0; r < beta.columns(); ++r) {
             bool anchored = d < est.regressionAnchors.rows() && r < est.regressionAnchors.columns() &&
-                            est.regressionAnchors[d][r] != kNotAnchored;
+                            isAnchoredValue(est.regressionAnchors[d][r]);
             if (!anchored) ++count;
         }
     const int D = est.dimensions();
     for (int i = 0; i < D; ++i)
         for (int j = i; j < D; ++j) {
             bool anchored = i < est.covarianceAnchors.rows() && j < est.covarianceAnchors.columns() &&
-                            est.covarianceAnchors[i][j] != kNotAnchored;
+                            isAnchoredValue(est.covarianceAnchors[i][j]);
             if (!anchored) ++count;
         }
     return count;

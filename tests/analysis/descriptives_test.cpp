@@ -195,7 +195,8 @@ TEST(DescriptivesStatement, WleStatisticsAgreeWithTheCaseEstimates) {
     EXPECT_NE(rowAfter(lines, "", "Estimator type is weighted maximum likelihood"), "");
     expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1    ")), {m, std::sqrt(v), v}, 6e-6, "means");
     expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1 Error")),
-               {std::sqrt(v / n), std::sqrt(2 * v / n), std::sqrt(2 * v * v / n)}, 6e-6, "errors");
+               // The large-sample error of a standard deviation is sigma / sqrt(2n).
+               {std::sqrt(v / n), std::sqrt(v) / std::sqrt(2 * n), std::sqrt(2 * v * v / n)}, 6e-6, "errors");
 
     std::vector<double> sorted = y;
     std::sort(sorted.begin(), sorted.end());
@@ -274,7 +275,7 @@ TEST(DescriptivesStatement, PlausibleValuesAreCombinedOverTheDraws) {
                {mean(means), mean(sds), mean(vars)}, 6e-6, "averages");
     const double k = (V + 1.0) / V;
     expectNear(rowValues(rowAfter(lines, "Dimension    N", "Dimension 1 Error")),
-               {std::sqrt(sumVar / (V * n) + k * between(means)), std::sqrt(2 * sumVar / (V * n) + k * between(sds)),
+               {std::sqrt(sumVar / (V * n) + k * between(means)), std::sqrt(sumVar / (V * 2 * n) + k * between(sds)),
                 std::sqrt(2 * sumVar * sumVar / (V * V * n) + k * between(vars))},
                6e-6, "PV errors");
 

@@ -152,7 +152,7 @@ TEST_F(ConsoleShellTest, EachGraphIsWrittenAsPictureAndDocument) {
                                  "General: Plot file written: " + d + "/Item 1 - ICC (2).zgf\n" +
                                  "General: Plot file written: " + d + "/a_b.png\n" +
                                  "General: Plot file written: " + d + "/a_b.zgf\n" +
-                                 "Error: Error in creating file. (" + d + "/missing/x)\n");
+                                 "Error: Error in creating file. (" + d + "/missing/x.png)\n");
     std::filesystem::remove_all(dir);
 }
 

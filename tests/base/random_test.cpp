@@ -330,3 +330,43 @@ TEST(GeneratorState, WordsOutsideTheStreamAreRefused) {
     w.matrices.pop_back();
     EXPECT_FALSE(RanMVNormal(2).restore(w));
 }
+
+// Numbers that give no stream: bounds that are no interval (the polar method
+// would then draw for ever), and values that are not finite.
+TEST(GeneratorState, BoundsAndNumbersThatGiveNoStreamAreRefused) {
+    const double nan = std::nan("");
+    GeneratorState s = RanUniform(0.0, 1.0, 3).state();
+    s.reals[1] = -1.0;  // the upper end below the lower
+    EXPECT_FALSE(RanUniform().restore(s));
+    s = RanUniform(0.0, 1.0, 3).state();
+    s.reals[0] = nan;
+    EXPECT_FALSE(RanUniform().restore(s));
+    s = RanUniform(2.0, 5.0, 3).state();
+    EXPECT_TRUE(RanUniform().restore(s));  // any proper interval
+
+    // The normal generator: mean, sd, spare, then its uniform's low, high, last.
+    const GeneratorState good = RanNormal(4).state();
+    for (std::size_t k : {std::size_t{0}, std::size_t{1}, std::size_t{2}}) {
+        GeneratorState t = good;
+        t.reals[k] = nan;
+        EXPECT_FALSE(RanNormal(4).restore(t)) << k;
+    }
+    GeneratorState t = good;
+    t.reals[4] = -1.0;
+    EXPECT_FALSE(RanNormal(4).restore(t));
+    t = good;
+    t.reals[3] = 0.5;  // a uniform on [0.5, 1) would still end, but is never this generator's
+    EXPECT_FALSE(RanNormal(4).restore(t));
+    t = good;
+    t.reals[1] = -1.0;
+    EXPECT_FALSE(RanNormal(4).restore(t));
+
+    RanMVNormal m(zeroVector(2), identity(2), 5);
+    GeneratorState w = m.state();
+    w.matrices[1][0][1] = nan;
+    EXPECT_FALSE(RanMVNormal(2).restore(w));
+    w = m.state();
+    w.matrices[2][0][0] = -1.0;  // a negative eigenvalue
+    EXPECT_FALSE(RanMVNormal(2).restore(w));
+    EXPECT_TRUE(RanMVNormal(2).restore(m.state()));
+}

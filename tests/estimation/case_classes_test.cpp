@@ -171,7 +171,9 @@ TEST(CaseClasses, GivesUpWhenClassesWouldNotPay) {
     // classed at all.
     EXPECT_FALSE(classesOf(smallModel(3, 1, 1), {{{0, 5}, {1, 0}, {}}}));
     EXPECT_FALSE(classesOf(smallModel(3, 1, 1), {{{0, 1}, {1, 3}, {}}}));
-    CaseClassBuilder twice(smallModel(3, 1, 1), 2, 4, 1e9);
+    // The builder keeps a reference to the work tables: they must outlive it.
+    const EstimationWork three = smallModel(3, 1, 1);
+    CaseClassBuilder twice(three, 2, 4, 1e9);
     const std::int32_t items[] = {0, 1}, categories[] = {1, 0};
     twice.add(0, items, categories, 2, nullptr);
     twice.add(0, items, categories, 2, nullptr);

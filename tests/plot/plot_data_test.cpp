@@ -41,6 +41,11 @@ TEST(PlotDataTest, BinsTakeWhatLiesUpToTheirCutAndFinishIntoProportions) {
     EXPECT_EQ(d.binOf(-0.5), 1);
     EXPECT_EQ(d.binOf(1.0), 2);
     EXPECT_EQ(d.binOf(1.5), 3);
+    // Equal estimates that differ only in their last bits share the cut's bin.
+    EXPECT_EQ(d.binOf(-1.0 + 1e-14), 0);
+    EXPECT_EQ(d.binOf(1.0 + 2e-14), 2);
+    EXPECT_EQ(d.binOf(1.0 + 1e-6), 3);
+    EXPECT_EQ(d.binOf(1e-12), 2);  // near zero the tolerance is relative
     d.add(-2.0, 0);
     d.add(-1.5, 1);
     d.add(-1.0, 1);

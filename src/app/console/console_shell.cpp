@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/render/png_writer.h"
+#include "command/parse.h"
 #include "plot/plot_document.h"
 
 namespace ordena {
@@ -185,18 +186,33 @@ namespace ordena {
 int ConsoleShell::finishGraphs(Shell& reports) {
     std::vector<CGraph> graphs = std::move(graphs_);
     graphs_.clear();
-    // Two graphs of one title in a statement keep apart: "A", "A (2)".
-    std::set<std::string> used;
     for (const CGraph& graph : graphs) {
+        // Two graphs of one title in a run keep apart: "A", "A (2)"; a
+        // picture of this run is never replaced by a later one.
         const MString base = graphFileName(graph.options.title);
+        auto pathOf = [&](const MString& name) {
+            return plotDirectory_.empty() ? name : MString(plotDirectory_) + "/" + name;
+        };
         MString name = base;
-        for (int k = 2; used.count(name.str()) > 0; ++k) name = base + " (" + itoMString(k) + ")";
-        used.insert(name.str());
-        const MString path = plotDirectory_.empty() ? name : MString(plotDirectory_) + "/" + name;
+        for (int k = 2; writtenGraphs_.count(pathOf(name).str()) > 0; ++k) name = base + " (" + itoMString(k) + ")";
+        const MString path = pathOf(name);
+        writtenGraphs_.insert(path.str());
+        // A picture of an earlier run is replaced only when the user agrees,
+        // as every other output file is.
+        for (const char* extension : {".png", ".zgf"}) {
+            const MString file = path + extension;
+            if (fileExists(file) && !reports.confirmQuestion("File " + file + " already exists. Replace?")) {
+                reports.errorReport("The plot was not written: " + file + " already exists");
+                return -1;
+            }
+        }
         MString message;
-        if (render::writeGraphPng(graph, path + ".png", message) != 1 ||
-            writePlotDocument(graph, path + ".zgf", message) != 1) {
-            reports.errorReport(message + " (" + path + ")");
+        if (render::writeGraphPng(graph, path + ".png", message) != 1) {
+            reports.errorReport(message + " (" + path + ".png)");
+            return -1;
+        }
+        if (writePlotDocument(graph, path + ".zgf", message) != 1) {
+            reports.errorReport(message + " (" + path + ".zgf)");
             return -1;
         }
         reports.informationBox("Plot file written: " + path + ".png");

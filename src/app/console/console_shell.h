@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "app/console/progress_line.h"
@@ -88,6 +89,7 @@ private:
     bool quiet_ = false;
     ProgressLine progress_;
     std::string plotDirectory_;
+    std::set<std::string> writtenGraphs_;  // the picture paths (without extension) of this run
 };
 
 }  // namespace ordena

@@ -96,7 +96,9 @@ int main(int argc, char** argv) {
             std::error_code error;
             if (dir == nullptr || *dir == '\0') return badCommandLine("--plots needs a directory");
             if (!std::filesystem::is_directory(dir, error))
-                return badCommandLine(std::string("the plot directory '") + dir + "' does not exist");
+                return badCommandLine(std::string("the plot directory '") + dir +
+                                      (std::filesystem::exists(dir, error) ? "' is not a directory"
+                                                                           : "' does not exist"));
             // Fixed now: the script may change the working directory.
             plotDirectory = std::filesystem::absolute(dir, error).lexically_normal().string();
             if (plotDirectory.size() > 1 && plotDirectory.back() == '/') plotDirectory.pop_back();

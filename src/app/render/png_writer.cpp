@@ -4,6 +4,7 @@
 
 #include "app/render/graph_painter.h"
 #include "app/render/offscreen.h"
+#include "base/file_kind.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -13,10 +14,16 @@ namespace ordena::render {
 
 namespace {
 
+// libpng's own handlers print to standard error outside the message
+// format: its errors come back by the long jump alone (the caller reports
+// them), its warnings are dropped.
+[[noreturn]] void onPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void onPngWarning(png_structp, png_const_charp) {}
+
 // libpng reports errors by a long jump back here; nothing with a destructor
 // lives in this frame.
 bool encode(std::FILE* f, int width, int height, png_bytep* rows) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {
@@ -44,7 +51,7 @@ bool plainName(const MString& name) { return !name.isEmpty() && name.str().find(
 int writePng(const QImage& image, const MString& fileName, MString& message) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     const int width = rgb.width(), height = rgb.height();
-    std::FILE* f = plainName(fileName) && width > 0 && height > 0 ? std::fopen(fileName.c_str(), "wb") : nullptr;
+    std::FILE* f = plainName(fileName) && width > 0 && height > 0 ? openForWriting(fileName.str(), "wb") : nullptr;
     if (f == nullptr) {
         message = "Error in creating file.";
         return -1;

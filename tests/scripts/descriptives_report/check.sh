@@ -17,3 +17,16 @@ for g in B a b; do
     on && bands && /^Dimension 1  / { printf "%d %s %s %s %s\n", $3, $4, $5, $6, median; exit }' wle.txt)
   [ -n "$want" ] && [ "$want" = "$got" ] || { echo "group $g: report '$got', recomputed '$want'"; exit 1; }
 done
+# The large-sample errors of the EAP section recomputed from its value row:
+# sigma/sqrt(n) for the mean, sigma/sqrt(2n) for the standard deviation and
+# sigma^2 sqrt(2/n) for the variance.
+awk '
+  /Estimator type is expected a-posteriori/ { on = 1 }
+  on && /^Dimension 1  / && !n { n = $3; sd = $5; v = $6 }
+  on && /^Dimension 1 Error/ {
+    want = sprintf("%.5f %.5f %.5f", sd / sqrt(n), sd / sqrt(2 * n), v * sqrt(2 / n))
+    got = sprintf("%.5f %.5f %.5f", $4, $5, $6)
+    if (want != got) { print "EAP errors: report " got ", recomputed " want; exit 1 }
+    found = 1; exit
+  }
+  END { if (!found) exit 1 }' actual.out || exit 1

@@ -1,0 +1,1 @@
+/^=>\|^Warning:\|^Error\|^General: Plot\|^Question/!d
