@@ -106,7 +106,8 @@ struct DelimitedCases {
         if (!on) return 1;
         const DataLayout& layout = session.ws.data.layout;
         identifier = layout.caseIdentifier >= 0 && session.ws.data.passes.identifierCount > 0;
-        return caseVariableTexts(session, format.variables, texts);
+        // Only the named variables need the data file (after get it may be gone).
+        return format.variables.empty() ? 1 : caseVariableTexts(session, format.variables, texts);
     }
     // The header up to the estimates.
     std::vector<MString> header(Session& session, const CaseOutputFormat& format) const {

@@ -1,6 +1,8 @@
 # Each delimited table has its header and the figures of the fixed-layout
 # file of the same results, read independently with awk.
 fail() { echo "$*"; exit 1; }
+# The script moved the data file away to show that get needs none.
+test -f va.away && mv va.away va.csv
 for f in pv.csv wle.csv items.csv itanal.csv tinfo.csv; do
   test -s "$f" || fail "empty $f"
   # LF line ends only.
@@ -75,3 +77,14 @@ for r in rows:
     assert r["anger"] == "NA" or float(r["anger"]) >= 0
 PY
 fi
+
+# Two dimensions: the columns of each, against the EAP file (case, pid,
+# then EAP, SD and reliability per dimension).
+head -1 eap2.csv | grep -qx 'case,pid,eap_1,eap_sd_1,eap_2,eap_sd_2' || fail "eap2.csv header"
+awk -F, 'NR == FNR { if (FNR > 1) { e1[$1] = $3; s1[$1] = $4; e2[$1] = $5; s2[$1] = $6 } next }
+         { n++; c = $1
+           if (sprintf("%.5f", e1[c]) + 0 != $3 + 0 || sprintf("%.5f", s1[c]) + 0 != $4 + 0 ||
+               sprintf("%.5f", e2[c]) + 0 != $6 + 0 || sprintf("%.5f", s2[c]) + 0 != $7 + 0) { print "eap2 case", c; exit 1 } }
+         END { if (n < 300) exit 1 }' eap2.csv FS=' ' eap2.txt || fail "eap2 figures"
+head -1 wle2.csv | grep -qx 'case,pid,wle_1,wle_se_1,wle_2,wle_se_2' || fail "wle2.csv header"
+test "$(wc -l < wle2.csv)" -gt 300 || fail "wle2.csv after get"
