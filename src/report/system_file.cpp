@@ -62,13 +62,18 @@ public:
         : session_(session), title_(title), total_(total) {
         session.statusText(title_, 0);
     }
-    void step(std::int64_t done) {
+    // False when the run is to end (SIGTERM, SIGHUP): asked every 65536
+    // records, like the clock.
+    bool step(std::int64_t done) {
         // The clock is read every 65536 records: reading it costs more than
         // copying a record.
-        if ((done & 0xffff) != 0 || clock_.seconds() < 1.0) return;
+        if ((done & 0xffff) != 0) return true;
+        if (session_.terminationRequested()) return false;
+        if (clock_.seconds() < 1.0) return true;
         clock_.restart();
         const std::int64_t percent = total_ > 0 ? 100 * done / total_ : 100;
         session_.statusText(MString(title_) + ": " + itoMString(percent) + "%", 0);
+        return true;
     }
 
 private:
@@ -269,7 +274,7 @@ public:
                 if (r == nullptr) return fail("Error reading scratch file " + st.modelFile);
                 std::copy(r, r + kModelRecordBytes, p);
             }
-            progress.step(k);
+            if (!progress.step(k)) return fail("The system file was not written: the run is ending");
         }
         // Implicit facet levels that the model records do not carry (only
         // while the passes are current: otherwise they are run again).
@@ -486,7 +491,7 @@ public:
             lastCase = m.caseNumber;
             std::copy(r, r + kModelRecordBytes, modelFile.append(kModelRecordBytes));
             if (!outside.empty()) kept.push_back(m);
-            progress.step(k);
+            if (!progress.step(k)) throw WorkFileFailure{"The system file was not read: the run is ending"};
         }
         modelFile.close();
         st.modelFile = modelFile.name();
