@@ -544,7 +544,7 @@ int generate(Session& session, const GenerationSettings& s, const std::vector<MS
     std::string record;
     std::vector<double> p;
     for (int n = 0; n < t.N; ++n) {
-        if (session.terminationRequested()) return -1;
+        if (session.terminationSignalled()) return -1;
         record.clear();
         for (int i = 0; i < t.I; ++i) {
             generatingProbabilities(t, i, t.abilities.data() + static_cast<std::size_t>(n) * t.D, p);

@@ -53,6 +53,9 @@ public:
     // True once the program must end (a batch run told to terminate): the
     // run stops before its next statement.
     virtual bool terminationRequested() { return false; }
+    // True while a termination is pending, asked inside long loops; unlike
+    // terminationRequested it leaves a single Ctrl-C to the interrupt check.
+    virtual bool terminationSignalled() { return false; }
     // The most characters the output pane keeps; front ends without a pane
     // ignore it.
     virtual void setOutputLimit(int /*characters*/) {}

@@ -81,6 +81,7 @@ public:
     void setOutputLimit(int characters) override;
     MString outputFailure() override { return frontEnd_.outputFailure(); }
     bool terminationRequested() override { return frontEnd_.terminationRequested(); }
+    bool terminationSignalled() override { return frontEnd_.terminationSignalled(); }
     void progressOpen(bool jointMaximumLikelihood) override { frontEnd_.progressOpen(jointMaximumLikelihood); }
     void progressIteration(int iteration) override { frontEnd_.progressIteration(iteration); }
     void progressDeviance(double deviance) override { frontEnd_.progressDeviance(deviance); }

@@ -57,7 +57,7 @@ int ResponseReader::next(int& caseNumber, std::int32_t* itemNo, std::int32_t* rs
     last = false;
     // Every pass over the cases reads them here: a termination request
     // (SIGTERM, SIGHUP) ends the pass, and with it the statement and the run.
-    if (shell.terminationRequested()) return -1;
+    if (shell.terminationSignalled()) return -1;
     if (!open_ || finished_) {
         caseNumber = -1;
         last = true;

@@ -68,7 +68,7 @@ public:
         // The clock is read every 65536 records: reading it costs more than
         // copying a record.
         if ((done & 0xffff) != 0) return true;
-        if (session_.terminationRequested()) return false;
+        if (session_.terminationSignalled()) return false;
         if (clock_.seconds() < 1.0) return true;
         clock_.restart();
         const std::int64_t percent = total_ > 0 ? 100 * done / total_ : 100;

@@ -84,6 +84,8 @@ bool ConsoleShell::takeStopRequest() {
     return pending || terminationPending != 0 || outputError_ != 0;
 }
 
+bool ConsoleShell::terminationSignalled() { return terminationPending != 0 || outputError_ != 0; }
+
 bool ConsoleShell::terminationRequested() {
     // A Ctrl-C that no computation asked about while its statement ran.
     if (interruptPending && !terminationPending) {

@@ -50,6 +50,7 @@ public:
     // output that could not be written: the run must end. Questions are
     // then answered Yes, so that the interrupt question stops at once.
     bool terminationRequested() override;
+    bool terminationSignalled() override;
 
     // Flushes standard output and tells whether everything written so far
     // reached it.
