@@ -23,3 +23,10 @@ cd ..
 # --plots naming a file that is not a directory.
 "$ORDENA" --plots test.zrc test.zrc >plots.out 2>plots.err
 test $? = 2 && grep -q "the plot directory 'test.zrc' is not a directory" plots.err || { cat plots.err; exit 1; }
+# A FIFO at a picture's name is refused at once, never waited on.
+mkdir fifo && cd fifo && ln -s ../reference reference && mkfifo "Item 2 - ICC.png"
+cp ../full/full.zrc fifo.zrc
+timeout 20 "$ORDENA" fifo.zrc >fifo.out 2>fifo.err
+rc=$?
+test $rc = 1 && grep -q '^Error: Error in creating file. (Item 2 - ICC.png)$' fifo.err || { echo "FIFO: status $rc"; cat fifo.err; exit 1; }
+test -p "Item 2 - ICC.png" || exit 1
