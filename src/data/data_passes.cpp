@@ -419,6 +419,42 @@ private:
     BlockWriter out_;
 };
 
+// The identifiers of pass one, sorted, as fixed-width keys: read back from
+// their scratch file for the passes that look cases up by identifier.
+struct IdentifierTable {
+    std::vector<char> keys;
+    std::size_t count = 0, width = 0;
+
+    // False (after reporting) when the scratch file cannot be read.
+    bool read(Session& session, const DataPassState& st, std::size_t cases) {
+        count = cases;
+        width = static_cast<std::size_t>(std::max(0, st.identifierWidth));
+        if (count == 0 || width == 0) return true;
+        BinaryFile idFile(st.identifierFile.str(), "rb");
+        keys.resize(count * width);
+        if (!idFile.isOpen() || !idFile.readBytes(keys.data(), keys.size())) {
+            session.errorReport("Open failure to scratch file " + st.identifierFile);
+            return false;
+        }
+        return true;
+    }
+
+    // The case number of key (blank-padded to width), or count when absent.
+    // A file in identifier order has its next case next: hint is tried first.
+    std::size_t find(const std::string& key, std::size_t hint) const {
+        if (hint < count && std::memcmp(keys.data() + hint * width, key.data(), width) == 0) return hint;
+        std::size_t lo = 0, hi = count;
+        while (lo < hi) {
+            const std::size_t mid = (lo + hi) / 2;
+            const int c = std::memcmp(keys.data() + mid * width, key.data(), width);
+            if (c == 0) return mid;
+            if (c < 0) lo = mid + 1;
+            else hi = mid;
+        }
+        return count;
+    }
+};
+
 }  // namespace
 
 int dataPassOne(Session& session) {
@@ -615,16 +651,9 @@ int dataPassTwo(Session& session, bool ram) {
 
     // The identifier table, read back from its file for the look-ups of this pass.
     const bool hasPid = validExplicit(layout, layout.caseIdentifier);
-    std::vector<char> idTable;
-    const std::size_t W = static_cast<std::size_t>(std::max(0, st.identifierWidth));
-    if (hasPid && N > 0 && W > 0) {
-        BinaryFile idFile(st.identifierFile.str(), "rb");
-        idTable.resize(N * W);
-        if (!idFile.isOpen() || !idFile.readBytes(idTable.data(), idTable.size())) {
-            session.errorReport("Open failure to scratch file " + st.identifierFile);
-            return -1;
-        }
-    }
+    IdentifierTable ids;
+    if (hasPid && !ids.read(session, st, N)) return -1;
+    const std::size_t W = ids.width;
 
     st.responsesInModelFile = false;  // the passes write the response file again
     st.recordCounts = {};
@@ -711,24 +740,10 @@ int dataPassTwo(Session& session, bool ram) {
             if (id.size() <= W && N > 0) {
                 key.assign(id);
                 key.resize(W, ' ');
-                // A file in identifier order has the next identifier next.
-                const std::size_t next = static_cast<std::size_t>(previousCase + 1);
-                std::size_t lo = 0, hi = N;
-                if (next < N && std::memcmp(idTable.data() + next * W, key.data(), W) == 0) {
-                    caseNumber = static_cast<std::int32_t>(next);
+                const std::size_t n = ids.find(key, static_cast<std::size_t>(previousCase + 1));
+                if (n < N) {
+                    caseNumber = static_cast<std::int32_t>(n);
                     found = true;
-                    lo = hi;
-                }
-                while (lo < hi) {
-                    std::size_t mid = (lo + hi) / 2;
-                    int c = std::memcmp(idTable.data() + mid * W, key.data(), W);
-                    if (c == 0) {
-                        caseNumber = static_cast<std::int32_t>(mid);
-                        found = true;
-                        break;
-                    }
-                    if (c < 0) lo = mid + 1;
-                    else hi = mid;
                 }
             }
             if (!found) return failPass("Building temporary file -  Can't find Pid code in look-up table");
@@ -944,16 +959,9 @@ int caseVariableTexts(Session& session, const std::vector<std::int32_t>& variabl
             return -1;
         }
     const bool hasPid = validExplicit(layout, layout.caseIdentifier);
-    const std::size_t W = static_cast<std::size_t>(std::max(0, st.identifierWidth));
-    std::vector<char> idTable;
-    if (hasPid && N > 0 && W > 0) {
-        BinaryFile idFile(st.identifierFile.str(), "rb");
-        idTable.resize(N * W);
-        if (!idFile.isOpen() || !idFile.readBytes(idTable.data(), idTable.size())) {
-            session.errorReport("Open failure to scratch file " + st.identifierFile);
-            return -1;
-        }
-    }
+    IdentifierTable ids;
+    if (hasPid && !ids.read(session, st, N)) return -1;
+    const std::size_t W = ids.width;
     CaseSource source(session, layout);
     if (source.open() != 1) return -1;
     std::vector<char> seen(N, 0);
@@ -969,18 +977,7 @@ int caseVariableTexts(Session& session, const std::vector<std::int32_t>& variabl
             if (isMissingValue(id, pid) || id.size() > W || N == 0) continue;
             key.assign(id);
             key.resize(W, ' ');
-            std::size_t lo = 0, hi = N;
-            n = N;
-            while (lo < hi) {
-                const std::size_t mid = (lo + hi) / 2;
-                const int c = std::memcmp(idTable.data() + mid * W, key.data(), W);
-                if (c == 0) {
-                    n = mid;
-                    break;
-                }
-                if (c < 0) lo = mid + 1;
-                else hi = mid;
-            }
+            n = ids.find(key, N);
         }
         if (n >= N || seen[n]) continue;
         seen[n] = 1;

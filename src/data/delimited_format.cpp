@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "command/parse.h"
 #include "data/format.h"
 
 namespace ordena {
@@ -64,16 +65,9 @@ struct DelimitedFormatParser {
     // A response list: items separated by commas, each a field or a range
     // first-last of fields (in header order).
     int responseList(const std::string& spec, ResponseBlock& block) {
-        std::size_t at = 0;
-        while (at <= spec.size()) {
-            std::size_t comma = spec.find(',', at);
-            if (comma == std::string::npos) comma = spec.size();
-            const std::string item = spec.substr(at, comma - at);
-            at = comma + 1;
-            if (item.empty()) {
-                if (comma == spec.size()) break;
-                continue;
-            }
+        for (const MString& piece : splitAt(MString(spec), ',')) {
+            const std::string& item = piece.str();
+            if (item.empty()) continue;
             int first = 0, last = 0;
             MString name;
             // Fields given by name are found by name again before each data
@@ -103,7 +97,6 @@ struct DelimitedFormatParser {
                 block.responses.push_back({f, 1});
                 block.fieldNames.push_back(byName ? header[static_cast<std::size_t>(f - 1)] : MString());
             }
-            if (comma == spec.size()) break;
         }
         if (block.responses.empty()) return fail(" No column specification found for the responses in format");
         return 1;

@@ -12,7 +12,7 @@ namespace ordena {
 
 class Session;
 
-// How case output is written: the layout of Part 5.5's files, or one
+// How case output is written: the fixed layout of the case files, or one
 // comma-separated line per case with a header (case number, identifier,
 // the named explicit variables, each estimate with its error).
 struct CaseOutputFormat {
