@@ -23,7 +23,7 @@ namespace {
 void prepare(ScriptSession& s) {
     std::string data;
     for (int n = 0; n < 50; ++n) {
-        char id[8];
+        char id[16];
         std::snprintf(id, sizeof id, "%3d ", n + 1);
         data += id;
         for (int i = 0; i < 6; ++i) data += i < n % 7 ? '1' : '0';

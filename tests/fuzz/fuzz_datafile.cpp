@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string setup = std::string("datafile data.txt; ") + kSetups[data[0] % kSetupCount];
     if (runScript(session, MString(setup)) != 1) {
         // Only an empty data file may stop the set-up (datafile needs a readable file).
-        if (size > 1) __builtin_trap();
+        if (size > 1) fuzz::broken();
         return 0;
     }
     fuzz::buildAndRead(session, shell, (data[0] / kSetupCount) % 2 == 1);

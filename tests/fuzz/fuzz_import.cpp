@@ -49,15 +49,15 @@ constexpr int kFileKinds = kImportCount + 1;
 void checkImport(const Workspace& ws, int which, int rc) {
     const int kind = kKinds[which];
     if (kind < 0) {
-        if ((rc == 1) != (ws.files.importDesignFile.str() == "in.txt")) __builtin_trap();
+        if ((rc == 1) != (ws.files.importDesignFile.str() == "in.txt")) fuzz::broken();
         return;
     }
     const std::string& name = ws.files.importFiles[static_cast<std::size_t>(kind)].str();
-    if ((rc == 1) != (name == "in.txt")) __builtin_trap();
+    if ((rc == 1) != (name == "in.txt")) fuzz::broken();
     for (const AnchorEntry& a : ws.est.anchors) {
-        if (a.kind != kind || rc != 1) __builtin_trap();
-        if (kind <= kInitItem && a.second != 0) __builtin_trap();
-        if (kind >= kAnchorCovariance && a.second < a.first) __builtin_trap();
+        if (a.kind != kind || rc != 1) fuzz::broken();
+        if (kind <= kInitItem && a.second != 0) fuzz::broken();
+        if (kind >= kAnchorCovariance && a.second < a.first) fuzz::broken();
     }
 }
 
@@ -67,7 +67,7 @@ void checkDesign(const Workspace& ws) {
     if (!ws.est.estimated) return;
     const ModelBuild& b = ws.build;
     const std::size_t rows = static_cast<std::size_t>(b.items + 1) * static_cast<std::size_t>(b.maxCategories);
-    if (b.designStride < 0 || b.design.size() != rows * static_cast<std::size_t>(b.designStride)) __builtin_trap();
+    if (b.designStride < 0 || b.design.size() != rows * static_cast<std::size_t>(b.designStride)) fuzz::broken();
 }
 
 }  // namespace
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int rc = 0;
     const std::string start = std::string("datafile data.txt; set f_nodes=50; ") + setup.model;
     if (!fuzz::runReported(session, shell, start, &rc)) return 0;
-    if (rc != 1) __builtin_trap();  // the fixed set-up is accepted
+    if (rc != 1) fuzz::broken();  // the fixed set-up is accepted
 
     // Fit after the estimation reads the design's columns; anchors need no fit.
     const bool design = which < kImportCount && kKinds[which] < 0;

@@ -16,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Session session(shell);
     fuzz::guard(session);
     ShellScope scope(session);
-    if (runScript(session, MString("datafile data.txt; format gender 1 rater 3 responses 5-8;")) != 1) __builtin_trap();
+    if (runScript(session, MString("datafile data.txt; format gender 1 rater 3 responses 5-8;")) != 1) fuzz::broken();
     const int errorsBefore = shell.errors;
     int rc = runScript(session, MString("labels << in.lab;"));
-    if (rc != 1 && rc != -1) __builtin_trap();
-    if (rc == -1 && shell.errors == errorsBefore) __builtin_trap();  // a failure always says why
+    if (rc != 1 && rc != -1) fuzz::broken();
+    if (rc == -1 && shell.errors == errorsBefore) fuzz::broken();  // a failure always says why
     return 0;
 }

@@ -24,15 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const FatalExit&) {
             // A fatal condition ends the program after its report, as in the
             // batch program; an unexplained end is a fault.
-            if (shell.errors == 0) __builtin_trap();
+            if (shell.errors == 0) fuzz::broken();
             return 0;
         }
-        if (rc != 1 && rc != -1) __builtin_trap();
+        if (rc != 1 && rc != -1) fuzz::broken();
         if (rc == 1 && !session.exitRequested && !session.ws.data.fileName.isEmpty()) {
             ShellScope scope(session);
             int built = buildModel(session);
-            if (built != 1 && built != -1) __builtin_trap();
-            if (built == -1 && shell.errors == 0) __builtin_trap();  // a failure always says why
+            if (built != 1 && built != -1) fuzz::broken();
+            if (built == -1 && shell.errors == 0) fuzz::broken();  // a failure always says why
         }
     }
     return 0;

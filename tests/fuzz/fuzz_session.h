@@ -74,6 +74,9 @@ inline void writeFile(const std::string& name, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+class FuzzShell;
+inline const FuzzShell* activeShell = nullptr;
+
 class FuzzShell : public Shell {
 public:
     static constexpr std::size_t kOutputLimit = 1 << 20;
@@ -81,11 +84,15 @@ public:
     bool answer = true;
     std::string output;
 
+    FuzzShell() { activeShell = this; }
     // ORDENA_FUZZ_VERBOSE=1 shows what a run reported, for looking into a
     // saved input.
     ~FuzzShell() override {
         if (std::getenv("ORDENA_FUZZ_VERBOSE") != nullptr) std::fwrite(output.data(), 1, output.size(), stderr);
+        if (activeShell == this) activeShell = nullptr;
     }
+    FuzzShell(const FuzzShell&) = delete;
+    FuzzShell& operator=(const FuzzShell&) = delete;
 
     void errorReport(const MString& t) override {
         ++errors;
@@ -105,6 +112,26 @@ private:
         if (output.size() < kOutputLimit) output.append(t.str(), 0, kOutputLimit - output.size());
     }
 };
+
+// A check of a target failed: says which one, with the end of what the run
+// reported, before stopping as a crash, so that a log shows why even when
+// the saved input is out of reach (run-fuzz repeats these lines last).
+[[noreturn]] inline void broken(const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+    std::fprintf(stderr, "fuzz check failed: %s:%d\n", file, line);
+    if (activeShell != nullptr) {
+        const std::string& out = activeShell->output;
+        std::size_t from = out.size() > 3000 ? out.size() - 3000 : 0;
+        std::size_t end = from;
+        while (from < out.size()) {
+            end = out.find('\n', from);
+            if (end == std::string::npos) end = out.size();
+            std::fprintf(stderr, "fuzz output: %.*s\n", static_cast<int>(end - from), out.data() + from);
+            from = end + 1;
+        }
+    }
+    std::fflush(stderr);
+    __builtin_trap();
+}
 
 // Statements one input may run, submitted files included: a file that
 // submits itself twice would otherwise run for 2^50 statements.
@@ -186,11 +213,11 @@ inline bool runReported(Session& session, FuzzShell& shell, const std::string& s
     try {
         result = runScript(session, MString(statements));
     } catch (const FatalExit&) {
-        if (shell.errors == errorsBefore) __builtin_trap();  // the end of the program is always explained
+        if (shell.errors == errorsBefore) broken();  // the end of the program is always explained
         return false;
     }
-    if (result != 1 && result != -1) __builtin_trap();
-    if (result == -1 && shell.errors == errorsBefore) __builtin_trap();  // a failure always says why
+    if (result != 1 && result != -1) broken();
+    if (result == -1 && shell.errors == errorsBefore) broken();  // a failure always says why
     if (rc != nullptr) *rc = result;
     return true;
 }

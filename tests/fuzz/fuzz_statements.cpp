@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::FuzzShell shell;
     Session session(shell);
     ShellScope scope(session);
-    if (datafileCommand(session, MString("data.txt")) != 1) __builtin_trap();
+    if (datafileCommand(session, MString("data.txt")) != 1) fuzz::broken();
 
     std::string text(reinterpret_cast<const char*>(data), size);
     for (char& c : text)
@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (k == kWordCount) continue;
         int errorsBefore = shell.errors;
         int rc = kStatementHandlers[k](session, statement.mid(last + 1, statement.length()));
-        if (rc != 1 && rc != -1) __builtin_trap();
-        if (rc == -1 && shell.errors == errorsBefore) __builtin_trap();  // a failure always says why
+        if (rc != 1 && rc != -1) fuzz::broken();
+        if (rc == -1 && shell.errors == errorsBefore) fuzz::broken();  // a failure always says why
     }
     fuzz::buildAndRead(session, shell);
     return 0;

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.handlers[static_cast<std::size_t>(fuzz::commandNumber("estimates"))] = estimateCommand;
     ShellScope scope(session);
     int rc = 0;
-    if (!fuzz::runReported(session, shell, "title Before the load; set seed=5;", &rc) || rc != 1) __builtin_trap();
+    if (!fuzz::runReported(session, shell, "title Before the load; set seed=5;", &rc) || rc != 1) fuzz::broken();
     const std::set<std::string> before = listing();
 
     if (!fuzz::runReported(session, shell, "get << in.zrs;", &rc)) return 0;
@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (rc != 1) {
         // Nothing of the file reached the workspace, and no work file stayed.
         if (ws.title != "Before the load" || ws.settings.seed != 5 || ws.est.caseScoreFile != "unassigned")
-            __builtin_trap();
-        if (listing() != before) __builtin_trap();
+            fuzz::broken();
+        if (listing() != before) fuzz::broken();
         return 0;
     }
 
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!fuzz::runReported(session, shell, "put >> again.zrs;", &rc)) return 0;
     if (rc == 1) {
         if (!fuzz::runReported(session, shell, "get << again.zrs;", &rc)) return 0;
-        if (rc != 1) __builtin_trap();
+        if (rc != 1) fuzz::broken();
     }
     for (const char* statement :
          {"show >> show.txt;", "show cases ! estimates=eap >> eap.txt;", "show cases ! estimates=wle >> wle.txt;",
