@@ -247,7 +247,7 @@ std::string simulate(const std::vector<double>& slopes, std::uint64_t seed) {
     const int I = static_cast<int>(slopes.size());
     for (int n = 0; n < 2000; ++n) {
         const double theta = std::sqrt(-2.0 * std::log(uniform())) * std::cos(6.283185307179586 * uniform());
-        char id[8];
+        char id[16];
         std::snprintf(id, sizeof id, "%5d ", n + 1);
         data += id;
         for (int i = 0; i < I; ++i) {
