@@ -513,6 +513,13 @@ std::vector<MString> longReport(Session& session, const std::vector<ItanalItemRe
     if (reliability) {
         row("Standard error of measurement ", dtoMString(summary.sem, "%6.2f"));
         row("Coefficient Alpha", dtoMString(summary.alpha, "%6.2f"));
+        // Alpha splits the proportion score into item parts, and an item a
+        // case did not answer is a part of 0: with missing responses the
+        // figure is not that of complete cases or of pairwise methods.
+        if (summary.missing > 0.0) {
+            lines.push_back("Note: missing responses entered coefficient alpha and the standard error of");
+            lines.push_back("measurement as item scores of zero.");
+        }
     }
     return lines;
 }

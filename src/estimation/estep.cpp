@@ -59,8 +59,8 @@ struct EStepPlan {
 
 // The sums of one chunk of cases, and of the whole pass.
 struct EStepSums {
-    double logLikelihood = 0.0, weightSum = 0.0;
-    long long processed = 0, responses = 0;
+    double logLikelihood = 0.0, weightSum = 0.0, likelihoodWeight = 0.0;
+    long long processed = 0, responses = 0, likelihoodCases = 0;
     std::vector<std::int32_t> failedCases;
     std::vector<double> expected;           // (I + 1) x nodes
     std::vector<double> U, S, T, G;         // D x R, D x D, D, Q
@@ -68,8 +68,8 @@ struct EStepSums {
     std::vector<double> scoreG, scoreK;     // score form, factorised: D, D x D
 
     void start(const EStepPlan& plan, bool discrete) {
-        logLikelihood = weightSum = 0.0;
-        processed = responses = 0;
+        logLikelihood = weightSum = likelihoodWeight = 0.0;
+        processed = responses = likelihoodCases = 0;
         failedCases.clear();
         const std::size_t D = static_cast<std::size_t>(plan.D);
         expected.assign(plan.needCounts ? static_cast<std::size_t>(plan.I + 1) * plan.nodes : 0, 0.0);
@@ -85,6 +85,8 @@ struct EStepSums {
     void add(const EStepSums& c) {
         logLikelihood += c.logLikelihood;
         weightSum += c.weightSum;
+        likelihoodWeight += c.likelihoodWeight;
+        likelihoodCases += c.likelihoodCases;
         processed += c.processed;
         responses += c.responses;
         failedCases.insert(failedCases.end(), c.failedCases.begin(), c.failedCases.end());
@@ -156,6 +158,8 @@ void eStepCase(const EstimationWork& work, const EstimationState& est, const ESt
         return;
     }
     sums.logLikelihood += w * ll;
+    sums.likelihoodWeight += w;
+    ++sums.likelihoodCases;
     sums.responses += m;
     const FactorGrid& f = work.factor;
     if (plan.needCounts) {
@@ -340,6 +344,8 @@ int EStep(Session& session, EstimationWork& work) {
     const long long failed = static_cast<long long>(total.failedCases.size());
 
     est.deviance = -2.0 * total.logLikelihood;
+    est.likelihoodWeight = total.likelihoodWeight;
+    est.likelihoodCases = total.likelihoodCases;
     session.appendIterationReport("Deviance = " + printFormat("%14.5f", est.deviance) + "\r\n");
     session.timing.addEStep(clock.seconds(), total.responses, Q);
     if (plan.factorised) ++session.timing.factorisedPasses;

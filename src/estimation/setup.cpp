@@ -87,6 +87,8 @@ int applyItemAnchor(Session& session, const AnchorEntry& a, int P) {
 
 void startEstimationState(EstimationState& est, int D, int R, int P) {
     est.bestDeviance = est.previousDeviance = kNoDeviance;
+    est.likelihoodWeight = est.bestLikelihoodWeight = -1.0;
+    est.likelihoodCases = est.bestLikelihoodCases = -1;
     est.eapSummary.available = est.plausibleSummary.available = false;
     est.invalidateCaseEstimates();
     est.keptParameters.clear();

@@ -2,6 +2,7 @@
 // numbers come from the estimation state and their columns stay in place
 // whatever the values.
 #include <cmath>
+#include <cstdio>
 
 #include "base/binfile.h"
 #include "report/report_fixture.h"
@@ -204,28 +205,50 @@ TEST_F(TablesTest, SummaryCountsParametersAndReportsTheEnd) {
     est.earlierSolutionBetter = true;
     est.terminationReason = 9;  // no line: the rest moves up
     auto lines = print(printSummaryTable);
-    ASSERT_GE(lines.size(), 31u);
-    // 6 free item parameters, the mean and the variance.
-    EXPECT_EQ(lines[15], "Total number of estimated parameters: 8");
+    ASSERT_GE(lines.size(), 33u);
+    // 6 free item parameters, the mean and the variance. Under Gauss-Hermite
+    // quadrature -2 log L is the deviance; AIC adds 2p, BIC p ln(n) with the
+    // sample size when the cases of the last E-step are not known.
     EXPECT_EQ(lines[14], "Final Deviance:     1234.56780");
-    EXPECT_EQ(lines[19], "At termination the solution was not the best attained solution");
-    EXPECT_EQ(lines[20], "The reported results are for the earlier better solution");
-    EXPECT_EQ(lines[22], "Random number generation seed:    1.00000");
-    EXPECT_EQ(lines[28], "Value for obtaining finite MLEs for zero/perfects:    0.30000");
-    EXPECT_EQ(lines[29], "");
+    EXPECT_EQ(lines[15], "-2 Log Likelihood:     1234.56780");
+    EXPECT_EQ(lines[16], "Total number of estimated parameters: 8");
+    const int n = session.ws.data.passes.cases;
+    char criteria[160];
+    std::snprintf(criteria, sizeof criteria, "Information criteria: AIC = %.3f, BIC = %.3f (BIC with n = %d cases)",
+                  1234.5678 + 2 * 8, 1234.5678 + 8 * std::log(static_cast<double>(n)), n);
+    EXPECT_EQ(lines[17], criteria);
+    EXPECT_EQ(lines[21], "At termination the solution was not the best attained solution");
+    EXPECT_EQ(lines[22], "The reported results are for the earlier better solution");
+    EXPECT_EQ(lines[24], "Random number generation seed:    1.00000");
+    EXPECT_EQ(lines[30], "Value for obtaining finite MLEs for zero/perfects:    0.30000");
+    EXPECT_EQ(lines[31], "");
 
     session.ws.settings.constraints = kConstraintsCases;
     est.method = EstimationMethod::Quadrature;
     est.regressionAnchors[0][0] = 0.0;
+    // Bock/Aitken: the deviance holds -2 D ln(h) for each unit of case
+    // weight; 3.5 units entered the likelihood, from 4 cases.
+    est.stepH = 12.0f / 14.0f;
+    est.likelihoodWeight = 3.5;
+    est.likelihoodCases = 4;
     lines = print(printSummaryTable);
     EXPECT_EQ(lines[5], "Estimation method was: Bock-Aitken Quadrature with 15 nodes and node range (-6.000,6.000)");
     EXPECT_EQ(lines[7], "Constraint was: CASES");
-    EXPECT_EQ(lines[15], "Total number of estimated parameters: 7");  // the mean anchored at zero, counted once
+    const double m2ll = 1234.5678 + 2.0 * 3.5 * std::log(12.0 / 14.0);
+    ASSERT_EQ(lines[15].rfind("-2 Log Likelihood: ", 0), 0u) << lines[15];
+    EXPECT_NEAR(std::stod(lines[15].substr(19)), m2ll, 1e-4);
+    EXPECT_NE(lines[15].find(" (the deviance less -2*D*ln(h) per case)"), std::string::npos);
+    EXPECT_EQ(lines[16], "Total number of estimated parameters: 7");  // the mean anchored at zero, counted once
+    std::snprintf(criteria, sizeof criteria, "AIC = %.3f, BIC = %.3f (BIC with n = 4 cases)", m2ll + 14,
+                  m2ll + 7 * std::log(4.0));
+    EXPECT_NE(lines[17].find(criteria), std::string::npos) << lines[17];
 
     est.method = EstimationMethod::Jml;
     lines = print(printSummaryTable);
     EXPECT_EQ(lines[14], "Final Deviance: Not applicable");
-    EXPECT_EQ(lines[15], "Total number of estimated parameters: 11");  // 6 + 6 cases - 1
+    EXPECT_EQ(lines[15], "-2 Log Likelihood: Not applicable");
+    EXPECT_EQ(lines[16], "Total number of estimated parameters: 11");  // 6 + 6 cases - 1
+    EXPECT_EQ(lines[17], "Information criteria: Not applicable");
 }
 
 class PopulationTest : public TablesTest {
