@@ -22,6 +22,7 @@
 #include "estimation/probabilities.h"
 #include "estimation/setup.h"
 #include "model/parameter_list.h"
+#include "report/category_threshold.h"
 #include "report/report_writer.h"
 
 namespace ordena {
@@ -282,41 +283,7 @@ bool thresholdsAvailable(const ModelBuild& build) {
 }
 
 double itemThreshold(const std::vector<double>& L, const std::vector<double>& scores, int first, int k) {
-    const int n = static_cast<int>(L.size());
-    auto probability = [&](double theta) {
-        double top = -HUGE_VAL;
-        for (int j = first; j < n; ++j) top = std::max(top, theta * scores[static_cast<std::size_t>(j)] + L[static_cast<std::size_t>(j)]);
-        double all = 0.0, upper = 0.0;
-        for (int j = first; j < n; ++j) {
-            const double e = std::exp(theta * scores[static_cast<std::size_t>(j)] + L[static_cast<std::size_t>(j)] - top);
-            all += e;
-            if (j >= k) upper += e;
-        }
-        return upper / all;
-    };
-    double low = -8.0, high = 8.0, A = 8.0, B = -8.0, theta = 8.0;
-    // The limits stop the search at +-32; the count guards against a
-    // probability that never settles.
-    for (int step = 0; step < 10000; ++step) {
-        const double P = probability(theta);
-        if (!(std::fabs(P - 0.5) > 0.001)) break;
-        if (P > 0.5)
-            high = theta;
-        else
-            low = theta;
-        theta = (low + high) / 2.0;
-        if (std::fabs(theta - A) < 0.005) {
-            A += 8.0;
-            high += 8.0;
-            if (A > 32.0) break;
-        }
-        if (std::fabs(theta - B) < 0.005) {
-            B -= 8.0;
-            low -= 8.0;
-            if (B < -32.0) break;
-        }
-    }
-    return theta;
+    return cumulativeThreshold(scores, L, first, k);
 }
 
 namespace {
