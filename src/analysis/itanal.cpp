@@ -110,6 +110,7 @@ ItanalSums emptySums(const ModelBuild& build, int dimensions) {
         for (ItanalSums::Category& c : item.categories) {
             c.theta.assign(static_cast<std::size_t>(dimensions), 0.0);
             c.theta2.assign(static_cast<std::size_t>(dimensions), 0.0);
+            c.estimated.assign(static_cast<std::size_t>(dimensions), 0.0);
         }
         sums.S += itemMaximumScore(build, g);
     }
@@ -161,11 +162,15 @@ void addCase(Session& session, const ModelBuild& build, ItanalSums& sums, int ca
         ItanalSums::Category& c = item.categories[static_cast<std::size_t>(k)];
         c.count += 1;
         c.p += p;
-        if (estimate)
-            for (int d = 0; d < dimensions; ++d) {
-                c.theta[static_cast<std::size_t>(d)] += estimate[d];
-                c.theta2[static_cast<std::size_t>(d)] += estimate[d] * estimate[d];
-            }
+        // A case without an estimate (a failed MLE or WLE is NaN) is left
+        // out of the category's mean estimate.
+        for (int d = 0; d < dimensions && d < static_cast<int>(c.estimated.size()); ++d) {
+            const double v = estimate ? estimate[d] : 0.0;
+            if (!std::isfinite(v)) continue;
+            c.theta[static_cast<std::size_t>(d)] += v;
+            c.theta2[static_cast<std::size_t>(d)] += v * v;
+            c.estimated[static_cast<std::size_t>(d)] += 1;
+        }
         int& seen = repeatCounts[static_cast<std::size_t>(i)];
         if (seen == 0) sums.answered += 1;
         ++seen;
@@ -216,12 +221,13 @@ std::vector<ItanalItemResult> itemResults(const Workspace& ws, const ItanalSums&
             cr.meanDefined.assign(static_cast<std::size_t>(dimensions), false);
             cr.mean.assign(static_cast<std::size_t>(dimensions), 0.0);
             cr.sd.assign(static_cast<std::size_t>(dimensions), 0.0);
-            for (int d = 0; d < dimensions && d < static_cast<int>(c.theta.size()); ++d) {
-                if (c.count <= 0) continue;
-                const double mean = c.theta[static_cast<std::size_t>(d)] / c.count;
+            for (int d = 0; d < dimensions && d < static_cast<int>(c.estimated.size()); ++d) {
+                const double k = c.estimated[static_cast<std::size_t>(d)];
+                if (k <= 0) continue;
+                const double mean = c.theta[static_cast<std::size_t>(d)] / k;
                 double sd = 0.0;
-                if (c.count > 1) {
-                    const double v = (c.theta2[static_cast<std::size_t>(d)] - mean * mean * c.count) / (c.count - 1);
+                if (k > 1) {
+                    const double v = (c.theta2[static_cast<std::size_t>(d)] - mean * mean * k) / (k - 1);
                     sd = v > 0.0 ? std::sqrt(v) : 0.0;
                 }
                 cr.meanDefined[static_cast<std::size_t>(d)] = true;
