@@ -312,6 +312,7 @@ int calcYYinv(Session& session, EstimationWork& work) {
     }
     est.weightFactor = static_cast<double>(nonZero) / weightSum;
     YY *= est.weightFactor;
+    work.yy = YY;
     int m = magnitude(YY);
     double scale = 1.0;
     if (m > 1) scale = std::pow(10.0, -m);

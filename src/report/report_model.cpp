@@ -26,6 +26,19 @@ double errorVariance(const EstimationState& est, int kept) {
     return 0.0;
 }
 
+// The error variance of a sum of estimates from the full error covariance:
+// 1'V1 over their rows and columns; 0 when there is no full covariance.
+double sumVariance(const EstimationState& est, const std::vector<int>& kept) {
+    const Matrix& V = est.fullErrors;
+    double total = 0.0;
+    for (int a : kept)
+        for (int b : kept) {
+            if (a < 0 || b < 0 || a >= V.rows() || b >= V.columns()) return 0.0;
+            total += V[a][b];
+        }
+    return total;
+}
+
 const ParameterSpec* specOf(const ModelBuild& build, int number, bool constrained) {
     const std::vector<ParameterSpec>& list = constrained ? build.constrained : build.estimated;
     if (number < 0 || static_cast<std::size_t>(number) >= list.size()) return nullptr;
@@ -130,6 +143,7 @@ std::vector<TermRow> termRows(const Workspace& ws, const ModelTerm& term) {
             }
         }
         double sum = 0.0, variance = 0.0;
+        std::vector<int> from;  // the estimates the constrained value sums
         for (const TermRow& f : rows) {
             if (f.constrained || !f.hasValue) continue;
             bool agrees = true;
@@ -144,10 +158,16 @@ std::vector<TermRow> termRows(const Workspace& ws, const ModelTerm& term) {
             if (!agrees) continue;
             sum += f.value;
             if (f.variance > 0.0) variance += f.variance;
+            from.push_back(f.kept);
         }
         c.hasValue = true;
         c.value = (count % 2 == 1 ? -1.0 : 1.0) * sum;
-        c.variance = est.options.stdErr == StdErrMode::Quick ? variance : 0.0;
+        // Quick errors know no covariances: the sum of the variances. The
+        // full error covariance V gives the variance of the sum, 1'V1 over
+        // the estimates it sums; an anchored one adds nothing.
+        c.variance = 0.0;
+        if (est.options.stdErr == StdErrMode::Quick) c.variance = variance;
+        else if (est.options.stdErr == StdErrMode::Full) c.variance = sumVariance(est, from);
     }
     return rows;
 }

@@ -336,7 +336,7 @@ TEST(MarginalLikelihood, RegressionWithWeightsAndStepsFullErrorsInvertItsHessian
 // Two dimensions, two items loading on both, a latent regression: the item
 // parameters, both dimensions' coefficients and the covariance matrix
 // maximise the likelihood, and the quick errors follow their formulas.
-TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximum) {
+MarginalLikelihood twoDimensions() {
     std::vector<SimItem> truth;
     for (double d : {-0.8, 0.0, 0.7, -0.3}) truth.push_back(dichotomous(d, {1, 0}));
     for (double d : {-0.5, 0.3, 0.9, 0.1}) truth.push_back(dichotomous(d, {0, 1}));
@@ -351,13 +351,21 @@ TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximu
     f.grid = bockAitken(2, 15, -6, 6);
     f.P = 10;
     f.R = 2;
+    return f;
+}
 
+// Its statements, with the given ones before the estimate.
+std::string twoDimensionScript(const std::string& more) {
+    return "set constraints=cases;\n" + formatFor(1, 10) +
+           "scores (0,1) (0,1) () ! item(1-4);\nscores (0,1) () (0,1) ! item(5-8);\n"
+           "scores (0,1) (0,1) (0,1) ! item(9-10);\nregression x1;\nmodel item;\n" +
+           more + "estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n";
+}
+
+TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximum) {
+    const MarginalLikelihood f = twoDimensions();
     ScriptSession s;
-    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f,
-                                       "set constraints=cases;\n" + formatFor(1, 10) +
-                                           "scores (0,1) (0,1) () ! item(1-4);\nscores (0,1) () (0,1) ! item(5-8);\n"
-                                           "scores (0,1) (0,1) (0,1) ! item(9-10);\nregression x1;\nmodel item;\n"
-                                           "estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n"));
+    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f, twoDimensionScript("")));
     const EstimationState& est = s.session.ws.est;
     // Under constraints=cases the constants are anchored at zero.
     EXPECT_EQ(est.beta[0][0], 0.0);
@@ -387,6 +395,36 @@ TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximu
     }
 }
 
+
+// The same two dimensions with a population parameter anchored away from
+// its estimate: the slope of the first dimension at 0 (its estimate is
+// near 0.5), the first variance at 0.6 (near 1.0), the covariance at 0.1
+// (near 0.5). The anchor holds, and every other parameter is at the
+// maximum of the likelihood under it.
+TEST(MarginalLikelihood, AnchoredPopulationParametersLeaveTheOthersAtTheirMaximum) {
+    const MarginalLikelihood f = twoDimensions();
+    // Packed positions: beta (d, r) at P + d R + r, then sigma 00, 10, 11.
+    const int constant0 = f.P, slope0 = f.P + 1, constant1 = f.P + 2, variance0 = f.P + 4, covariance = f.P + 5;
+    struct Anchor {
+        const char* import;
+        const char* line;
+        int position;
+        double value;
+    };
+    for (const Anchor& a : {Anchor{"anchor_reg_coefficients", "1 1 0.0", slope0, 0.0},
+                            Anchor{"anchor_covariance", "1 1 0.6", variance0, 0.6},
+                            Anchor{"anchor_covariance", "1 2 0.1", covariance, 0.1}}) {
+        SCOPED_TRACE(a.import + std::string(" ") + a.line);
+        ScriptSession s;
+        s.writeFile("held.anc", std::string(a.line) + "\n");
+        ASSERT_NO_FATAL_FAILURE(
+            estimateOn(s, f, twoDimensionScript("import " + std::string(a.import) + " << held.anc;\n")));
+        const std::vector<double> x = f.pack(s.session.ws.est);
+        EXPECT_NEAR(x[static_cast<std::size_t>(a.position)], a.value, 1e-7);
+        EXPECT_NEAR(s.session.ws.est.deviance, -2 * f(x) - 2 * 400 * 2 * lnH(f.grid), 1e-6 * s.session.ws.est.deviance);
+        expectMaximum(f, x, {constant0, constant1, a.position}, 0.02);
+    }
+}
 
 std::vector<double> vectorOf(const Vector& v) {
     std::vector<double> out;
