@@ -646,10 +646,13 @@ int jmlFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& resul
     const int visited = forEachCase(session, work, [&](int caseNumber, int m) {
         const double* rec = work.caseRecord(caseNumber);
         const double weight = rec ? rec[0] : 1.0;
-        if (weight != 0.0 && records.valid(caseNumber)) {
+        // A case without an estimate (its iterations failed) has no residuals.
+        const double* theta = records.valid(caseNumber) ? records.record(caseNumber) + records.jmlAt() : nullptr;
+        bool estimated = theta != nullptr;
+        for (int d = 0; estimated && d < records.D; ++d) estimated = std::isfinite(theta[d]);
+        if (weight != 0.0 && estimated) {
             if (session.pollForStop()) return -1;
             // Each case at its own estimate: no draw.
-            const double* theta = records.record(caseNumber) + records.jmlAt();
             probabilities.assign(static_cast<std::size_t>(m) * maxCat, 0.0);
             for (int r = 0; r < m; ++r) {
                 const int i = work.itemNo[static_cast<std::size_t>(r)];

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/binfile.h"
+#include "base/number_format.h"
 #include "report/report_fixture.h"
 #include "report/report_model.h"
 #include "report/report_tables.h"
@@ -155,13 +156,38 @@ TEST_F(TablesTest, CategoryParametersAndThresholdsFollowTheDesign) {
         for (int j = 0; j < 3; ++j) e[j] = std::exp(t * j + categoryLogit(session.ws, 1, j));
         double upper = 0.0;
         for (int j = k; j < 3; ++j) upper += e[j];
-        EXPECT_NEAR(upper / (e[0] + e[1] + e[2]), 0.5, 0.001);
+        EXPECT_NEAR(upper / (e[0] + e[1] + e[2]), 0.5, 1e-6);
     }
     // A threshold far beyond the range stops once the range passed 32.
     session.ws.est.xsi[0][0] = -200.0;
     double far = threshold(session.ws, 0, 1);
     EXPECT_LT(far, -31.0);
     EXPECT_GT(far, -41.0);
+}
+
+TEST_F(TablesTest, ADichotomousThresholdPrintsAsItsDelta) {
+    // The threshold of a 0/1 item is its delta. Values a few ten-thousandths
+    // from a rounding edge print the same in both tables only when the
+    // threshold is solved well below the printed digits.
+    buildModelFrom("datafile resp.dat; format responses 1-5; model item;", "01101\n10110\n11010\n00111\n");
+    fillEstimates();
+    EstimationState& est = session.ws.est;
+    const double xsi[4] = {-0.9504, 0.6949, 0.0004, 1.2346};
+    for (int p = 0; p < 4; ++p) est.xsi[p][0] = xsi[p];
+    for (int g = 0; g < 5; ++g) {
+        const double delta = categoryParameter(session.ws, g, 1);
+        const double t = threshold(session.ws, g, 1);
+        EXPECT_EQ(printFormat("%10.3f", t).str(), printFormat("%10.3f", delta).str()) << "item " << g + 1;
+        EXPECT_EQ(printFormat("%6.2f", t).str(), printFormat("%6.2f", delta).str()) << "item " << g + 1;
+    }
+    // The two tables: the same records below their headings.
+    const auto thresholds = print(printThresholdTable), deltas = print(printCategoryParameterTable);
+    const int a = find(thresholds, "GIN Number"), b = find(deltas, "GIN Number");
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    ASSERT_EQ(thresholds.size() - static_cast<std::size_t>(a), deltas.size() - static_cast<std::size_t>(b));
+    for (std::size_t k = 1; k + static_cast<std::size_t>(a) < thresholds.size(); ++k)
+        EXPECT_EQ(thresholds[static_cast<std::size_t>(a) + k], deltas[static_cast<std::size_t>(b) + k]);
 }
 
 TEST_F(TablesTest, ThresholdTablesRefusedForScoresOtherThanTheCategory) {
