@@ -101,9 +101,13 @@ bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork
     const bool separable = separableEquations(work, items, m);
     std::vector<RootBracket> brackets(separable ? static_cast<std::size_t>(D) : 0);
     // Equations that mix dimensions: the last point that made the score
-    // functions smaller, their squared length there, and the step from it.
-    std::vector<double> best(static_cast<std::size_t>(D)), fromBest(static_cast<std::size_t>(D), 0.0);
-    double bestLength = HUGE_VAL;
+    // functions smaller, their squared length there, and the Newton step
+    // there as it is (only scaled down to at most 3), whose fractions are
+    // tried when a step made the score functions larger. The steps cut
+    // dimension by dimension no longer point the Newton way and may stall.
+    std::vector<double> best(static_cast<std::size_t>(D)), bestNewton(static_cast<std::size_t>(D), 0.0),
+        newton(static_cast<std::size_t>(D), 0.0);
+    double bestLength = HUGE_VAL, fraction = 1.0;
     int backtracks = 0;
     const auto fail = [&]() {
         reports.errorReport("Convergence failure for case " + itoMString(caseNumber));
@@ -176,20 +180,35 @@ bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork
             }
         // g now holds the score functions at theta.
         bool backtracked = false;
+        double newtonSize = 0.0;
         if (!separable) {
-            double length = 0.0;
+            double length = 0.0, largest = 0.0;
             for (double x : g) length += x * x;
+            for (int a = 0; a < D; ++a) {
+                double s = 0.0;
+                for (int c = 0; c < D; ++c) s += inv[a][c] * at(g, c);
+                at(newton, a) = s;
+                largest = std::max(largest, std::fabs(s));
+            }
+            const double scale = largest > 3.0 ? 3.0 / largest : 1.0;
+            for (double& x : newton) {
+                x *= scale;
+                newtonSize += x * x;
+            }
             if (!(length < bestLength) && backtracks < kMostBacktracks) {
+                fraction = backtracks == 0 ? 1.0 : fraction / 2.0;
                 ++backtracks;
                 backtracked = true;
                 for (int a = 0; a < D; ++a) {
-                    at(fromBest, a) /= 2.0;
-                    at(theta, a) = at(best, a) + at(fromBest, a);
+                    const double step = fraction * at(bestNewton, a);
+                    at(theta, a) = std::clamp(at(best, a) + step, -bound, bound);
+                    at(hPrev, a) = step;
                 }
             } else {
                 backtracks = 0;
                 best = theta;
                 bestLength = length;
+                bestNewton = newton;
             }
         }
         double size = 0.0;
@@ -226,7 +245,6 @@ bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork
                 if (t != before) moved = true;
                 at(hPrev, a) = h;
                 size += d * d;
-                if (!separable) at(fromBest, a) = t - at(best, a);
             }
         }
         if (it % 10 == 0) {
@@ -234,7 +252,9 @@ bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork
             if (it >= 100) return fail();
         }
         if (backtracked) continue;
-        if (size <= criteria && !replacedWide) return true;
+        // Mixed dimensions end only where the Newton step itself is small,
+        // not where cut steps have shrunk.
+        if (size <= criteria && !replacedWide && newtonSize <= criteria) return true;
         // Held at the bound and pushed outwards: the root lies beyond
         // mle_max and every further step would be the same.
         if (!moved) return fail();

@@ -11,8 +11,12 @@
 // points either side of its root; a step that would leave them, or that
 // follows a step which did not bring the score function nearer zero, is
 // replaced by a secant or a halving step between them. Equations that mix
-// dimensions go back half a step whenever a step made the score functions
-// larger. An estimate that still fails is not a number (NaN), never 0.
+// dimensions, where a step that made the score functions larger is
+// replaced by fractions (1, 1/2, ...) of the plain Newton step from the
+// last point that made them smaller, end only where that plain step is
+// small too: the steps cut dimension by dimension can shrink to nothing
+// away from the root. An estimate that still fails is not a number (NaN),
+// never 0.
 #pragma once
 
 #include <cstdint>

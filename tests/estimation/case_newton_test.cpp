@@ -8,8 +8,12 @@
 #include <functional>
 #include <vector>
 
+#include "estimation/case_estimates.h"
 #include "estimation/case_newton.h"
+#include "estimation/case_score_file.h"
 #include "estimation/estimation_work.h"
+#include "estimation/probabilities.h"
+#include "estimation/setup.h"
 #include "support/script_session.h"
 
 namespace ordena::test {
@@ -202,6 +206,37 @@ TEST(CaseNewton, ItemsScoringOnTwoDimensionsAtOnceReachTheirScoreEquations) {
     }
     EXPECT_NEAR(expected[0], score[0], 1e-6);
     EXPECT_NEAR(expected[1], score[1], 1e-6);
+}
+
+TEST(CaseNewton, StepsCutDimensionByDimensionDoNotStallAwayFromTheRoot) {
+    // Verbal aggression with items 9-16 on both of two dimensions. Case 27
+    // scores (6, 1): each step no larger than the one before, dimension by
+    // dimension, once shrank the first component to nothing and ended the
+    // iterations where the expected scores were still (0.5, 0.1) off.
+    ScriptSession s;
+    s.copyReference("verbagg.dat");
+    ASSERT_EQ(s.runAllOf("set constraints=cases;\ndatafile verbagg.dat;\nformat pid 1-3 responses 10-33;\n"
+                         "scores (0,1) (0,1) () ! item(1-8);\nscores (0,1) (0,1) (0,1) ! item(9-16);\n"
+                         "scores (0,1) () (0,1) ! item(17-24);\nmodel item;\nestimate ! fit=no;\n"
+                         "show cases ! estimates=mle >> m.txt;\n"),
+              1);
+    CaseScoreRecords records;
+    ASSERT_EQ(openCaseScores(s.session, records), 1);
+    const double* theta = records.record(26) + records.mleAt();
+    ASSERT_TRUE(std::isfinite(theta[0]) && std::isfinite(theta[1]));
+    // The expected scores of the 24 items at the estimate, against (6, 1).
+    EstimationWork work;
+    loadModel(work, s.session.ws.build, s.session.ws.est.parameters());
+    computeAXsi(work, s.session.ws.est.xsi);
+    double expected[2] = {0.0, 0.0};
+    std::vector<double> p(static_cast<std::size_t>(work.maxCat));
+    for (int i = 0; i < 24; ++i) {
+        categoryProbabilities(work, i, theta, p.data());
+        expected[0] += p[1] * (i < 16 ? 1.0 : 0.0);
+        expected[1] += p[1] * (i >= 8 ? 1.0 : 0.0);
+    }
+    EXPECT_NEAR(expected[0], 6.0, 0.02);
+    EXPECT_NEAR(expected[1], 1.0, 0.02);
 }
 
 TEST(CaseNewton, AnEstimateWithoutARootIsNaNAndReportedOnce) {

@@ -183,6 +183,24 @@ TEST(Validation, AnAnchoredSlopeOfZeroIsTheModelWithoutItsRegressor) {
     }
 }
 
+// Within-item verbal aggression under Gauss-Hermite quadrature with a free
+// covariance: the maximum of its 15-node likelihood, found by an
+// independent maximiser, is 8146.091 at covariances (1.114, 0.769, 1.425).
+TEST(Validation, GaussHermiteWithinItemModelReachesTheQuadratureMaximum) {
+    ScriptSession s;
+    const Fit f = estimate(s, "verbagg.dat",
+                           "format pid 1-3 responses 10-33;\nset constraints=cases;\n"
+                           "scores (0,1) (0,1) () ! item(1-8);\nscores (0,1) (0,1) (0,1) ! item(9-16);\n"
+                           "scores (0,1) () (0,1) ! item(17-24);\nmodel item;\n"
+                           "estimate ! fit=no, convergence=0.00000001, deviancechange=0.0000000001;\n");
+    const Matrix& sigma = s.session.ws.est.sigma;
+    std::printf("  deviance %.5f, covariances %.5f %.5f %.5f\n", f.deviance, sigma[0][0], sigma[0][1], sigma[1][1]);
+    EXPECT_LE(f.deviance, 8146.091);
+    EXPECT_NEAR(sigma[0][0], 1.114, 0.002);
+    EXPECT_NEAR(sigma[0][1], 0.769, 0.002);
+    EXPECT_NEAR(sigma[1][1], 1.425, 0.002);
+}
+
 TEST(Validation, PartialCreditMatchesIndependentFitAndConditionalEstimates) {
     ScriptSession s;
     Fit f = estimate(s, "verbagg.dat", "format pid 1-3 responses 35-58;\nmodel item + item*step;\nestimate;\n");
