@@ -201,7 +201,9 @@ bool caseNewtonFrom(const Session& session, Shell& reports, const EstimationWork
                 backtracked = true;
                 for (int a = 0; a < D; ++a) {
                     const double step = fraction * at(bestNewton, a);
-                    at(theta, a) = std::clamp(at(best, a) + step, -bound, bound);
+                    double& t = at(theta, a);
+                    t = at(best, a) + step;
+                    if (std::fabs(t) > bound) t = t > 0.0 ? bound : -bound;
                     at(hPrev, a) = step;
                 }
             } else {
