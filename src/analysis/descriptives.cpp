@@ -148,6 +148,10 @@ int collectGroupEstimates(Session& session, const CaseScoreRecords& records, int
         }
         if (!estimated.empty() && !estimated[static_cast<std::size_t>(n)]) continue;
         const double* r = records.record(n);
+        // A failed MLE or WLE is NaN: the case has no estimate to describe.
+        bool finiteEstimates = true;
+        for (int d = 0; !plausible && d < D; ++d) finiteEstimates = finiteEstimates && std::isfinite(r[at + d]);
+        if (!finiteEstimates) continue;
         for (int v = 0; v < V; ++v)
             for (int d = 0; d < D; ++d) {
                 const std::size_t k = plausible ? at + static_cast<std::size_t>(d) * V + v : at + d;

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "base/number_format.h"
 #include "command/labels.h"
 #include "command/parse.h"
 #include "command/session.h"
+#include "estimation/case_newton.h"
 #include "estimation/estimation_work.h"
 #include "estimation/probabilities.h"
 #include "estimation/setup.h"
@@ -111,6 +113,7 @@ ScoreStep scoreNewtonStep(const EstimationWork& work, double r, double theta, in
     ScoreStep step;
     step.variance = 1.0 / I;
     if (wle) g += step.variance * J / 2.0;
+    step.score = g;
     step.delta = step.variance * g;
     if (std::fabs(step.delta) > 3.0) step.delta = step.delta > 0.0 ? 3.0 : -3.0;
     return step;
@@ -119,29 +122,39 @@ ScoreStep scoreNewtonStep(const EstimationWork& work, double r, double theta, in
 ScoreEstimate scoreEstimate(Session& session, const EstimationWork& work, double r, int d, bool wle) {
     const double criteria = session.ws.settings.mle_criteria;
     const double bound = session.ws.settings.mle_max;
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const auto fail = [&]() {
+        session.errorReport("Convergence failure for score " + printFormat("%10.5f", r));
+        return ScoreEstimate{kNaN, kNaN};
+    };
+    // The same safeguard as the case iterations: a step that would leave
+    // the points known either side of the root, or that follows a step
+    // which did not bring the score function nearer zero, is replaced.
+    RootBracket bracket;
     double theta = 0.0, h = 10.0;
     for (int i = 1;; ++i) {
         const ScoreStep step = scoreNewtonStep(work, r, theta, d, wle);
         double delta = step.delta;
         // Without information at theta there is no step to take.
-        if (!std::isfinite(delta)) {
-            session.errorReport("Convergence failure for score " + printFormat("%10.5f", r));
-            return {99.0, step.variance};
-        }
+        if (!std::isfinite(delta)) return fail();
         while (h != 0.0 && std::fabs(delta) > std::fabs(h)) delta /= 2.0;
+        bracket.record(theta, step.score);
+        const double width = bracket.width();
+        delta = bracket.step(theta, delta, criteria);
+        const bool replaced = bracket.replaced();
+        const double before = theta;
         theta += delta;
         if (std::fabs(theta) > bound) theta = theta > 0.0 ? bound : -bound;
-        h = delta;
+        h = replaced ? width : delta;
         // The checks come before the convergence test: the tenth iteration
         // warns even when it converges.
         if (i % 10 == 0) {
             session.warningReport("Convergence trouble for score " + printFormat("%10.5f", r));
-            if (i >= 100) {
-                session.errorReport("Convergence failure for score " + printFormat("%10.5f", r));
-                return {99.0, step.variance};
-            }
+            if (i >= 100) return fail();
         }
-        if (std::fabs(delta) <= criteria) return {theta, step.variance};
+        if (std::fabs(delta) <= criteria && !(replaced && width > 1e-9)) return {theta, step.variance};
+        // Held at the bound and pushed outwards: no estimate within mle_max.
+        if (theta == before) return fail();
     }
 }
 

@@ -129,6 +129,11 @@ int marginalFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& 
 // own estimate, one pass. 1, or -1 after a report.
 int jmlFit(Session& session, const FitMatrix& fit, std::vector<FitResult>& results);
 
+// The lines that head fit figures drawn from the case posteriors: how many
+// draws per case they rest on, how much they move with the seed, and the
+// setting that steadies them. None under JML, whose fit draws nothing.
+std::vector<MString> fitDrawsNote(const Workspace& ws);
+
 // Lines of the fit statement's table.
 std::vector<MString> fitTableLines(const Workspace& ws, const std::vector<FitResult>& results, const MString& fileName,
                                    const MString& dateText);

@@ -22,6 +22,7 @@
 #include "estimation/probabilities.h"
 #include "estimation/setup.h"
 #include "model/parameter_list.h"
+#include "report/category_threshold.h"
 #include "report/report_writer.h"
 
 namespace ordena {
@@ -109,6 +110,7 @@ ItanalSums emptySums(const ModelBuild& build, int dimensions) {
         for (ItanalSums::Category& c : item.categories) {
             c.theta.assign(static_cast<std::size_t>(dimensions), 0.0);
             c.theta2.assign(static_cast<std::size_t>(dimensions), 0.0);
+            c.estimated.assign(static_cast<std::size_t>(dimensions), 0.0);
         }
         sums.S += itemMaximumScore(build, g);
     }
@@ -160,11 +162,15 @@ void addCase(Session& session, const ModelBuild& build, ItanalSums& sums, int ca
         ItanalSums::Category& c = item.categories[static_cast<std::size_t>(k)];
         c.count += 1;
         c.p += p;
-        if (estimate)
-            for (int d = 0; d < dimensions; ++d) {
-                c.theta[static_cast<std::size_t>(d)] += estimate[d];
-                c.theta2[static_cast<std::size_t>(d)] += estimate[d] * estimate[d];
-            }
+        // A case without an estimate (a failed MLE or WLE is NaN) is left
+        // out of the category's mean estimate.
+        for (int d = 0; d < dimensions && d < static_cast<int>(c.estimated.size()); ++d) {
+            const double v = estimate ? estimate[d] : 0.0;
+            if (!std::isfinite(v)) continue;
+            c.theta[static_cast<std::size_t>(d)] += v;
+            c.theta2[static_cast<std::size_t>(d)] += v * v;
+            c.estimated[static_cast<std::size_t>(d)] += 1;
+        }
         int& seen = repeatCounts[static_cast<std::size_t>(i)];
         if (seen == 0) sums.answered += 1;
         ++seen;
@@ -215,12 +221,13 @@ std::vector<ItanalItemResult> itemResults(const Workspace& ws, const ItanalSums&
             cr.meanDefined.assign(static_cast<std::size_t>(dimensions), false);
             cr.mean.assign(static_cast<std::size_t>(dimensions), 0.0);
             cr.sd.assign(static_cast<std::size_t>(dimensions), 0.0);
-            for (int d = 0; d < dimensions && d < static_cast<int>(c.theta.size()); ++d) {
-                if (c.count <= 0) continue;
-                const double mean = c.theta[static_cast<std::size_t>(d)] / c.count;
+            for (int d = 0; d < dimensions && d < static_cast<int>(c.estimated.size()); ++d) {
+                const double k = c.estimated[static_cast<std::size_t>(d)];
+                if (k <= 0) continue;
+                const double mean = c.theta[static_cast<std::size_t>(d)] / k;
                 double sd = 0.0;
-                if (c.count > 1) {
-                    const double v = (c.theta2[static_cast<std::size_t>(d)] - mean * mean * c.count) / (c.count - 1);
+                if (k > 1) {
+                    const double v = (c.theta2[static_cast<std::size_t>(d)] - mean * mean * k) / (k - 1);
                     sd = v > 0.0 ? std::sqrt(v) : 0.0;
                 }
                 cr.meanDefined[static_cast<std::size_t>(d)] = true;
@@ -282,41 +289,7 @@ bool thresholdsAvailable(const ModelBuild& build) {
 }
 
 double itemThreshold(const std::vector<double>& L, const std::vector<double>& scores, int first, int k) {
-    const int n = static_cast<int>(L.size());
-    auto probability = [&](double theta) {
-        double top = -HUGE_VAL;
-        for (int j = first; j < n; ++j) top = std::max(top, theta * scores[static_cast<std::size_t>(j)] + L[static_cast<std::size_t>(j)]);
-        double all = 0.0, upper = 0.0;
-        for (int j = first; j < n; ++j) {
-            const double e = std::exp(theta * scores[static_cast<std::size_t>(j)] + L[static_cast<std::size_t>(j)] - top);
-            all += e;
-            if (j >= k) upper += e;
-        }
-        return upper / all;
-    };
-    double low = -8.0, high = 8.0, A = 8.0, B = -8.0, theta = 8.0;
-    // The limits stop the search at +-32; the count guards against a
-    // probability that never settles.
-    for (int step = 0; step < 10000; ++step) {
-        const double P = probability(theta);
-        if (!(std::fabs(P - 0.5) > 0.001)) break;
-        if (P > 0.5)
-            high = theta;
-        else
-            low = theta;
-        theta = (low + high) / 2.0;
-        if (std::fabs(theta - A) < 0.005) {
-            A += 8.0;
-            high += 8.0;
-            if (A > 32.0) break;
-        }
-        if (std::fabs(theta - B) < 0.005) {
-            B -= 8.0;
-            low -= 8.0;
-            if (B < -32.0) break;
-        }
-    }
-    return theta;
+    return cumulativeThreshold(scores, L, first, k);
 }
 
 namespace {
@@ -513,6 +486,13 @@ std::vector<MString> longReport(Session& session, const std::vector<ItanalItemRe
     if (reliability) {
         row("Standard error of measurement ", dtoMString(summary.sem, "%6.2f"));
         row("Coefficient Alpha", dtoMString(summary.alpha, "%6.2f"));
+        // Alpha splits the proportion score into item parts, and an item a
+        // case did not answer is a part of 0: with missing responses the
+        // figure is not that of complete cases or of pairwise methods.
+        if (summary.missing > 0.0) {
+            lines.push_back("Note: missing responses entered coefficient alpha and the standard error of");
+            lines.push_back("measurement as item scores of zero.");
+        }
     }
     return lines;
 }

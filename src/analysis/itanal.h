@@ -32,6 +32,7 @@ struct ItanalSums {
     struct Category {
         double count = 0, p = 0;
         std::vector<double> theta, theta2;  // per dimension
+        std::vector<double> estimated;      // per dimension: responses whose case has an estimate
     };
     struct Item {
         double n = 0, p = 0, p2 = 0, x = 0, x2 = 0, xp = 0, a = 0, a2 = 0;

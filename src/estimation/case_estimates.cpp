@@ -131,6 +131,12 @@ struct DelimitedCases {
 // dimension, name_1, name_2, ... otherwise.
 MString columnName(const char* name, int d, int D) { return D > 1 ? MString(name) + "_" + itoMString(d + 1) : MString(name); }
 
+// A number of the fixed case files: "%10.5f " or, for a value that is not
+// there (a failed estimate), NA in the same width.
+MString fixedNumber(double v) {
+    return std::isfinite(v) ? printFormat("%10.5f ", v) : MString("NA").rightJustify(10) + " ";
+}
+
 // Cases per chunk of the case estimate passes. Their numbers are the
 // cases' own, never sums over cases, so the split changes nothing.
 constexpr int kCaseChunk = 64;
@@ -408,7 +414,7 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName, const
 
     // Per chunk: which cases were estimated, their estimates and file text.
     struct Slot {
-        std::vector<char> skipped, valid;
+        std::vector<char> skipped, valid, failed;
         std::vector<double> theta;
         std::vector<MString> text;
         std::vector<double> raw, maximum, estimate, covariance, information;
@@ -417,6 +423,7 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName, const
     for (Slot& slot : slots) {
         slot.skipped.resize(kCaseChunk);
         slot.valid.resize(kCaseChunk);
+        slot.failed.resize(kCaseChunk);
         slot.theta.resize(static_cast<std::size_t>(kCaseChunk) * D);
         slot.text.resize(kCaseChunk);
     }
@@ -432,6 +439,7 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName, const
             const double* rec = work.caseRecord(n);
             at(slot.skipped, c) = rec && rec[0] == 0.0;
             at(slot.valid, c) = false;
+            at(slot.failed, c) = false;
             if (at(slot.skipped, c)) continue;
             MString text;
             std::vector<MString> fields;
@@ -450,9 +458,10 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName, const
             if (valid) {
                 std::vector<double>& theta = slot.estimate;
                 theta.assign(static_cast<std::size_t>(D), 0.0);
-                caseNewtonFrom(session, reports, work, cases.itemsOf(c), cases.responses(c),
-                               slot.raw, wle, n + 1, theta, slot.covariance,
-                               slot.information, nullptr);
+                // A failed estimate is NaN in the record and NA in the file.
+                at(slot.failed, c) = !caseNewtonFrom(session, reports, work, cases.itemsOf(c), cases.responses(c),
+                                                     slot.raw, wle, n + 1, theta, slot.covariance,
+                                                     slot.information, nullptr);
                 if (records.valid(n)) {
                     double* r = records.record(n);
                     const std::size_t place = wle ? records.wleAt() : records.mleAt();
@@ -463,12 +472,12 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName, const
                 std::copy_n(theta.data(), D, slot.theta.data() + static_cast<std::size_t>(c) * D);
                 for (int d = 0; writeFile && d < D; ++d) {
                     const double I = at(slot.information, d * D + d);
-                    const double error = I > 0.0 ? 1.0 / std::sqrt(I) : 0.0;
+                    const double error = I > 0.0 ? 1.0 / std::sqrt(I) : at(slot.failed, c) ? I : 0.0;
                     if (delimited.on) {
                         fields.push_back(csvNumber(at(theta, d)));
                         fields.push_back(csvNumber(error));
                     } else {
-                        text += printFormat("%10.5f ", at(theta, d)) + printFormat("%10.5f ", error);
+                        text += fixedNumber(at(theta, d)) + fixedNumber(error);
                     }
                 }
             }
@@ -484,11 +493,13 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName, const
     pass.stages.push_back({true, estimates});
     Stopwatch statusClock;
     const long long N = ws.data.passes.cases;
+    long long failures = 0;
     const auto report = [&](int s, const CaseChunk& cases) {
         Slot& slot = at(slots, s);
         for (int c = 0; c < cases.count(); ++c) {
             if (at(slot.skipped, c)) continue;
-            if (at(slot.valid, c)) {
+            if (at(slot.failed, c)) ++failures;
+            if (at(slot.valid, c) && !at(slot.failed, c)) {
                 for (int d = 0; d < D; ++d)
                     summary.add(d, slot.theta[static_cast<std::size_t>(c) * D + d]);
                 if (statusClock.seconds() >= 1.0) {
@@ -510,6 +521,10 @@ int caseMlePass(Session& session, bool writeFile, const MString& fileName, const
         return -1;
     }
     if (saveCaseScores(session, records) != 1) return -1;
+    if (failures > 0)
+        session.warningReport(itoMString(failures) + (failures == 1 ? " case has no " : " cases have no ") +
+                              (wle ? "WLE" : "MLE") +
+                              " (Convergence failure): written as NA and left out of the summaries");
     (wle ? est.wleAvailable : est.mleAvailable) = true;
     session.statusText(" ", 0);
     return 1;

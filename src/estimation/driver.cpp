@@ -118,6 +118,8 @@ void keepBest(EstimationState& est, bool discrete, int t) {
             est.bestGwt = est.gwt;
         }
         est.bestDeviance = est.deviance;
+        est.bestLikelihoodWeight = est.likelihoodWeight;
+        est.bestLikelihoodCases = est.likelihoodCases;
         est.iterationsWithoutImprovement = 0;
     } else {
         ++est.iterationsWithoutImprovement;
@@ -207,9 +209,12 @@ int estimationDriver(Session& session) {
             est.gwt = est.bestGwt;
         }
         est.deviance = est.bestDeviance;
+        est.likelihoodWeight = est.bestLikelihoodWeight;
+        est.likelihoodCases = est.bestLikelihoodCases;
         est.iteration = est.bestIteration;
     }
     if (est.deviance >= kNoDeviance) est.deviance = 0.0;
+    writeLikelihoodLog(session);
     const double remembered = est.deviance;
     auto fail = [&]() {
         est.deviance = remembered;

@@ -47,6 +47,40 @@ bool positiveDefinite(const Matrix& a) {
     return true;
 }
 
+// The Gauss-Hermite nodes are theta_q = mu + V diag(sqrt(lambda)) z_q, V and
+// lambda the eigenvectors and eigenvalues of sigma, so the quadrature
+// likelihood moves with sigma through both. With K = sum over cases and
+// nodes of posterior (theta - mu) g' (g the score of the responses in
+// theta) and, in the eigenbasis, K~ = V' K V, its gradient in sigma is
+// V G V' with G_ii = K~_ii / (2 lambda_i) and, for i != j,
+// G_ij = (K~_ji - K~_ij) / (2 (lambda_j - lambda_i)) (the turn of the
+// eigenvectors). Returned: 2 sigma G sigma, the step that makes
+// sigma + step / n the update of exact integration (where both forms
+// agree). Eigenvalues too close for the turn to be defined take the
+// symmetric form (K sigma + sigma K') / 2 for their pair.
+Matrix covarianceScoreStep(const Matrix& K, const Matrix& sigma) {
+    const int D = sigma.rows();
+    Vector lambda;
+    Matrix V;
+    int rotations = 0;
+    jacobiEigen(sigma, D, lambda, V, rotations);
+    const Matrix Kt = transpose(V) * K * V;
+    Matrix Jt(D, D);
+    for (int i = 0; i < D; ++i) {
+        const double li = lambda[i][0];
+        Jt[i][i] = li * Kt[i][i];
+        for (int j = 0; j < D; ++j) {
+            if (j == i) continue;
+            const double lj = lambda[j][0];
+            if (std::fabs(lj - li) > 1e-4 * (std::fabs(li) + std::fabs(lj)))
+                Jt[i][j] = li * lj * (Kt[j][i] - Kt[i][j]) / (lj - li);
+            else
+                Jt[i][j] = 0.5 * (lj * Kt[i][j] + li * Kt[j][i]);
+        }
+    }
+    return V * Jt * transpose(V);
+}
+
 // What one pass of the E-step needs to know about itself.
 struct EStepPlan {
     int D = 1, R = 1, Q = 0, nodes = 0, I = 0;
@@ -59,8 +93,8 @@ struct EStepPlan {
 
 // The sums of one chunk of cases, and of the whole pass.
 struct EStepSums {
-    double logLikelihood = 0.0, weightSum = 0.0;
-    long long processed = 0, responses = 0;
+    double logLikelihood = 0.0, weightSum = 0.0, likelihoodWeight = 0.0;
+    long long processed = 0, responses = 0, likelihoodCases = 0;
     std::vector<std::int32_t> failedCases;
     std::vector<double> expected;           // (I + 1) x nodes
     std::vector<double> U, S, T, G;         // D x R, D x D, D, Q
@@ -68,8 +102,8 @@ struct EStepSums {
     std::vector<double> scoreG, scoreK;     // score form, factorised: D, D x D
 
     void start(const EStepPlan& plan, bool discrete) {
-        logLikelihood = weightSum = 0.0;
-        processed = responses = 0;
+        logLikelihood = weightSum = likelihoodWeight = 0.0;
+        processed = responses = likelihoodCases = 0;
         failedCases.clear();
         const std::size_t D = static_cast<std::size_t>(plan.D);
         expected.assign(plan.needCounts ? static_cast<std::size_t>(plan.I + 1) * plan.nodes : 0, 0.0);
@@ -85,6 +119,8 @@ struct EStepSums {
     void add(const EStepSums& c) {
         logLikelihood += c.logLikelihood;
         weightSum += c.weightSum;
+        likelihoodWeight += c.likelihoodWeight;
+        likelihoodCases += c.likelihoodCases;
         processed += c.processed;
         responses += c.responses;
         failedCases.insert(failedCases.end(), c.failedCases.begin(), c.failedCases.end());
@@ -156,6 +192,8 @@ void eStepCase(const EstimationWork& work, const EstimationState& est, const ESt
         return;
     }
     sums.logLikelihood += w * ll;
+    sums.likelihoodWeight += w;
+    ++sums.likelihoodCases;
     sums.responses += m;
     const FactorGrid& f = work.factor;
     if (plan.needCounts) {
@@ -258,8 +296,10 @@ int EStep(Session& session, EstimationWork& work) {
     // Under Gauss-Hermite quadrature the nodes move with the population
     // parameters, and the plain posterior moments then lead to a point that
     // is not the maximum of the quadrature likelihood. Their integration by
-    // parts form (posterior expectations of the case's score) has the
-    // maximum as its fixed point; both are the same for exact integration.
+    // parts form (posterior expectations of the case's score), with the
+    // turn of the nodes with the covariance's eigenvectors
+    // (covarianceScoreStep), has the maximum as its fixed point; both are
+    // the same for exact integration.
     // Its sums are linear in the cases, so they are formed from the
     // expected counts after the pass (or, dimension by dimension, case by
     // case).
@@ -340,6 +380,8 @@ int EStep(Session& session, EstimationWork& work) {
     const long long failed = static_cast<long long>(total.failedCases.size());
 
     est.deviance = -2.0 * total.logLikelihood;
+    est.likelihoodWeight = total.likelihoodWeight;
+    est.likelihoodCases = total.likelihoodCases;
     session.appendIterationReport("Deviance = " + printFormat("%14.5f", est.deviance) + "\r\n");
     session.timing.addEStep(clock.seconds(), total.responses, Q);
     if (plan.factorised) ++session.timing.factorisedPasses;
@@ -405,10 +447,10 @@ int EStep(Session& session, EstimationWork& work) {
                 at(dev, j) = s;
                 U2[j][0] = weightSum * at(mu, j) + s;
             }
-            const Matrix KS = K * est.sigma;
+            const Matrix J = covarianceScoreStep(K, est.sigma);
             for (int j = 0; j < D; ++j)
                 for (int k = 0; k < D; ++k)
-                    S2[j][k] = weightSum * est.sigma[j][k] + 0.5 * (KS[j][k] + KS[k][j]) + at(mu, j) * at(dev, k) +
+                    S2[j][k] = weightSum * est.sigma[j][k] + J[j][k] + at(mu, j) * at(dev, k) +
                                at(dev, j) * at(mu, k) + weightSum * at(mu, j) * at(mu, k);
             if (positiveDefinite((S2 - (U2 * est.yyInverse) * transpose(U2)) / static_cast<double>(processed))) {
                 U = U2;

@@ -1,8 +1,18 @@
 #include "estimation/estimation_state.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace ordena {
+
+double EstimationState::devianceConstant(double sampleSize) const {
+    // No spacing is known before a grid was placed.
+    if (method != EstimationMethod::Quadrature || !(std::fabs(stepH) > 0.0f)) return 0.0;
+    const double weight = likelihoodWeight >= 0.0 ? likelihoodWeight : sampleSize;
+    // ln(h) in single precision, as the E-step adds it.
+    const double lnH = static_cast<double>(static_cast<float>(std::log(std::fabs(stepH))));
+    return -2.0 * dimensions() * lnH * weight;
+}
 
 double EstimationState::regressionErrorVariance(int r, int d) const {
     const int K = parameters() + r;  // the coefficients follow the item parameters

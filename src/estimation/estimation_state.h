@@ -106,6 +106,16 @@ struct EstimationState {
     Matrix fullErrors;        // K x K, K = P + R + 1; empty unless full errors were computed
 
     double deviance = 0.0, previousDeviance = kNoDeviance, bestDeviance = kNoDeviance;
+    // What the deviance was summed over: the weights and the count of the
+    // cases whose likelihood entered it (the best iteration's kept with
+    // it). Negative when not known (a workspace read from a system file).
+    double likelihoodWeight = -1.0, bestLikelihoodWeight = -1.0;
+    long long likelihoodCases = -1, bestLikelihoodCases = -1;
+    // The part of the deviance that is no log likelihood: under Bock/Aitken
+    // quadrature each case adds D ln(h) (h the node spacing) to its log
+    // likelihood, so the deviance holds -2 D ln(h) per weighted case. 0
+    // under every other method. sampleSize stands in for unknown weights.
+    double devianceConstant(double sampleSize) const;
     std::int32_t iteration = 0, bestIteration = 0;
     std::int32_t iterationsWithoutImprovement = 0;
     std::int32_t terminationReason = kTerminateIterations;
@@ -126,6 +136,9 @@ struct EstimationState {
     // Filled by the fit code; empty until fit was computed.
     std::vector<FitResult> fit;
     bool fitAvailable = false;
+    // Posterior draws per case behind the marginal fit figures (fitdraws
+    // when they were computed); 0 under JML or when not known.
+    std::int32_t fitDraws = 0;
 
     // Stored case estimates that must be computed again before a report uses
     // them (set changes, reset).

@@ -81,6 +81,10 @@ struct EstimationWork {
     Matrix workGrid;
     std::vector<double> shift;
 
+    // Weighted cross-products of the regression variables (times the weight
+    // factor), R x R, from calcYYinv.
+    Matrix yy;
+
     // Case information: weight then R regression values per case, in case order.
     std::vector<double> caseInfo;
     std::int32_t caseInfoWidth = 2;

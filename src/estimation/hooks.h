@@ -40,6 +40,9 @@ int writeParameterExports(Session& session);
 // One iteration record of the log file, when a log file is open.
 void writeIterationLog(Session& session, const IterationChanges& changes);
 void writeJmlIterationLog(Session& session, int iteration, const JmlIterationChanges& changes);
+// The likelihood figures of the log file (-2 log likelihood, AIC, BIC) once
+// the final estimates are in place.
+void writeLikelihoodLog(Session& session);
 // The scored data export file, when one is named (after the case estimates).
 int writeScoredDataExport(Session& session);
 // Item fit after the iterations; importedDesign: the design came from an

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <unordered_map>
 
@@ -42,6 +43,7 @@ struct JmlCases {
     std::vector<double> theta;        // current estimates
     std::vector<double> information;  // N x D x D, at the last Newton step
     std::vector<char> valid;          // 0 after the check found a dimension without data
+    std::vector<char> failed;         // 1 while the last Newton run of the case failed
     // Cases with the same responses and scores start every update from the
     // same estimate and so reach the same one: the Newton iterations run
     // once per group and are reused by the others.
@@ -137,6 +139,7 @@ int loadCases(Session& session, const EstimationWork& work, const CaseResponses&
     cases.theta.assign(values, 0.0);
     cases.information.assign(values * D, 0.0);
     cases.valid.assign(static_cast<Index>(cases.N), 1);
+    cases.failed.assign(static_cast<Index>(cases.N), 0);
     cases.group.assign(static_cast<Index>(cases.N), -1);
     const double z = session.ws.settings.zero_perfect;
     std::unordered_map<std::string, std::int32_t> groups;
@@ -146,7 +149,9 @@ int loadCases(Session& session, const EstimationWork& work, const CaseResponses&
         for (int d = 0; d < D; ++d) {
             raw[static_cast<Index>(d)] = r[records.rawAt() + d];
             maximum[static_cast<Index>(d)] = r[records.maxAt() + d];
-            cases.thetaOf(n)[d] = r[records.jmlAt() + d];
+            // An estimate that is not there starts from 0.
+            const double start = r[records.jmlAt() + d];
+            cases.thetaOf(n)[d] = std::isfinite(start) ? start : 0.0;
         }
         adjustExtremeScores(z, raw, maximum);
         std::copy(raw.begin(), raw.end(), cases.adjusted.begin() + static_cast<std::ptrdiff_t>(n) * D);
@@ -196,9 +201,11 @@ int caseUpdate(Session& session, EstimationWork& work, const CaseResponses& resp
         if (!cases.valid[static_cast<Index>(n)]) continue;
         double* old = cases.thetaOf(n);
         Cached& cached = cache[static_cast<Index>(cases.group[static_cast<Index>(n)])];
+        char& failed = cases.failed[static_cast<Index>(n)];
         if (cached.have && std::equal(cached.start.begin(), cached.start.end(), old)) {
             theta = cached.theta;
             information = cached.information;
+            failed = 0;
         } else {
             const int m = std::min(responses.count(n), kMaxCaseResponses);
             std::copy_n(responses.of(n), m, work.itemNo.begin());
@@ -207,6 +214,14 @@ int caseUpdate(Session& session, EstimationWork& work, const CaseResponses& resp
             int iterations = 0;
             const bool ok =
                 caseNewtonFrom(session, work, m, score, wle, n + 1, theta, covariance, information, &iterations);
+            // A case whose iterations failed keeps its estimate for the item
+            // update; it is written as missing unless a later update mends it.
+            failed = ok ? 0 : 1;
+            if (!ok) {
+                theta.assign(old, old + D);
+                information.assign(cases.information.begin() + static_cast<std::ptrdiff_t>(at) * D,
+                                   cases.information.begin() + static_cast<std::ptrdiff_t>(at + D) * D);
+            }
             // A case that drew a warning is not reused: the others of its
             // group draw their own.
             cached.have = ok && iterations < 10;
@@ -374,11 +389,17 @@ int storeCaseEstimates(Session& session, const EstimationWork& work, const JmlCa
     CaseScoreRecords records;
     if (openCaseScores(session, records) != 1) return -1;
     std::vector<double> information(static_cast<Index>(D) * D);
+    const std::vector<double> missing(static_cast<Index>(D) * D, std::numeric_limits<double>::quiet_NaN());
+    long long failures = 0;
     for (int n = 0; n < cases.N && records.valid(n); ++n) {
         double* r = records.record(n);
-        const double* theta = cases.thetaOf(n);
+        // A case whose last Newton run failed has no estimate: NaN, never
+        // the estimate it was left at.
+        const bool failed = cases.failed[static_cast<Index>(n)] != 0;
+        if (failed) ++failures;
+        const double* theta = failed ? missing.data() : cases.thetaOf(n);
         std::copy_n(cases.information.begin() + static_cast<std::ptrdiff_t>(n) * D * D, D * D, information.begin());
-        const std::vector<double> covariance = inverseOf(information, D);
+        const std::vector<double> covariance = failed ? missing : inverseOf(information, D);
         const std::size_t kindAt = wle ? records.wleAt() : records.mleAt();
         const std::size_t kindCovAt = wle ? records.wleCovAt() : records.mleCovAt();
         for (int d = 0; d < D; ++d) r[records.jmlAt() + d] = theta[d];
@@ -387,10 +408,13 @@ int storeCaseEstimates(Session& session, const EstimationWork& work, const JmlCa
         for (int d = 0; d < D; ++d) r[kindAt + d] = theta[d];
         for (int j = 0; j < D * D; ++j) r[kindCovAt + j] = covariance[static_cast<Index>(j)];
         // Cases without an estimate stay off the maps.
-        if (caseWeight(work, n) != 0.0 && cases.valid[static_cast<Index>(n)])
+        if (caseWeight(work, n) != 0.0 && cases.valid[static_cast<Index>(n)] && !failed)
             for (int d = 0; d < D; ++d) summary.add(d, theta[d]);
     }
     if (saveCaseScores(session, records) != 1) return -1;
+    if (failures > 0)
+        session.warningReport(itoMString(failures) + (failures == 1 ? " case has no " : " cases have no ") +
+                              "JML estimate (Convergence failure): written as NA and left out of the summaries");
     if (updated) (wle ? est.wleAvailable : est.mleAvailable) = true;
     return 1;
 }

@@ -87,6 +87,8 @@ int applyItemAnchor(Session& session, const AnchorEntry& a, int P) {
 
 void startEstimationState(EstimationState& est, int D, int R, int P) {
     est.bestDeviance = est.previousDeviance = kNoDeviance;
+    est.likelihoodWeight = est.bestLikelihoodWeight = -1.0;
+    est.likelihoodCases = est.bestLikelihoodCases = -1;
     est.eapSummary.available = est.plausibleSummary.available = false;
     est.invalidateCaseEstimates();
     est.keptParameters.clear();
@@ -312,6 +314,7 @@ int calcYYinv(Session& session, EstimationWork& work) {
     }
     est.weightFactor = static_cast<double>(nonZero) / weightSum;
     YY *= est.weightFactor;
+    work.yy = YY;
     int m = magnitude(YY);
     double scale = 1.0;
     if (m > 1) scale = std::pow(10.0, -m);

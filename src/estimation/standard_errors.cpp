@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/index.h"
 #include "command/session.h"
 #include "data/response_reader.h"
 #include "estimation/case_pass.h"
@@ -25,6 +26,27 @@ void quickStandardErrors(Session& session, const EstimationWork& work) {
     for (int r = 0; r < R; ++r)
         for (int d = 0; d < D; ++d)
             est.regressionErrors[r][d] = est.yyInverse.isEmpty() ? 0.0 : est.sigma[d][d] * est.yyInverse[r][r];
+    // With anchored coefficients the free ones are the regression on the
+    // free regressors: their errors come from the inverse of that block of
+    // the cross-products, and an anchored one has none. The constant that
+    // constraints=cases anchors stands for the location the item
+    // parameters take over, so it counts as free here.
+    const bool casesConstant = session.ws.settings.constraints == kConstraintsCases;
+    for (int d = 0; d < D && work.yy.rows() == R && est.regressionAnchors.rows() == D; ++d) {
+        std::vector<int> free;
+        for (int r = 0; r < R; ++r)
+            if (!isAnchoredValue(est.regressionAnchors[d][r]) || (r == 0 && casesConstant)) free.push_back(r);
+        if (static_cast<int>(free.size()) == R) continue;
+        for (int r = 0; r < R; ++r) est.regressionErrors[r][d] = 0.0;
+        const int F = static_cast<int>(free.size());
+        if (F == 0) continue;
+        Matrix block(F, F), inverse(F, F);
+        for (int a = 0; a < F; ++a)
+            for (int b = 0; b < F; ++b) block[a][b] = work.yy[at(free, a)][at(free, b)];
+        double determinant = 0.0;
+        if (invertWithDeterminant(block, inverse, F, determinant) != 1) continue;
+        for (int a = 0; a < F; ++a) est.regressionErrors[at(free, a)][d] = est.sigma[d][d] * inverse[a][a];
+    }
     est.covarianceErrors = Matrix(D, D);
     const double N = std::max(1, session.ws.data.passes.cases);
     for (int i = 0; i < D; ++i)

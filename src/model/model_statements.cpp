@@ -39,6 +39,14 @@ int explicitOnlyList(Session& session, const MString& text, const MString& state
     return 1;
 }
 
+// A name that is not a variable of the format; without any format
+// statement no name can be, and saying so points at the real omission.
+MString unknownVariable(const DataLayout& layout, const MString& name) {
+    if (layout.formatText.trim().isEmpty() && layout.variableNames.empty())
+        return "No format statement has been given, so there is no variable " + name;
+    return "Variable " + name + " not in list";
+}
+
 }  // namespace
 
 bool lookupVariable(const DataLayout& layout, const MString& name, VariableRef& found) {
@@ -56,7 +64,7 @@ int parseVariableList(const MString& text, const DataLayout& layout, VariableLis
         MString name = token.lower();
         VariableRef v;
         if (!lookupVariable(layout, name, v)) {
-            shell.errorReport("Variable " + name + " not in list");
+            shell.errorReport(unknownVariable(layout, name));
             return -1;
         }
         if (v.kind == kStepVariable) continue;
@@ -96,7 +104,7 @@ int parseModel(const MString& arguments, const DataLayout& layout, ModelSpec& mo
     int first = -1, last = -1;
     while (pos < n && firstToken(text, pos, "*+-", token, first, last) == 1) {
         VariableRef v;
-        if (!lookupVariable(layout, token, v)) return modelFailure(shell, "Variable " + token.lower() + " not in list");
+        if (!lookupVariable(layout, token, v)) return modelFailure(shell, unknownVariable(layout, token.lower()));
         if (pending == '+' || pending == '-') {
             ++term;
             if (term >= terms.size()) return modelFailure(shell, "");

@@ -27,6 +27,8 @@ int writeParameterExports(Session& session) {
 
 void writeIterationLog(Session& session, const IterationChanges& changes) { logIterationRecord(session, changes); }
 
+void writeLikelihoodLog(Session& session) { logLikelihoodRecord(session); }
+
 void writeJmlIterationLog(Session& session, int iteration, const JmlIterationChanges& changes) {
     logJmlIterationRecord(session, iteration, changes);
 }

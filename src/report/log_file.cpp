@@ -6,6 +6,7 @@
 #include "command/parse.h"
 #include "command/session.h"
 #include "estimation/hooks.h"
+#include "report/report_tables.h"
 
 namespace ordena {
 
@@ -60,13 +61,14 @@ Matrix correlations(const Matrix& sigma) {
 
 MString iterationRecordText(int iteration, double deviance, double bestDeviance, bool withEstimates,
                             const Matrix& sigma, const Matrix& beta, const Vector& xsi,
-                            const IterationChanges& changes) {
+                            const IterationChanges& changes, double devianceConstant) {
     MString text = MString::repeat('.', 55);
     text += printFormat("\nIteration = %4d", iteration);
     if (std::fabs(deviance - bestDeviance) < 0.1)
         text += printFormat("\n   Deviance= %13.3f \n", deviance);
     else
         text += printFormat("\n   Deviance= %13.3f (%13.3f)\n", deviance, bestDeviance);
+    if (devianceConstant != 0.0) text += printFormat("   -2 Log Likelihood= %13.3f\n", deviance - devianceConstant);
     if (withEstimates) {
         text += "   Covariance \n";
         text += matrixRows(sigma);
@@ -91,7 +93,24 @@ void logIterationRecord(Session& session, const IterationChanges& changes) {
     if (!session.ws.files.logFile.isOpen()) return;
     const EstimationState& est = session.ws.est;
     session.logText(iterationRecordText(est.iteration, est.deviance, est.bestDeviance,
-                                        session.ws.settings.logestimates, est.sigma, est.beta, est.xsi, changes));
+                                        session.ws.settings.logestimates, est.sigma, est.beta, est.xsi, changes,
+                                        est.devianceConstant(session.ws.data.passes.cases)));
+}
+
+MString likelihoodRecordText(double minusTwoLogLikelihood, int parameters, double aic, double bic, long long n) {
+    MString text = MString::repeat('.', 55);
+    text += printFormat("\n-2 Log Likelihood= %13.3f\n", minusTwoLogLikelihood);
+    text += printFormat("Total number of estimated parameters= %d\n", parameters);
+    text += printFormat("AIC= %13.3f\n", aic);
+    text += printFormat("BIC= %13.3f (n = %lld cases)\n", bic, n);
+    return text;
+}
+
+void logLikelihoodRecord(Session& session) {
+    if (!session.ws.files.logFile.isOpen()) return;
+    const InformationCriteria c = informationCriteria(session.ws);
+    if (!c.available) return;
+    session.logText(likelihoodRecordText(c.minusTwoLogLikelihood, c.parameters, c.aic, c.bic, c.n));
 }
 
 MString jmlIterationRecordText(int iteration, const JmlIterationChanges& changes) {

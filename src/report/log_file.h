@@ -25,9 +25,18 @@ int openLogFile(Session& session, const MString& name);
 // state (iteration number, deviances, sigma, beta, xsi) and the largest
 // changes of the iteration. Nothing when no log file is open.
 void logIterationRecord(Session& session, const IterationChanges& changes);
+// devianceConstant: the part of the deviance that Bock/Aitken quadrature
+// adds (0 under the other methods); when it is not 0 the record also gives
+// -2 log likelihood, the deviance without it.
 MString iterationRecordText(int iteration, double deviance, double bestDeviance, bool withEstimates,
                             const Matrix& sigma, const Matrix& beta, const Vector& xsi,
-                            const IterationChanges& changes);
+                            const IterationChanges& changes, double devianceConstant = 0.0);
+
+// The record after the iterations of a marginal estimation: -2 log
+// likelihood, the number of estimated parameters, AIC and BIC with the
+// sample size BIC uses. Nothing when no log file is open.
+void logLikelihoodRecord(Session& session);
+MString likelihoodRecordText(double minusTwoLogLikelihood, int parameters, double aic, double bic, long long n);
 
 // The iteration record of joint maximum likelihood (the changes are
 // described in estimation/hooks.h).

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "command/labels.h"
+#include "report/category_threshold.h"
 #include "report/report_writer.h"
 #include "model/parameter_list.h"
 
@@ -23,6 +24,19 @@ double errorVariance(const EstimationState& est, int kept) {
         case StdErrMode::None: break;
     }
     return 0.0;
+}
+
+// The error variance of a sum of estimates from the full error covariance:
+// 1'V1 over their rows and columns; 0 when there is no full covariance.
+double sumVariance(const EstimationState& est, const std::vector<int>& kept) {
+    const Matrix& V = est.fullErrors;
+    double total = 0.0;
+    for (int a : kept)
+        for (int b : kept) {
+            if (a < 0 || b < 0 || a >= V.rows() || b >= V.columns()) return 0.0;
+            total += V[a][b];
+        }
+    return total;
 }
 
 const ParameterSpec* specOf(const ModelBuild& build, int number, bool constrained) {
@@ -129,6 +143,7 @@ std::vector<TermRow> termRows(const Workspace& ws, const ModelTerm& term) {
             }
         }
         double sum = 0.0, variance = 0.0;
+        std::vector<int> from;  // the estimates the constrained value sums
         for (const TermRow& f : rows) {
             if (f.constrained || !f.hasValue) continue;
             bool agrees = true;
@@ -143,10 +158,16 @@ std::vector<TermRow> termRows(const Workspace& ws, const ModelTerm& term) {
             if (!agrees) continue;
             sum += f.value;
             if (f.variance > 0.0) variance += f.variance;
+            from.push_back(f.kept);
         }
         c.hasValue = true;
         c.value = (count % 2 == 1 ? -1.0 : 1.0) * sum;
-        c.variance = est.options.stdErr == StdErrMode::Quick ? variance : 0.0;
+        // Quick errors know no covariances: the sum of the variances. The
+        // full error covariance V gives the variance of the sum, 1'V1 over
+        // the estimates it sums; an anchored one adds nothing.
+        c.variance = 0.0;
+        if (est.options.stdErr == StdErrMode::Quick) c.variance = variance;
+        else if (est.options.stdErr == StdErrMode::Full) c.variance = sumVariance(est, from);
     }
     return rows;
 }
@@ -215,24 +236,6 @@ double categoryParameter(const Workspace& ws, int g, int k) {
     return -(categoryLogit(ws, g, k) - categoryLogit(ws, g, k - 1));
 }
 
-namespace {
-
-// Probability of category k or above at ability theta, for a one-dimension
-// scored item (the availability check guarantees the scores).
-double upperProbability(const std::vector<double>& scores, const std::vector<double>& logits, int k, double theta) {
-    double maxExponent = -1e300;
-    for (std::size_t j = 0; j < scores.size(); ++j) maxExponent = std::max(maxExponent, theta * scores[j] + logits[j]);
-    double all = 0.0, upper = 0.0;
-    for (std::size_t j = 0; j < scores.size(); ++j) {
-        double e = std::exp(theta * scores[j] + logits[j] - maxExponent);
-        all += e;
-        if (static_cast<int>(j) >= k) upper += e;
-    }
-    return all > 0.0 ? upper / all : 0.0;
-}
-
-}  // namespace
-
 double threshold(const Workspace& ws, int g, int k) {
     const ModelBuild& build = ws.build;
     if (g < 0 || static_cast<std::size_t>(g) >= build.categoryCount.size()) return 0.0;
@@ -245,27 +248,7 @@ double threshold(const Workspace& ws, int g, int k) {
         scores[static_cast<std::size_t>(j)] = s;
         logits[static_cast<std::size_t>(j)] = categoryLogit(ws, g, j);
     }
-    double lower = -8.0, upper = 8.0, outerHigh = 8.0, outerLow = -8.0, theta = 8.0;
-    // The range only widens to +-32, so the halving ends; the count guards
-    // against a probability that is not a number.
-    for (int guard = 0; guard < 10000; ++guard) {
-        double p = upperProbability(scores, logits, k, theta);
-        if (!(std::fabs(p - 0.5) > 0.001)) break;
-        if (p > 0.5) upper = theta;
-        else lower = theta;
-        theta = (lower + upper) / 2.0;
-        if (std::fabs(theta - outerHigh) < 0.005) {
-            outerHigh += 8.0;
-            upper += 8.0;
-            if (outerHigh > 32.0) break;
-        }
-        if (std::fabs(theta - outerLow) < 0.005) {
-            outerLow -= 8.0;
-            lower -= 8.0;
-            if (outerLow < -32.0) break;
-        }
-    }
-    return theta;
+    return cumulativeThreshold(scores, logits, 0, k);
 }
 
 }  // namespace ordena

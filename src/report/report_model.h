@@ -58,7 +58,7 @@ double categoryLogit(const Workspace& ws, int g, int k);
 // delta(g, k) of the category parameter table.
 double categoryParameter(const Workspace& ws, int g, int k);
 // The ability at which a response in category k or above has probability
-// one half, by bisection that widens its range by 8 up to +-32.
+// one half at the current estimates (cumulativeThreshold).
 double threshold(const Workspace& ws, int g, int k);
 
 }  // namespace ordena

@@ -14,6 +14,20 @@ struct Workspace;
 
 // Table 1: the summary of the estimation.
 int printSummaryTable(ReportWriter& out, const Workspace& ws);
+// The likelihood figures of the summary: -2 log likelihood (the deviance
+// without the constant of Bock/Aitken quadrature), the estimated
+// parameters p, the sample size n that BIC uses (the cases whose
+// likelihood entered the deviance), AIC = -2 log L + 2p and
+// BIC = -2 log L + p ln(n). available is false under JML.
+struct InformationCriteria {
+    bool available = false;
+    double minusTwoLogLikelihood = 0.0, aic = 0.0, bic = 0.0;
+    int parameters = 0;
+    long long n = 0;
+};
+InformationCriteria informationCriteria(const Workspace& ws);
+// Total number of estimated parameters, as the summary counts them.
+int estimatedParameterCount(const Workspace& ws);
 // Table 3 under a discrete population: the nodes and their weights.
 int printNodesTable(ReportWriter& out, const Workspace& ws);
 

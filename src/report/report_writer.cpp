@@ -23,13 +23,48 @@ MString reportDate(const std::tm& when) {
     return MString(buffer);
 }
 
-std::array<MString, 4> buildPageHeader(const MString& reportTitle, const std::tm& when) {
-    std::array<MString, 4> header;
-    header[0] = "\f" + rule('=');
-    header[1] = reportLine();
-    header[1].overlay(reportTitle, 0);
-    header[1].overlay(reportDate(when), 59);
-    header[3] = rule('=');
+std::vector<MString> titleLines(const MString& reportTitle, const MString& date, int width) {
+    // Column 58 stays blank between the title and the date.
+    constexpr int kRoom = 58;
+    std::vector<MString> lines;
+    MString first = reportTitle, rest;
+    if (reportTitle.length() > kRoom) {
+        int cut = -1;
+        for (int i = kRoom; i > 0; --i)
+            if (reportTitle[i] == ' ') {
+                cut = i;
+                break;
+            }
+        if (cut < 0) cut = kRoom;
+        first = reportTitle.mid(0, cut);
+        rest = reportTitle.mid(cut, reportTitle.length() - cut).trim();
+    }
+    MString line = reportLine(width);
+    line.overlay(first, 0);
+    line.overlay(date, 59);
+    lines.push_back(line);
+    // The rest of a long title, broken at blanks where it can be.
+    while (!rest.isEmpty()) {
+        int cut = rest.length();
+        if (cut > width) {
+            cut = width;
+            for (int i = width; i > 0; --i)
+                if (rest[i] == ' ') {
+                    cut = i;
+                    break;
+                }
+        }
+        lines.push_back(rest.mid(0, cut));
+        rest = rest.mid(cut, rest.length() - cut).trim();
+    }
+    return lines;
+}
+
+std::vector<MString> buildPageHeader(const MString& reportTitle, const std::tm& when) {
+    std::vector<MString> header{"\f" + rule('=')};
+    for (const MString& l : titleLines(reportTitle, reportDate(when))) header.push_back(l);
+    header.push_back(MString());
+    header.push_back(rule('='));
     return header;
 }
 
@@ -94,13 +129,12 @@ void ReportWriter::lines(const std::vector<MString>& ls) {
 }
 
 void ReportWriter::pageHeader(const MString& tableTitle) {
-    header_[2] = tableTitle;
+    header_[header_.size() - 2] = tableTitle;
     for (const MString& l : header_) line(l);
 }
 
 void ReportWriter::pageTop() {
-    line(header_[0]);
-    line(header_[1]);
+    for (std::size_t k = 0; k + 2 < header_.size(); ++k) line(header_[k]);
 }
 
 }  // namespace ordena

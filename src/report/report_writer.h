@@ -37,9 +37,16 @@ MString rule(char c, int n = kReportWidth);
 
 // The date of the page header: "Tue Mar  7 14:05 2006" (21 characters).
 MString reportDate(const std::tm& when);
-// The four header lines: form feed and "=" rule; the report title with the
-// date at column 59; the table title (empty); "=" rule.
-std::array<MString, 4> buildPageHeader(const MString& reportTitle, const std::tm& when);
+// The report title with the date at column 59 of a line width wide. A
+// title longer than 57 characters would run into the date: it is broken at
+// a blank (or at column 57 when it has none there), its first part stands
+// before the date and the rest follows on lines of its own.
+std::vector<MString> titleLines(const MString& reportTitle, const MString& date, int width = kReportWidth);
+// The header lines: form feed and "=" rule; the title lines (the report
+// title with the date at column 59, and what a long title puts on further
+// lines); the table title (empty); "=" rule. Four lines for a title that
+// fits before the date.
+std::vector<MString> buildPageHeader(const MString& reportTitle, const std::tm& when);
 
 // Before a report goes to an existing file: asks whether to replace it
 // (unless a simulation replication after the first is appending). False when
@@ -74,11 +81,11 @@ public:
     void lines(const std::vector<MString>& ls);
     // Sets line 3 of the page header to the title and writes the header.
     void pageHeader(const MString& tableTitle);
-    // Writes the first two lines of the page header only: the form feed
-    // rule and the report title with the date.
+    // Writes the page header up to its title lines: the form feed rule and
+    // the report title with the date.
     void pageTop();
     // Replaces the header (tests use a fixed date).
-    void setHeader(const std::array<MString, 4>& header) { header_ = header; }
+    void setHeader(const std::vector<MString>& header) { header_ = header; }
 
     Session& session() { return session_; }
 
@@ -86,7 +93,7 @@ private:
     Session& session_;
     TextFile file_;
     MString savedLineEnd_;
-    std::array<MString, 4> header_;
+    std::vector<MString> header_;  // see buildPageHeader: the table title is the last line but one
 };
 
 }  // namespace ordena

@@ -1,5 +1,6 @@
 #include "report/show_command.h"
 
+#include "analysis/case_estimate_supply.h"
 #include "base/textfile.h"
 #include "command/option_table.h"
 #include "command/parse.h"
@@ -44,8 +45,16 @@ int tablesOption(Session& session, const MString& value, ShowRequest& request) {
         int colon = list.mid(start, list.length()).find(':');
         int end = colon < 0 ? list.length() : start + colon;
         MString item = list.mid(start, end - start);
+        bool named = false;
         for (int k = 1; k <= 10; ++k)
-            if (item == itoMString(k)) request.tables[static_cast<std::size_t>(k - 1)] = true;
+            if (item == itoMString(k)) {
+                request.tables[static_cast<std::size_t>(k - 1)] = true;
+                named = true;
+            }
+        // A number that names no table prints nothing: say so rather than
+        // leave the report silently short.
+        if (!named && !item.isEmpty())
+            session.warningReport("There is no table " + item + ": the tables of show are numbered 1 to 10");
         start = end + 1;
     }
     const EstimationState& est = session.ws.est;
@@ -237,8 +246,25 @@ int printShow(Session& session, const ShowRequest& request) {
                 else printParameterTables(out, ws);
                 break;
             case 3:
-                if (ws.est.options.distribution == Distribution::Normal) printPopulationTables(out, ws);
-                else printNodesTable(out, ws);
+                if (ws.est.options.distribution == Distribution::Normal) {
+                    // The reliabilities of MLEs and WLEs need the estimates:
+                    // made now when the estimation left them out (a failure
+                    // has been reported and leaves its line "Unavailable").
+                    // They serve this table only, so that the maps and a
+                    // later show print what they would have printed.
+                    EstimationState& est = ws.est;
+                    const bool mle = est.mleAvailable, wle = est.wleAvailable;
+                    const DistributionSummary mleSummary = est.mleSummary, wleSummary = est.wleSummary;
+                    ensureCaseEstimates(session, kCaseMle);
+                    ensureCaseEstimates(session, kCaseWle);
+                    printPopulationTables(out, ws);
+                    est.mleAvailable = mle;
+                    est.wleAvailable = wle;
+                    est.mleSummary = mleSummary;
+                    est.wleSummary = wleSummary;
+                } else {
+                    printNodesTable(out, ws);
+                }
                 break;
             case 4:
             case 9:

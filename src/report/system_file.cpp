@@ -392,12 +392,23 @@ public:
         in_.need(bytes * static_cast<std::uint64_t>(N_));
         WorkFileOut out(files_, "scrf006.");
         // Record by record: every score, estimate and error of a case is a
-        // finite number (an estimate not computed is stored as 0).
+        // finite number (an estimate not computed is stored as 0), except
+        // that an MLE, WLE or JML estimate that failed is NaN with its errors.
+        const std::uint64_t perRecord = bytes / 8, d = static_cast<std::uint64_t>(D_);
+        const std::uint64_t pv = d * static_cast<std::uint64_t>(V_);
+        const auto mayBeMissing = [&](std::uint64_t field) {
+            return (field >= d + d * d && field < 3 * d + 3 * d * d) ||
+                   (field >= 3 * d + 3 * d * d + pv && field < 4 * d + 4 * d * d + pv);
+        };
+        std::uint64_t field = 0;
         for (std::uint64_t left = bytes * static_cast<std::uint64_t>(N_); left > 0;) {
             const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, SystemFileInput::kMaxTake));
             const unsigned char* r = in_.take(chunk);
-            for (std::size_t k = 0; k + 8 <= chunk; k += 8)
-                if (!std::isfinite(loadDouble(r + k))) in_.outOfRange("a case's scores and estimates");
+            for (std::size_t k = 0; k + 8 <= chunk; k += 8, field = (field + 1) % perRecord) {
+                const double v = loadDouble(r + k);
+                if (!std::isfinite(v) && !(std::isnan(v) && mayBeMissing(field)))
+                    in_.outOfRange("a case's scores and estimates");
+            }
             std::copy_n(r, chunk, out.append(chunk));
             left -= chunk;
         }

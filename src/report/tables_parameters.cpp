@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/fit.h"
 #include "base/number_format.h"
 #include "base/special.h"
 #include "command/labels.h"
@@ -93,6 +94,8 @@ private:
         const int n = n_;
         out_.line("TERM " + itoMString(number) + ": " + (term.sign == '-' ? "(-)" : "") + termHeading(term));
         out_.line(rule('-', width_));
+        if (fit_.available())
+            for (const MString& note : fitDrawsNote(ws_)) out_.line(note);
         MString line = reportLine(width_);
         line.centre("VARIABLES", 0, 15 * n);
         line.centre("UNWEIGHTED FIT", 15 * n + 23, 15 * n + 48);
@@ -256,6 +259,8 @@ int printImportedParameterTable(ReportWriter& out, const Workspace& ws) {
     const bool quick = quickErrors(est);
     out.line("Parameter Estimates");
     out.line(rule('-', 90));
+    if (est.fitAvailable)
+        for (const MString& note : fitDrawsNote(ws)) out.line(note);
     MString line = reportLine(90);
     line.centre("VARIABLES", 0, 15);
     line.centre("UNWEIGHTED FIT", 47, 60);

@@ -17,12 +17,20 @@ namespace {
 
 const char* const kAsteriskNote = "An asterisk next to a parameter estimate indicates that it is constrained";
 
-// Sums of one kind of estimate on one dimension over the cases.
+// Sums of one kind of estimate on one dimension over the cases that have
+// one (a failed MLE or WLE is NaN and left out).
 struct Moments {
     double sum = 0.0, squares = 0.0, errors = 0.0;
+    int n = 0;
     void add(double x) {
         sum += x;
         squares += x * x;
+        ++n;
+    }
+    void add(double x, double error) {
+        if (!std::isfinite(x) || !std::isfinite(error)) return;
+        add(x);
+        errors += error;
     }
     double variance(double n) const { return (squares - n * (sum / n) * (sum / n)) / (n - 1.0); }
 };
@@ -57,12 +65,10 @@ Reliabilities computeReliabilities(const Workspace& ws) {
         for (int j = 0; j < D; ++j) {
             const std::size_t jj = static_cast<std::size_t>(j) * D + j;
             if (mle) {
-                mleSums[j].add(record[mleAt + j]);
-                mleSums[j].errors += record[mleCovAt + jj];
+                mleSums[j].add(record[mleAt + j], record[mleCovAt + jj]);
             }
             if (wle) {
-                wleSums[j].add(record[wleAt + j]);
-                wleSums[j].errors += record[wleCovAt + jj];
+                wleSums[j].add(record[wleAt + j], record[wleCovAt + jj]);
             }
             if (eap) {
                 eapSums[j].add(record[eapAt + j]);
@@ -71,9 +77,10 @@ Reliabilities computeReliabilities(const Workspace& ws) {
         }
     }
     auto separation = [&](const Moments& m) {
-        double variance = m.variance(N);
+        if (m.n < 2) return 0.0;
+        double variance = m.variance(m.n);
         if (!(variance > 0.0)) return 0.0;
-        double rel = (variance - m.errors / N) / variance;
+        double rel = (variance - m.errors / m.n) / variance;
         return rel < 0.0 ? 0.0 : rel;
     };
     for (int j = 0; j < D; ++j) {

@@ -1,5 +1,7 @@
 // Table 1, the summary of the estimation, and the nodes table that stands
 // for the population table under a discrete distribution.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -22,6 +24,8 @@ MString real(double value) {
 }
 
 bool isJml(const EstimationState& est) { return est.method == EstimationMethod::Jml; }
+
+}  // namespace
 
 int estimatedParameterCount(const Workspace& ws) {
     const EstimationState& est = ws.est;
@@ -49,6 +53,22 @@ int estimatedParameterCount(const Workspace& ws) {
     return count;
 }
 
+InformationCriteria informationCriteria(const Workspace& ws) {
+    const EstimationState& est = ws.est;
+    InformationCriteria c;
+    if (isJml(est)) return c;
+    c.available = true;
+    const long long sample = ws.data.passes.cases;
+    c.minusTwoLogLikelihood = est.deviance - est.devianceConstant(static_cast<double>(sample));
+    c.parameters = estimatedParameterCount(ws);
+    c.n = est.likelihoodCases >= 0 ? est.likelihoodCases : sample;
+    c.aic = c.minusTwoLogLikelihood + 2.0 * c.parameters;
+    c.bic = c.minusTwoLogLikelihood + c.parameters * std::log(static_cast<double>(std::max(c.n, 1LL)));
+    return c;
+}
+
+namespace {
+
 MString methodLine(const EstimationState& est) {
     MString nodes = itoMString(est.nodeCount);
     switch (est.method) {
@@ -70,7 +90,9 @@ int printSummaryTable(ReportWriter& out, const Workspace& ws) {
     const Settings& set = ws.settings;
     out.pageHeader(MString("SUMMARY OF THE ESTIMATION") + (isJml(est) ? ": JML" : ""));
 
-    std::vector<MString> lines(26);
+    // Two lines more than the 26 of the first layout, for the likelihood
+    // figures.
+    std::vector<MString> lines(28);
     int n = 1;
     auto put = [&](const MString& text) {
         if (n < static_cast<int>(lines.size())) lines[static_cast<std::size_t>(n)] = text;
@@ -93,7 +115,21 @@ int printSummaryTable(ReportWriter& out, const Workspace& ws) {
     put("The item model: " + ws.model.modelText.collapseBlanks());
     put("Sample size: " + itoMString(ws.data.passes.cases));
     put(isJml(est) ? MString("Final Deviance: Not applicable") : "Final Deviance: " + dtoMString(est.deviance, "%14.5f"));
-    put("Total number of estimated parameters: " + itoMString(estimatedParameterCount(ws)));
+    // The figures that compare across methods: the Bock/Aitken deviance
+    // holds a constant of its grid, which these leave out.
+    const InformationCriteria criteria = informationCriteria(ws);
+    if (!criteria.available) {
+        put("-2 Log Likelihood: Not applicable");
+        put("Total number of estimated parameters: " + itoMString(estimatedParameterCount(ws)));
+        put("Information criteria: Not applicable");
+    } else {
+        put("-2 Log Likelihood: " + dtoMString(criteria.minusTwoLogLikelihood, "%14.5f") +
+            (est.method == EstimationMethod::Quadrature ? MString(" (the deviance less -2*D*ln(h) per case)")
+                                                        : MString()));
+        put("Total number of estimated parameters: " + itoMString(criteria.parameters));
+        put("Information criteria: AIC = " + trimmed(criteria.aic, "%14.3f") + ", BIC = " +
+            trimmed(criteria.bic, "%14.3f") + " (BIC with n = " + itoMString(criteria.n) + " cases)");
+    }
     put("The number of iterations: " + itoMString(est.iteration));
     put("Termination criteria:  Max iterations=" + itoMString(est.options.iterations) + ", Parameter Change= " +
         real(est.options.convergence).trim());

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "analysis/itanal.h"
+#include "base/number_format.h"
 #include "support/reference.h"
 #include "support/script_session.h"
 
@@ -191,7 +192,10 @@ TEST(ItanalThresholds, BisectionFindsTheHalfwayPointAndStopsAtTheOuterLimit) {
     const std::vector<double> L{0.0, 0.5, -1.0}, b{0.0, 1.0, 2.0};
     const double t = itemThreshold(L, b, 0, 1);
     const double e1 = std::exp(t + 0.5), e2 = std::exp(2 * t - 1.0);
-    EXPECT_NEAR((e1 + e2) / (1 + e1 + e2), 0.5, 0.002);
+    EXPECT_NEAR((e1 + e2) / (1 + e1 + e2), 0.5, 1e-6);
+    // A 0/1 item near a rounding edge prints its threshold as its delta.
+    for (double delta : {-0.6949, -0.9504, 0.0049})
+        EXPECT_EQ(printFormat("%6.2f", itemThreshold({0.0, -delta}, {0.0, 1.0}, 0, 1)).str(), printFormat("%6.2f", delta).str());
 }
 
 TEST(ItanalSummary, RepeatedMeasuresAndMissingResponsesChangeTheReport) {
@@ -225,6 +229,72 @@ TEST(ItanalSummary, RepeatedMeasuresAndMissingResponsesChangeTheReport) {
     EXPECT_NE(s.shell.output.find("Your model includes repeated measures."), std::string::npos);
     EXPECT_NE(s.shell.output.find("Reliability indices will not be reported."), std::string::npos);
     EXPECT_EQ(s.shell.output.find("Coefficient Alpha"), std::string::npos);
+}
+
+TEST(ItanalSummary, MissingResponsesEnterAlphaAsZeroAndTheReportSaysSo) {
+    // Ten cases, five dichotomous items; two responses are missing (4 %).
+    const std::vector<std::string> rows{"11010", "1101 ", "01100", "11111", "10000",
+                                        "00100", "11 10", "01011", "11101", "00000"};
+    std::string data;
+    for (std::size_t n = 0; n < rows.size(); ++n) data += std::to_string(n) + " " + rows[n] + "\n";
+    // Alpha by hand: a case's proportion score p = (sum of its scores) /
+    // (number of items it answered); an item's part a = score / that number,
+    // 0 where the item was not answered; alpha = I/(I-1) (1 - sum var(a) /
+    // var(p)), variances over all cases with divisor N - 1.
+    const double N = static_cast<double>(rows.size()), I = 5;
+    std::vector<double> p;
+    std::vector<std::vector<double>> a(5);
+    for (const std::string& r : rows) {
+        double answered = 0, sum = 0;
+        for (char c : r)
+            if (c != ' ') {
+                ++answered;
+                sum += c - '0';
+            }
+        p.push_back(sum / answered);
+        for (std::size_t i = 0; i < 5; ++i) a[i].push_back(r[i] == ' ' ? 0.0 : (r[i] - '0') / answered);
+    }
+    auto variance = [&](const std::vector<double>& x) {
+        const double mean = std::accumulate(x.begin(), x.end(), 0.0) / N;
+        double v = 0;
+        for (double e : x) v += (e - mean) * (e - mean);
+        return v / (N - 1);
+    };
+    double parts = 0;
+    for (const auto& x : a) parts += variance(x);
+    const double alpha = I / (I - 1) * (1 - parts / variance(p));
+
+    ScriptSession s;
+    s.writeFile("m.dat", data);
+    ASSERT_EQ(s.runAllOf("datafile m.dat;\nformat pid 1 responses 3-7;\ncodes 0,1;\nmodel item;\n"
+                         "itanal ! format=export >> m.txt;\nitanal;\n"),
+              1)
+        << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
+    const auto lines = exportLines(s.readFile("m.txt"));
+    ASSERT_EQ(lines.size(), 6u);
+    ASSERT_EQ(lines[5].size(), 11u);
+    EXPECT_NEAR(std::stod(lines[5][9]), alpha, 1e-6);
+    EXPECT_NEAR(std::stod(lines[5][10]), 4.0, 1e-9);
+    const std::string& out = s.shell.output;
+    EXPECT_NE(out.find("Note: missing responses entered coefficient alpha and the standard error of\r\n"
+                       "measurement as item scores of zero."),
+              std::string::npos)
+        << out;
+
+    // The same cases without missing responses: no note.
+    s.shell.clear();
+    std::string complete;
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        std::string r = rows[n];
+        for (char& c : r)
+            if (c == ' ') c = '0';
+        complete += std::to_string(n) + " " + r + "\n";
+    }
+    s.writeFile("c.dat", complete);
+    ASSERT_EQ(s.runAllOf("datafile c.dat;\nformat pid 1 responses 3-7;\ncodes 0,1;\nmodel item;\nitanal;\n"), 1)
+        << (s.shell.errors.empty() ? "" : s.shell.errors[0]);
+    EXPECT_NE(s.shell.output.find("Coefficient Alpha"), std::string::npos);
+    EXPECT_EQ(s.shell.output.find("Note: missing responses"), std::string::npos);
 }
 
 }  // namespace

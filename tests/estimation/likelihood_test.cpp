@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/special.h"
 #include "estimation/case_estimates.h"
 #include "estimation/case_score_file.h"
 #include "support/script_session.h"
@@ -123,7 +124,37 @@ struct MarginalLikelihood {
         return count / total;
     }
 
+    // When given, a Gauss-Hermite rule (nodes and weights of the standard
+    // normal) for two dimensions: the nodes then move with the mean and the
+    // covariance matrix, theta = mu + sqrt(lambda_1) z_1 v_1 + sqrt(lambda_2) z_2 v_2.
+    std::vector<double> gaussNodes, gaussWeights;
+
     double operator()(const std::vector<double>& x) const {
+        if (gaussNodes.empty()) return evaluate(x, grid, nodeWeights);
+        // The eigenvectors of a 2 x 2 covariance matrix by its angle. The
+        // product grid is the same set of nodes whatever their order and
+        // signs.
+        const std::size_t at = static_cast<std::size_t>(P + 2 * R);
+        const double a = x[at], b = x[at + 1], c = x[at + 2];
+        const double angle = 0.5 * std::atan2(2 * b, a - c), cs = std::cos(angle), sn = std::sin(angle);
+        const double l1 = a * cs * cs + 2 * b * sn * cs + c * sn * sn, l2 = a * sn * sn - 2 * b * sn * cs + c * cs * cs;
+        if (!(l1 > 0 && l2 > 0 && a * c - b * b > 0)) return -HUGE_VAL;
+        Grid moved;
+        moved.D = 2;
+        std::vector<double> weights;
+        const std::size_t n = gaussNodes.size();
+        for (std::size_t j = 0; j < n; ++j)
+            for (std::size_t i = 0; i < n; ++i) {
+                const double z1 = std::sqrt(l1) * gaussNodes[i], z2 = std::sqrt(l2) * gaussNodes[j];
+                moved.theta.push_back(x[static_cast<std::size_t>(P)] + z1 * cs - z2 * sn);
+                moved.theta.push_back(x[static_cast<std::size_t>(P + R)] + z1 * sn + z2 * cs);
+                weights.push_back(gaussWeights[i] * gaussWeights[j]);
+            }
+        moved.Q = static_cast<int>(weights.size());
+        return evaluate(x, moved, weights);
+    }
+
+    double evaluate(const std::vector<double>& x, const Grid& grid, const std::vector<double>& nodeWeights) const {
         const int D = grid.D, Q = grid.Q;
         // Category probabilities at every node.
         std::vector<std::vector<std::vector<double>>> prob(items.size());
@@ -336,7 +367,7 @@ TEST(MarginalLikelihood, RegressionWithWeightsAndStepsFullErrorsInvertItsHessian
 // Two dimensions, two items loading on both, a latent regression: the item
 // parameters, both dimensions' coefficients and the covariance matrix
 // maximise the likelihood, and the quick errors follow their formulas.
-TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximum) {
+MarginalLikelihood twoDimensions() {
     std::vector<SimItem> truth;
     for (double d : {-0.8, 0.0, 0.7, -0.3}) truth.push_back(dichotomous(d, {1, 0}));
     for (double d : {-0.5, 0.3, 0.9, 0.1}) truth.push_back(dichotomous(d, {0, 1}));
@@ -351,13 +382,21 @@ TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximu
     f.grid = bockAitken(2, 15, -6, 6);
     f.P = 10;
     f.R = 2;
+    return f;
+}
 
+// Its statements, with the given ones before the estimate.
+std::string twoDimensionScript(const std::string& more) {
+    return "set constraints=cases;\n" + formatFor(1, 10) +
+           "scores (0,1) (0,1) () ! item(1-4);\nscores (0,1) () (0,1) ! item(5-8);\n"
+           "scores (0,1) (0,1) (0,1) ! item(9-10);\nregression x1;\nmodel item;\n" +
+           more + "estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n";
+}
+
+TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximum) {
+    const MarginalLikelihood f = twoDimensions();
     ScriptSession s;
-    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f,
-                                       "set constraints=cases;\n" + formatFor(1, 10) +
-                                           "scores (0,1) (0,1) () ! item(1-4);\nscores (0,1) () (0,1) ! item(5-8);\n"
-                                           "scores (0,1) (0,1) (0,1) ! item(9-10);\nregression x1;\nmodel item;\n"
-                                           "estimate ! fit=no, convergence=0.00001, deviancechange=0.000001;\n"));
+    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f, twoDimensionScript("")));
     const EstimationState& est = s.session.ws.est;
     // Under constraints=cases the constants are anchored at zero.
     EXPECT_EQ(est.beta[0][0], 0.0);
@@ -387,6 +426,111 @@ TEST(MarginalLikelihood, TwoDimensionsWithWithinItemsAndRegressionReachItsMaximu
     }
 }
 
+
+// The same two dimensions with a population parameter anchored away from
+// its estimate: the slope of the first dimension at 0 (its estimate is
+// near 0.5), the first variance at 0.6 (near 1.0), the covariance at 0.1
+// (near 0.5). The anchor holds, and every other parameter is at the
+// maximum of the likelihood under it.
+TEST(MarginalLikelihood, AnchoredPopulationParametersLeaveTheOthersAtTheirMaximum) {
+    const MarginalLikelihood f = twoDimensions();
+    // Packed positions: beta (d, r) at P + d R + r, then sigma 00, 10, 11.
+    const int constant0 = f.P, slope0 = f.P + 1, constant1 = f.P + 2, variance0 = f.P + 4, covariance = f.P + 5;
+    struct Anchor {
+        const char* import;
+        const char* line;
+        int position;
+        double value;
+    };
+    for (const Anchor& a : {Anchor{"anchor_reg_coefficients", "1 1 0.0", slope0, 0.0},
+                            Anchor{"anchor_covariance", "1 1 0.6", variance0, 0.6},
+                            Anchor{"anchor_covariance", "1 2 0.1", covariance, 0.1}}) {
+        SCOPED_TRACE(a.import + std::string(" ") + a.line);
+        ScriptSession s;
+        s.writeFile("held.anc", std::string(a.line) + "\n");
+        ASSERT_NO_FATAL_FAILURE(
+            estimateOn(s, f, twoDimensionScript("import " + std::string(a.import) + " << held.anc;\n")));
+        const std::vector<double> x = f.pack(s.session.ws.est);
+        EXPECT_NEAR(x[static_cast<std::size_t>(a.position)], a.value, 1e-7);
+        EXPECT_NEAR(s.session.ws.est.deviance, -2 * f(x) - 2 * 400 * 2 * lnH(f.grid), 1e-6 * s.session.ws.est.deviance);
+        expectMaximum(f, x, {constant0, constant1, a.position}, 0.02);
+    }
+}
+
+// Gauss-Hermite quadrature with a free covariance between two dimensions:
+// the nodes turn with the covariance matrix, and the estimates must be the
+// maximum of that likelihood, the covariance's score included.
+// Two dimensions under 10-node Gauss-Hermite quadrature: five items on
+// each, and two on both when within is set.
+MarginalLikelihood gaussTwoDimensions(bool within) {
+    std::vector<SimItem> truth;
+    for (double d : {-0.9, -0.2, 0.4, 1.0, 0.1}) truth.push_back(dichotomous(d, {1, 0}));
+    for (double d : {-0.6, 0.2, 0.8, -0.1, 0.5}) truth.push_back(dichotomous(d, {0, 1}));
+    if (within)
+        for (double d : {0.3, -0.4}) truth.push_back(dichotomous(d, {1, 1}));
+    MarginalLikelihood f;
+    f.items = truth;
+    f.design = casesDesign(truth);
+    f.cases = simulateCases(truth, {{{0.0}, {0.0}}, {{1.0, 0}, {0.9, 0.8}}}, 400, 11, [](std::mt19937_64&, SimCase&) {});
+    f.grid.D = 2;
+    f.P = static_cast<int>(truth.size());
+    f.R = 1;
+    Vector nodes, weights;
+    GaussHermite(nodes, weights, 10);
+    for (int q = 0; q < nodes.rows(); ++q) {
+        f.gaussNodes.push_back(nodes[q][0]);
+        f.gaussWeights.push_back(weights[q][0]);
+    }
+    return f;
+}
+
+std::string gaussScript(bool within, const std::string& more) {
+    return "set constraints=cases;\n" + formatFor(0, within ? 12 : 10) +
+           "scores (0,1) (0,1) () ! item(1-5);\nscores (0,1) () (0,1) ! item(6-10);\n" +
+           (within ? "scores (0,1) (0,1) (0,1) ! item(11-12);\n" : "") + "model item;\n" + more +
+           "estimate ! method=gauss, nodes=10, fit=no, convergence=0.0000001, deviancechange=0.00000001;\n";
+}
+
+TEST(MarginalLikelihood, GaussHermiteWithAFreeCovarianceReachesItsMaximum) {
+    const MarginalLikelihood f = gaussTwoDimensions(true);
+    ScriptSession s;
+    ASSERT_NO_FATAL_FAILURE(estimateOn(s, f, gaussScript(true, "")));
+    const EstimationState& est = s.session.ws.est;
+    const std::vector<double> x = f.pack(est);
+    std::printf("  covariance %.5f %.5f %.5f, deviance %.5f\n", x[14], x[15], x[16], est.deviance);
+    EXPECT_NEAR(est.deviance, -2 * f(x), 1e-6 * est.deviance);
+    // The means are anchored at zero by constraints=cases.
+    // Without the turn of the nodes the covariance's score stayed at 0.03
+    // of its error.
+    expectMaximum(f, x, {f.P, f.P + 1}, 0.005);
+}
+
+// Anchored population parameters under Gauss-Hermite quadrature: a variance
+// with the covariance free (the nodes turn), and a variance with the
+// covariance anchored at 0 (a product grid, computed dimension by
+// dimension). Every free parameter is at the maximum under the anchors.
+TEST(MarginalLikelihood, GaussHermiteWithAnchoredCovariancesReachesTheConstrainedMaximum) {
+    for (const bool within : {true, false}) {
+        SCOPED_TRACE(within ? "free covariance" : "covariance anchored at 0");
+        const MarginalLikelihood f = gaussTwoDimensions(within);
+        ScriptSession s;
+        s.writeFile("held.anc", within ? "1 1 0.6\n" : "1 2 0.0\n2 2 0.8\n");
+        ASSERT_NO_FATAL_FAILURE(estimateOn(s, f, gaussScript(within, "import anchor_covariance << held.anc;\n")));
+        const EstimationState& est = s.session.ws.est;
+        const std::vector<double> x = f.pack(est);
+        const int variance0 = f.P + 2, covariance = f.P + 3, variance1 = f.P + 4;
+        EXPECT_NEAR(est.deviance, -2 * f(x), 1e-6 * est.deviance);
+        if (within) {
+            EXPECT_NEAR(x[static_cast<std::size_t>(variance0)], 0.6, 1e-7);
+            expectMaximum(f, x, {f.P, f.P + 1, variance0}, 0.005);
+        } else {
+            EXPECT_GT(s.session.timing.factorisedPasses, 0);
+            EXPECT_EQ(x[static_cast<std::size_t>(covariance)], 0.0);
+            EXPECT_NEAR(x[static_cast<std::size_t>(variance1)], 0.8, 1e-7);
+            expectMaximum(f, x, {f.P, f.P + 1, covariance, variance1}, 0.005);
+        }
+    }
+}
 
 std::vector<double> vectorOf(const Vector& v) {
     std::vector<double> out;

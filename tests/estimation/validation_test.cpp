@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "estimation/case_estimates.h"
 #include "estimation/case_score_file.h"
@@ -134,6 +135,72 @@ TEST(Validation, LatentRegressionWithBockAitkenQuadrature) {
     }
 }
 
+// A slope anchored at 0 is the model without its regressor: the other
+// coefficients refitted and the covariance taken about them, under
+// Bock/Aitken quadrature and Monte Carlo integration (which takes
+// regressors only with every item parameter anchored: here at the
+// reference difficulties), in one dimension and in two (the slope anchored
+// on both).
+TEST(Validation, AnAnchoredSlopeOfZeroIsTheModelWithoutItsRegressor) {
+    const std::string twoDimensions = "scores (0,1) (0,1) () ! item(1-12);\nscores (0,1) () (0,1) ! item(13-24);\n";
+    for (const auto& [dimensions, options] : {std::pair{1, ""}, std::pair{1, ", method=montecarlo"}, std::pair{2, ""}}) {
+        SCOPED_TRACE(std::to_string(dimensions) + " dimension(s)" + options);
+        const std::string format = "format pid 1-3 gender 5 anger 7-8 responses 10-33;\n" +
+                                   (dimensions == 2 ? twoDimensions : std::string());
+        const bool monteCarlo = std::string(options).find("montecarlo") != std::string::npos;
+        std::string items;
+        const std::vector<double> delta = reference("verbagg_rasch_regression_ba15.ref").at("delta");
+        for (std::size_t p = 0; p + 1 < delta.size(); ++p) items += std::to_string(p + 1) + " " + std::to_string(delta[p]) + "\n";
+        const std::string run = std::string(monteCarlo ? "import anchor_parameters << items.anc;\n" : "") +
+                                "model item;\nestimate ! fit=no" + options + ";\n";
+        // One session at a time: each works in a directory of its own.
+        Fit a, b;
+        EstimationState x, y;
+        {
+            ScriptSession with;
+            with.writeFile("anger.anc", dimensions == 2 ? "1 2 0.0\n2 2 0.0\n" : "1 2 0.0\n");
+            with.writeFile("items.anc", items);
+            a = estimate(with, "verbagg.dat",
+                         format + "regression gender anger;\nimport anchor_reg_coefficients << anger.anc;\n" + run);
+            x = with.session.ws.est;
+        }
+        {
+            ScriptSession without;
+            without.writeFile("items.anc", items);
+            b = estimate(without, "verbagg.dat", format + "regression gender;\n" + run);
+            y = without.session.ws.est;
+        }
+        std::printf("  deviance %.4f vs %.4f\n", a.deviance, b.deviance);
+        EXPECT_NEAR(a.deviance, b.deviance, 0.01);
+        ASSERT_EQ(a.xsi.size(), b.xsi.size());
+        for (std::size_t p = 0; p < a.xsi.size(); ++p) EXPECT_NEAR(a.xsi[p], b.xsi[p], 0.001) << "item " << p + 1;
+        for (int d = 0; d < dimensions; ++d) {
+            EXPECT_EQ(x.beta[d][2], 0.0);
+            EXPECT_NEAR(x.beta[d][0], y.beta[d][0], 0.001) << "constant " << d;
+            EXPECT_NEAR(x.beta[d][1], y.beta[d][1], 0.001) << "gender " << d;
+            for (int e = 0; e < dimensions; ++e) EXPECT_NEAR(x.sigma[d][e], y.sigma[d][e], 0.001) << d << " " << e;
+        }
+    }
+}
+
+// Within-item verbal aggression under Gauss-Hermite quadrature with a free
+// covariance: the maximum of its 15-node likelihood, found by an
+// independent maximiser, is 8146.091 at covariances (1.114, 0.769, 1.425).
+TEST(Validation, GaussHermiteWithinItemModelReachesTheQuadratureMaximum) {
+    ScriptSession s;
+    const Fit f = estimate(s, "verbagg.dat",
+                           "format pid 1-3 responses 10-33;\nset constraints=cases;\n"
+                           "scores (0,1) (0,1) () ! item(1-8);\nscores (0,1) (0,1) (0,1) ! item(9-16);\n"
+                           "scores (0,1) () (0,1) ! item(17-24);\nmodel item;\n"
+                           "estimate ! fit=no, convergence=0.00000001, deviancechange=0.0000000001;\n");
+    const Matrix& sigma = s.session.ws.est.sigma;
+    std::printf("  deviance %.5f, covariances %.5f %.5f %.5f\n", f.deviance, sigma[0][0], sigma[0][1], sigma[1][1]);
+    EXPECT_LE(f.deviance, 8146.091);
+    EXPECT_NEAR(sigma[0][0], 1.114, 0.002);
+    EXPECT_NEAR(sigma[0][1], 0.769, 0.002);
+    EXPECT_NEAR(sigma[1][1], 1.425, 0.002);
+}
+
 TEST(Validation, PartialCreditMatchesIndependentFitAndConditionalEstimates) {
     ScriptSession s;
     Fit f = estimate(s, "verbagg.dat", "format pid 1-3 responses 35-58;\nmodel item + item*step;\nestimate;\n");
@@ -201,6 +268,22 @@ TEST(Validation, FullStandardErrorsMatchThePeersInformationMatrix) {
                 std::istringstream(line.substr(8)) >> mean >> printed;
             }
         EXPECT_NEAR(printed, r.at("se_mean")[0], 0.03 * r.at("se_mean")[0] + 0.0005) << data;
+
+        // The parameter table gives the constrained item the error of minus
+        // the sum of the others.
+        ASSERT_EQ(s.run("show ! tables=2 >> items.txt;"), 1);
+        std::istringstream items(s.readFile("items.txt"));
+        double constrained = -1;
+        while (std::getline(items, line)) {
+            std::istringstream fields(line);
+            std::string number, level, estimate;
+            double error = -1;
+            if (fields >> number >> level >> estimate >> error && number == std::to_string(P + 1) &&
+                estimate.back() == '*')
+                constrained = error;
+        }
+        std::printf("  constrained item: error %.3f, reference %.3f\n", constrained, se.back());
+        EXPECT_NEAR(constrained, se.back(), 0.03 * se.back() + 0.0005) << data;
     }
 }
 

@@ -2,8 +2,10 @@
 // numbers come from the estimation state and their columns stay in place
 // whatever the values.
 #include <cmath>
+#include <cstdio>
 
 #include "base/binfile.h"
+#include "base/number_format.h"
 #include "report/report_fixture.h"
 #include "report/report_model.h"
 #include "report/report_tables.h"
@@ -155,13 +157,38 @@ TEST_F(TablesTest, CategoryParametersAndThresholdsFollowTheDesign) {
         for (int j = 0; j < 3; ++j) e[j] = std::exp(t * j + categoryLogit(session.ws, 1, j));
         double upper = 0.0;
         for (int j = k; j < 3; ++j) upper += e[j];
-        EXPECT_NEAR(upper / (e[0] + e[1] + e[2]), 0.5, 0.001);
+        EXPECT_NEAR(upper / (e[0] + e[1] + e[2]), 0.5, 1e-6);
     }
     // A threshold far beyond the range stops once the range passed 32.
     session.ws.est.xsi[0][0] = -200.0;
     double far = threshold(session.ws, 0, 1);
     EXPECT_LT(far, -31.0);
     EXPECT_GT(far, -41.0);
+}
+
+TEST_F(TablesTest, ADichotomousThresholdPrintsAsItsDelta) {
+    // The threshold of a 0/1 item is its delta. Values a few ten-thousandths
+    // from a rounding edge print the same in both tables only when the
+    // threshold is solved well below the printed digits.
+    buildModelFrom("datafile resp.dat; format responses 1-5; model item;", "01101\n10110\n11010\n00111\n");
+    fillEstimates();
+    EstimationState& est = session.ws.est;
+    const double xsi[4] = {-0.9504, 0.6949, 0.0004, 1.2346};
+    for (int p = 0; p < 4; ++p) est.xsi[p][0] = xsi[p];
+    for (int g = 0; g < 5; ++g) {
+        const double delta = categoryParameter(session.ws, g, 1);
+        const double t = threshold(session.ws, g, 1);
+        EXPECT_EQ(printFormat("%10.3f", t).str(), printFormat("%10.3f", delta).str()) << "item " << g + 1;
+        EXPECT_EQ(printFormat("%6.2f", t).str(), printFormat("%6.2f", delta).str()) << "item " << g + 1;
+    }
+    // The two tables: the same records below their headings.
+    const auto thresholds = print(printThresholdTable), deltas = print(printCategoryParameterTable);
+    const int a = find(thresholds, "GIN Number"), b = find(deltas, "GIN Number");
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    ASSERT_EQ(thresholds.size() - static_cast<std::size_t>(a), deltas.size() - static_cast<std::size_t>(b));
+    for (std::size_t k = 1; k + static_cast<std::size_t>(a) < thresholds.size(); ++k)
+        EXPECT_EQ(thresholds[static_cast<std::size_t>(a) + k], deltas[static_cast<std::size_t>(b) + k]);
 }
 
 TEST_F(TablesTest, ThresholdTablesRefusedForScoresOtherThanTheCategory) {
@@ -204,28 +231,50 @@ TEST_F(TablesTest, SummaryCountsParametersAndReportsTheEnd) {
     est.earlierSolutionBetter = true;
     est.terminationReason = 9;  // no line: the rest moves up
     auto lines = print(printSummaryTable);
-    ASSERT_GE(lines.size(), 31u);
-    // 6 free item parameters, the mean and the variance.
-    EXPECT_EQ(lines[15], "Total number of estimated parameters: 8");
+    ASSERT_GE(lines.size(), 33u);
+    // 6 free item parameters, the mean and the variance. Under Gauss-Hermite
+    // quadrature -2 log L is the deviance; AIC adds 2p, BIC p ln(n) with the
+    // sample size when the cases of the last E-step are not known.
     EXPECT_EQ(lines[14], "Final Deviance:     1234.56780");
-    EXPECT_EQ(lines[19], "At termination the solution was not the best attained solution");
-    EXPECT_EQ(lines[20], "The reported results are for the earlier better solution");
-    EXPECT_EQ(lines[22], "Random number generation seed:    1.00000");
-    EXPECT_EQ(lines[28], "Value for obtaining finite MLEs for zero/perfects:    0.30000");
-    EXPECT_EQ(lines[29], "");
+    EXPECT_EQ(lines[15], "-2 Log Likelihood:     1234.56780");
+    EXPECT_EQ(lines[16], "Total number of estimated parameters: 8");
+    const int n = session.ws.data.passes.cases;
+    char criteria[160];
+    std::snprintf(criteria, sizeof criteria, "Information criteria: AIC = %.3f, BIC = %.3f (BIC with n = %d cases)",
+                  1234.5678 + 2 * 8, 1234.5678 + 8 * std::log(static_cast<double>(n)), n);
+    EXPECT_EQ(lines[17], criteria);
+    EXPECT_EQ(lines[21], "At termination the solution was not the best attained solution");
+    EXPECT_EQ(lines[22], "The reported results are for the earlier better solution");
+    EXPECT_EQ(lines[24], "Random number generation seed:    1.00000");
+    EXPECT_EQ(lines[30], "Value for obtaining finite MLEs for zero/perfects:    0.30000");
+    EXPECT_EQ(lines[31], "");
 
     session.ws.settings.constraints = kConstraintsCases;
     est.method = EstimationMethod::Quadrature;
     est.regressionAnchors[0][0] = 0.0;
+    // Bock/Aitken: the deviance holds -2 D ln(h) for each unit of case
+    // weight; 3.5 units entered the likelihood, from 4 cases.
+    est.stepH = 12.0f / 14.0f;
+    est.likelihoodWeight = 3.5;
+    est.likelihoodCases = 4;
     lines = print(printSummaryTable);
     EXPECT_EQ(lines[5], "Estimation method was: Bock-Aitken Quadrature with 15 nodes and node range (-6.000,6.000)");
     EXPECT_EQ(lines[7], "Constraint was: CASES");
-    EXPECT_EQ(lines[15], "Total number of estimated parameters: 7");  // the mean anchored at zero, counted once
+    const double m2ll = 1234.5678 + 2.0 * 3.5 * std::log(12.0 / 14.0);
+    ASSERT_EQ(lines[15].rfind("-2 Log Likelihood: ", 0), 0u) << lines[15];
+    EXPECT_NEAR(std::stod(lines[15].substr(19)), m2ll, 1e-4);
+    EXPECT_NE(lines[15].find(" (the deviance less -2*D*ln(h) per case)"), std::string::npos);
+    EXPECT_EQ(lines[16], "Total number of estimated parameters: 7");  // the mean anchored at zero, counted once
+    std::snprintf(criteria, sizeof criteria, "AIC = %.3f, BIC = %.3f (BIC with n = 4 cases)", m2ll + 14,
+                  m2ll + 7 * std::log(4.0));
+    EXPECT_NE(lines[17].find(criteria), std::string::npos) << lines[17];
 
     est.method = EstimationMethod::Jml;
     lines = print(printSummaryTable);
     EXPECT_EQ(lines[14], "Final Deviance: Not applicable");
-    EXPECT_EQ(lines[15], "Total number of estimated parameters: 11");  // 6 + 6 cases - 1
+    EXPECT_EQ(lines[15], "-2 Log Likelihood: Not applicable");
+    EXPECT_EQ(lines[16], "Total number of estimated parameters: 11");  // 6 + 6 cases - 1
+    EXPECT_EQ(lines[17], "Information criteria: Not applicable");
 }
 
 class PopulationTest : public TablesTest {

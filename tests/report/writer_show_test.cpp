@@ -26,11 +26,29 @@ TEST(ReportWriterLayout, DateAndHeaderColumns) {
     EXPECT_TRUE(header[2].isEmpty());
     EXPECT_EQ(header[3].str(), std::string(80, '='));
 
-    // The date overwrites the tail of a long title; the line never grows.
+    // A long title never runs into the date: without a blank it is cut
+    // before column 58 and goes on, whole, on the next line; the table
+    // title and the rule follow.
     auto longHeader = buildPageHeader(MString(std::string(100, 'T')), when);
+    ASSERT_EQ(longHeader.size(), 5u);
     EXPECT_EQ(longHeader[1].length(), 80);
-    EXPECT_EQ(longHeader[1].mid(0, 59).str(), std::string(59, 'T'));
+    EXPECT_EQ(longHeader[1].mid(0, 59).str(), std::string(58, 'T') + " ");
     EXPECT_EQ(longHeader[1].mid(59, 21).str(), "Tue Mar  7 14:05 2006");
+    EXPECT_EQ(longHeader[2].str(), std::string(42, 'T'));
+    EXPECT_TRUE(longHeader[3].isEmpty());
+    EXPECT_EQ(longHeader[4].str(), std::string(80, '='));
+    // With blanks it breaks at the last one that keeps column 58 free, and
+    // the rest is broken at blanks into lines of at most 80 characters.
+    std::string words;
+    for (int k = 0; k < 30; ++k) words += "word" + std::to_string(k % 10) + " ";
+    auto lines = titleLines(MString(words), "DATE");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].mid(0, 59).trim().str(), words.substr(0, 53));
+    EXPECT_EQ(lines[0].mid(59, 4).str(), "DATE");
+    EXPECT_EQ(lines[1].str(), words.substr(54, 77));
+    EXPECT_EQ(lines[2].str(), words.substr(132, 47));
+    // A title that fits keeps one line (58 characters leave a blank).
+    EXPECT_EQ(titleLines(MString(std::string(58, 'x')), "DATE").size(), 1u);
 }
 
 TEST(ReportWriterLayout, PlaceAndCentreDropWhatFallsOutside) {

@@ -27,7 +27,10 @@ public:
     void endProgress() { progress_.clear(); }
     ProgressLine& progressLine() { return progress_; }
 
-    void errorReport(const MString& text) override { line("Error: ", text.str()); }
+    void errorReport(const MString& text) override {
+        ++errorsReported_;
+        line("Error: ", text.str());
+    }
     void warningReport(const MString& text) override { line("Warning: ", text.str()); }
     void informationBox(const MString& text) override { line("General: ", text.str()); }
     bool confirmQuestion(const MString& text) override;
@@ -55,6 +58,10 @@ public:
     // Flushes standard output and tells whether everything written so far
     // reached it.
     MString outputFailure() override;
+
+    // The error reports of the run so far: a run that reached its end after
+    // one has its own exit status.
+    int errorsReported() const { return errorsReported_; }
 
     // Writes what is still held back and flushes standard output. False
     // when some output was lost.
@@ -88,6 +95,7 @@ private:
     int outputError_ = 0;  // errno of the first failed write to standard output
     bool heldCarriageReturn_ = false;  // a CR at the end of the last output, perhaps half of a CR LF
     bool quiet_ = false;
+    int errorsReported_ = 0;
     ProgressLine progress_;
     std::string plotDirectory_;
     std::set<std::string> writtenGraphs_;  // the picture paths (without extension) of this run

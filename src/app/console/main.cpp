@@ -39,10 +39,16 @@ const char* const kUsage =
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n"
     "\n"
-    "Exit status: 0 when the script ran to its end (or to exit or quit), 1 when a\n"
-    "statement failed, 2 for a bad command line or an unreadable script file.\n"
+    "Exit status: 0 when the script ran to its end (or to exit or quit) without an\n"
+    "error, 1 when a statement failed and ended the run, 2 for a bad command line or\n"
+    "an unreadable script file, 3 when the script ran to its end but an error was\n"
+    "reported on the way (a statement that reported an error and went on, or a\n"
+    "failed statement that ended only its submitted file).\n"
     "\n"
     "See the manual page ordena(1) and the user guide in docs/ of the source tree.\n";
+
+// The exit status of a run that reached its end after an error report.
+constexpr int kEndedAfterError = 3;
 
 int badCommandLine(const std::string& message) {
     std::fprintf(stderr, "ordena: %s\n%s", message.c_str(), kUsage);
@@ -140,7 +146,10 @@ int main(int argc, char** argv) {
         ordena::Session session(shell);
         try {
             int result = ordena::runAll(session, ordena::MString(std::move(script)));
-            status = (result == 1 || session.exitRequested) ? 0 : 1;
+            // A pipeline must be able to tell a run that reported an error
+            // from a clean one, even when the run went on to its end.
+            if (result == 1 || session.exitRequested) status = shell.errorsReported() > 0 ? kEndedAfterError : 0;
+            else status = 1;
         } catch (const std::bad_alloc&) {
             session.errorReport("Not enough memory to run the script");
         } catch (const std::exception& e) {
