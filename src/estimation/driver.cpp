@@ -1,5 +1,6 @@
 #include "estimation/driver.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/number_format.h"
@@ -19,6 +20,47 @@
 namespace ordena {
 
 namespace {
+
+// Bock/Aitken quadrature places its nodes at a fixed spacing h. A normal
+// density whose standard deviation is below h is no longer integrated well
+// on that grid: the variance moves by several per cent at h = 1.5 sd and by
+// tens of per cent at h = 2 sd and beyond (a spacing of 0.857 turned a
+// residual variance of 0.260 into 0.332). After the estimation the
+// standard deviation of every
+// dimension, and of the minor axis of the covariance, is set against h,
+// and the warning says how many nodes bring h down to it.
+void warnOfCoarseGrid(Session& session, const EstimationState& est, const EstimationWork& work) {
+    if (est.method != EstimationMethod::Quadrature || work.discrete || est.sigma.isEmpty()) return;
+    const double h = std::fabs(static_cast<double>(est.stepH));
+    const double range = std::fabs(static_cast<double>(est.options.maxNode) - est.options.minNode);
+    if (!(h > 0.0) || !(range > 0.0)) return;
+    const int D = est.sigma.rows();
+    // The nodes that bring the spacing to half the standard deviation: the
+    // margin covers a standard deviation that the coarse grid overstated.
+    auto nodesFor = [&](double sd) { return static_cast<long long>(std::ceil(2.0 * range / sd)) + 1; };
+    auto warn = [&](const MString& what, double sd) {
+        session.warningReport("The node spacing " + printFormat("%.3f", h) + " is coarse for the estimated standard " +
+                              "deviation " + printFormat("%.3f", sd) + " of " + what +
+                              ": the variance and the regression may be off. Raise the nodes to at least " +
+                              itoMString(nodesFor(sd)) + " per dimension (estimate ! nodes=" +
+                              itoMString(nodesFor(sd)) + ")");
+    };
+    double smallest = HUGE_VAL;
+    for (int d = 0; d < D; ++d) {
+        const double sd = est.sigma[d][d] > 0.0 ? std::sqrt(est.sigma[d][d]) : 0.0;
+        smallest = std::min(smallest, sd);
+        if (sd > 0.0 && sd < h) warn("dimension " + itoMString(d + 1), sd);
+    }
+    if (D < 2 || !(smallest >= h)) return;
+    Vector lambda;
+    Matrix V;
+    int rotations = 0;
+    jacobiEigen(est.sigma, D, lambda, V, rotations);
+    double minor = HUGE_VAL;
+    for (int d = 0; d < D; ++d) minor = std::min(minor, lambda[d][0]);
+    if (minor > 0.0 && std::sqrt(minor) < h)
+        warn(MString("the minor axis of the covariance (strongly correlated dimensions)"), std::sqrt(minor));
+}
 
 // Largest change by absolute value, sign kept; the first of equal maxima wins.
 void largest(double change, double& best) {
@@ -215,6 +257,7 @@ int estimationDriver(Session& session) {
     }
     if (est.deviance >= kNoDeviance) est.deviance = 0.0;
     writeLikelihoodLog(session);
+    warnOfCoarseGrid(session, est, work);
     const double remembered = est.deviance;
     auto fail = [&]() {
         est.deviance = remembered;

@@ -1,0 +1,1 @@
+/^=>\|^General:\|^Question:\|^Error\|^Warning/!d
