@@ -14,6 +14,7 @@
 
 #include "estimation/case_estimates.h"
 #include "estimation/case_score_file.h"
+#include "support/bisect.h"
 #include "support/reference.h"
 #include "support/script_session.h"
 #include "support/simulate.h"
@@ -22,17 +23,6 @@ namespace ordena::test {
 namespace {
 
 const std::vector<double> kDelta = {-1.5, -1.0, -0.6, -0.2, 0.0, 0.2, 0.5, 0.8, 1.2, 0.6};  // sums to 0
-
-double bisect(const std::function<double(double)>& f, double lo, double hi) {
-    for (int k = 0; k < 200; ++k) {
-        const double mid = 0.5 * (lo + hi);
-        if ((f(lo) < 0) == (f(mid) < 0))
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return 0.5 * (lo + hi);
-}
 
 double probability(double theta, double delta) { return 1.0 / (1.0 + std::exp(delta - theta)); }
 

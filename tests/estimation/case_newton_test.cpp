@@ -14,6 +14,7 @@
 #include "estimation/estimation_work.h"
 #include "estimation/probabilities.h"
 #include "estimation/setup.h"
+#include "support/bisect.h"
 #include "support/script_session.h"
 
 namespace ordena::test {
@@ -73,17 +74,6 @@ Result estimate(ScriptSession& s, const EstimationWork& work, const std::vector<
     r.ok = caseNewtonFrom(s.session, s.shell, work, items.data(), work.I, score, wle, 7, r.theta, r.covariance,
                           r.information, &r.iterations);
     return r;
-}
-
-double bisect(const std::function<double(double)>& f, double lo, double hi) {
-    for (int k = 0; k < 200; ++k) {
-        const double mid = 0.5 * (lo + hi);
-        if ((f(lo) < 0) == (f(mid) < 0))
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return 0.5 * (lo + hi);
 }
 
 // Moments of the score of an item of one dimension at theta.
