@@ -26,19 +26,6 @@ double errorVariance(const EstimationState& est, int kept) {
     return 0.0;
 }
 
-// The error variance of a sum of estimates from the full error covariance:
-// 1'V1 over their rows and columns; 0 when there is no full covariance.
-double sumVariance(const EstimationState& est, const std::vector<int>& kept) {
-    const Matrix& V = est.fullErrors;
-    double total = 0.0;
-    for (int a : kept)
-        for (int b : kept) {
-            if (a < 0 || b < 0 || a >= V.rows() || b >= V.columns()) return 0.0;
-            total += V[a][b];
-        }
-    return total;
-}
-
 const ParameterSpec* specOf(const ModelBuild& build, int number, bool constrained) {
     const std::vector<ParameterSpec>& list = constrained ? build.constrained : build.estimated;
     if (number < 0 || static_cast<std::size_t>(number) >= list.size()) return nullptr;
@@ -61,6 +48,17 @@ int keptIndexOf(const EstimationState& est, int parameterNumber) {
     for (int p = 0; p < P && static_cast<std::size_t>(p) < est.keptParameters.size(); ++p)
         if (est.keptParameters[static_cast<std::size_t>(p)] == parameterNumber) return p;
     return -1;
+}
+
+double sumErrorVariance(const EstimationState& est, const std::vector<int>& kept) {
+    const Matrix& V = est.fullErrors;
+    double total = 0.0;
+    for (int a : kept)
+        for (int b : kept) {
+            if (a < 0 || b < 0 || a >= V.rows() || b >= V.columns()) return 0.0;
+            total += V[a][b];
+        }
+    return total;
 }
 
 MString variableName(const Workspace& ws, const VariableRef& v) {
@@ -167,7 +165,7 @@ std::vector<TermRow> termRows(const Workspace& ws, const ModelTerm& term) {
         // the estimates it sums; an anchored one adds nothing.
         c.variance = 0.0;
         if (est.options.stdErr == StdErrMode::Quick) c.variance = variance;
-        else if (est.options.stdErr == StdErrMode::Full) c.variance = sumVariance(est, from);
+        else if (est.options.stdErr == StdErrMode::Full) c.variance = sumErrorVariance(est, from);
     }
     return rows;
 }

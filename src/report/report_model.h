@@ -27,6 +27,11 @@ struct TermRow {
 // were removed), or -1.
 int keptIndexOf(const EstimationState& est, int parameterNumber);
 
+// The error variance of a sum of estimates (indices into the estimates)
+// from the full error covariance: 1'V1 over their rows and columns; 0 when
+// there is no full covariance.
+double sumErrorVariance(const EstimationState& est, const std::vector<int>& kept);
+
 // Name of a model variable; "step" for the step.
 MString variableName(const Workspace& ws, const VariableRef& v);
 // The value of level (from 0) as the data have it: the code of an explicit

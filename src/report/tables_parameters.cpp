@@ -191,15 +191,23 @@ private:
             fitPart(open);
             out_.rawLine(open);
             double sum = 0.0;
+            std::vector<int> summed;  // the estimates the closing step sums
             for (std::size_t r = first; r <= last; ++r) {
                 rowLine(rows[r], rows[r].levels, sums);
                 if (rows[r].hasValue) sum += rows[r].value;
+                if (!rows[r].constrained && rows[r].kept >= 0) summed.push_back(rows[r].kept);
             }
             shown = rows[last].levels;
             shown[static_cast<std::size_t>(stepIndex)] += 1;
             MString close = variablesPart(shown);
             close.overlay(dtoMString(-sum, "%7.3f"), 15 * n_ + 5);
             close.overlay("*", 15 * n_ + 12);
+            // Full errors give the closing step's error, that of minus the
+            // sum of the others (quick errors, without covariances, give none).
+            if (ws_.est.options.stdErr == StdErrMode::Full) {
+                const double variance = sumErrorVariance(ws_.est, summed);
+                if (variance > 0.0) close.overlay(dtoMString(std::sqrt(variance), "%6.3f"), 15 * n_ + 14);
+            }
             fitPart(close);
             out_.rawLine(close);
             first = last + 1;
