@@ -144,8 +144,10 @@ MString parameterFileText(const Workspace& ws, int details) {
                 text += errorColumn(est.fullErrors[p][p]);
             if (est.fitAvailable && static_cast<std::size_t>(p) < est.fit.size()) {
                 const FitResult& f = est.fit[static_cast<std::size_t>(p)];
-                text += printFormat("%10.5f%10.5f%10.5f%10.5f", f.unweightedMeanSquare, f.unweightedT,
-                                    f.weightedMeanSquare, f.weightedT);
+                // A statistic without a value (no iterations, no information)
+                // is NA, as in the tables, not the C library's "nan".
+                for (double v : {f.unweightedMeanSquare, f.unweightedT, f.weightedMeanSquare, f.weightedT})
+                    text += std::isfinite(v) ? printFormat("%10.5f", v) : MString("        NA");
             }
         }
         if (comments) text += parameterComment(ws, p);

@@ -1,7 +1,9 @@
 // The export statement and the export files: clause parsing and its
 // messages, files named before and after an estimate, the record layouts of
 // every writer, the comments and the scored data file.
+#include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "command/labels.h"
 #include "model/parameter_list.h"
@@ -89,6 +91,16 @@ TEST_F(ExportTest, ParameterFileHasOneRecordPerParameterWithItsTermInAComment) {
     ws.est.options.stdErr = StdErrMode::None;
     ASSERT_EQ(writeParameterFile(session, "none.prm", kExportReplace, 1), 1);
     EXPECT_EQ(lines(readFile("none.prm"))[0], "         1  -0.75000   /* item 1 */");
+    // Fit statistics follow; one without a value (JML before any
+    // iteration) is NA in its column, never "nan".
+    ws.est.fitAvailable = true;
+    ws.est.fit.assign(5, FitResult{});
+    ws.est.fit[0].unweightedMeanSquare = 1.25;
+    ws.est.fit[0].unweightedT = std::nan("");
+    ws.est.fit[0].weightedMeanSquare = 0.5;
+    ws.est.fit[0].weightedT = -std::numeric_limits<double>::infinity();
+    ASSERT_EQ(writeParameterFile(session, "fit.prm", kExportReplace, 1), 1);
+    EXPECT_EQ(lines(readFile("fit.prm"))[0], "         1  -0.75000   1.25000        NA   0.50000        NA   /* item 1 */");
 
     // An imported design has no terms to name.
     ws.files.importDesignFile = "some.des";
